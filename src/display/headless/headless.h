@@ -1,0 +1,36 @@
+// Control of the headless platform, for the tests and the replay tool. The
+// game itself never includes this: it sees the same ptc classes either way.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace ptc::headless {
+
+struct ScriptedKey {
+    long update = 0;  // the key is waiting right after this many updates
+    int code = 0;
+    bool shift = false, alt = false, control = false;
+};
+
+struct Script {
+    std::vector<ScriptedKey> keys;  // in the order they arrive
+    long maxUpdates = 100000;       // update number maxUpdates + 1 throws "update limit"
+    // Called at every Display::update with its number (from 1) and the 64000
+    // pixels shown.
+    std::function<void(long update, const std::uint32_t* shown)> onUpdate;
+};
+
+// Replaces the script and clears the record below; call before a run.
+void start(Script script);
+// Display::update calls so far.
+long updates();
+// Every message-box and error-report text, in order.
+const std::vector<std::string>& messages();
+// The toolkit calls made so far, for tests of the game's flow:
+// "open", "update", "close", "~Surface", "~PixelFormat", "~Display", ...
+const std::vector<std::string>& calls();
+
+} // namespace ptc::headless

@@ -1,0 +1,7 @@
+#include "game/game_state.h"
+
+namespace vexlo {
+
+GameState gameState;
+
+} // namespace vexlo

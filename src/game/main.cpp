@@ -1,0 +1,3 @@
+#include "game/run_game.h"
+
+int main() { return vexlo::runGame(); }

@@ -1,0 +1,54 @@
+#include "render/frame_buffer.h"
+
+#include "render/image_assets.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vexlo {
+
+int blitSprite(Pixel* frame, const Pixel* sprite, int x, int y, int width, int height) {
+    if (width <= 0 || height <= 0)
+        return 1;
+    // Only the part of the sprite inside the frame is walked; the source
+    // still advances a whole sprite row per frame row. The bounds are worked
+    // out in 64 bits so that any position, however far off, is safe.
+    const long long x0 = x, y0 = y;
+    const long long firstCol = std::max(0LL, -x0);
+    const long long lastCol = std::min<long long>(width, ScreenWidth - x0);  // exclusive
+    const long long firstRow = std::max(0LL, -y0);
+    const long long lastRow = std::min<long long>(height, ScreenHeight - y0);  // exclusive
+    if (firstCol >= lastCol || firstRow >= lastRow)
+        return 1;
+    const long long count = lastCol - firstCol;
+    for (long long r = firstRow; r < lastRow; ++r) {
+        const Pixel* src = sprite + r * width + firstCol;
+        Pixel* dst = frame + (y0 + r) * ScreenWidth + x0 + firstCol;
+        for (long long c = 0; c < count; ++c) {
+            const Pixel p = src[c];
+            if (p != TransparentColor)
+                dst[c] = p;
+        }
+    }
+    return 1;
+}
+
+int drawRoad(Pixel* frame, int distance) {
+    // A negative distance scrolls the other way rather than reading before
+    // the picture: the offset always lies in 0 .. 39.
+    int k = distance % RoadPeriod;
+    if (k < 0)
+        k += RoadPeriod;
+    std::memcpy(frame, imageAssets.road + k, FramePixels * sizeof(Pixel));
+    return 1;
+}
+
+int darkenFrame(Pixel* frame) {
+    for (int i = 0; i < FramePixels; ++i) {
+        const Pixel p = frame[i];
+        frame[i] = (p >> 1) & 0x007F7F7Fu;
+    }
+    return 1;
+}
+
+} // namespace vexlo

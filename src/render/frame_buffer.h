@@ -1,0 +1,32 @@
+// The frame every picture is drawn into: 320 x 200 pixels of 0x00RRGGBB,
+// row after row, and the three primitives that write it.
+#pragma once
+
+#include <cstdint>
+
+namespace vexlo {
+
+using Pixel = std::uint32_t;
+
+constexpr int ScreenWidth = 320;
+constexpr int ScreenHeight = 200;
+constexpr int FramePixels = ScreenWidth * ScreenHeight;
+
+// Sprite pixels of this value are not drawn.
+constexpr Pixel TransparentColor = 0x00FF00FFu;
+
+// The road repeats every 40 pixels across, so the scroll wraps at 40.
+constexpr int RoadPeriod = 40;
+
+// Draws a width x height sprite with its top-left pixel at (x, y), leaving
+// out colour-key pixels and everything outside the frame.
+int blitSprite(Pixel* frame, const Pixel* sprite, int x, int y, int width, int height);
+
+// Fills the whole frame with the road picture shifted left by distance
+// modulo 40 pixels.
+int drawRoad(Pixel* frame, int distance);
+
+// Halves the red, green and blue of every pixel.
+int darkenFrame(Pixel* frame);
+
+} // namespace vexlo

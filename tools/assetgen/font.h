@@ -1,0 +1,42 @@
+// The generator's own pixel fonts.
+//
+// Small font: 5 × 7 glyphs (8 rows with descenders) for captions and the
+// logo, which draws it enlarged. Big font: bold 6 × 14 glyphs for the score
+// digits and the SCORE label.
+#pragma once
+
+#include "canvas.h"
+
+#include <string>
+
+namespace assetgen {
+
+// Characters for the arrow keys in the small font.
+constexpr char ArrowUp = '\x01';
+constexpr char ArrowDown = '\x02';
+constexpr char ArrowLeft = '\x03';
+constexpr char ArrowRight = '\x04';
+
+constexpr int SmallGlyphWidth = 5;
+constexpr int SmallGlyphHeight = 8;
+constexpr int BigGlyphWidth = 6;
+constexpr int BigGlyphHeight = 14;
+
+// True when the small font has a glyph for c (space included).
+bool hasSmallGlyph(char c);
+// Whether pixel (x, y) of the small glyph for c is set.
+bool smallGlyphPixel(char c, int x, int y);
+// Whether pixel (x, y) of the big glyph for c is set; the big font has the
+// digits and the letters C, E, O, R, S.
+bool hasBigGlyph(char c);
+bool bigGlyphPixel(char c, int x, int y);
+
+// Width in pixels of text in the small font enlarged `scale` times, with
+// `gap` blank pixels (unscaled) between letters.
+int textWidth(const std::string& text, int scale = 1, int gap = 1);
+// Draws text with its top-left corner at (x, y).
+void drawText(Image& img, int x, int y, const std::string& text, Rgb c, int scale = 1, int gap = 1);
+// The text as a mask: white where a glyph pixel is, key elsewhere.
+Image textMask(const std::string& text, int scale = 1, int gap = 1);
+
+} // namespace assetgen
