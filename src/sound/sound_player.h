@@ -3,6 +3,7 @@
 
 #include "sound/fsound.h"
 
+#include <cstddef>
 #include <string>
 
 namespace vexlo {
@@ -16,6 +17,11 @@ constexpr int WavStream = 3;
 } // namespace SoundKind
 
 constexpr const char* ExplosionFile = "data/explode.mp3";
+// The longest music file name a player keeps (fileName holds it and its
+// terminator). A longer name loads no music and is reported in a box that
+// starts with MusicNameTooLong.
+constexpr std::size_t MaxFileNameLength = 49;
+constexpr const char* MusicNameTooLong = "music file name too long: ";
 
 class SoundPlayer {
 public:

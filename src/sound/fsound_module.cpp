@@ -1,0 +1,141 @@
+// Tracker modules: loaded whole by libopenmpt and rendered on the music
+// line through SDL_mixer's music hook, at the device rate, with the
+// renderer's default settings, repeating forever.
+#include "sound/fsound_state.h"
+#include "sound/sound_files.h"
+
+#include <libopenmpt/libopenmpt.hpp>
+
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include <vector>
+
+using namespace vexlo::soundlayer;
+namespace files = vexlo::soundfiles;
+
+namespace {
+
+// Runs on SDL's audio thread. The hook is removed (under the audio lock)
+// before a module is restarted or freed, so the module is never touched
+// from both threads at once.
+void renderModule(void* udata, Uint8* stream, int len) {
+    auto* song = static_cast<FMUSIC_MODULE*>(udata);
+    auto* out = reinterpret_cast<std::int16_t*>(stream);
+    constexpr std::size_t FrameBytes = 2 * sizeof(std::int16_t);
+    const std::size_t frames = std::size_t(len) / FrameBytes;
+    std::size_t done = 0;
+    try {
+        while (done < frames) {
+            const std::size_t got =
+                song->module->read_interleaved_stereo(song->rate, frames - done, out + 2 * done);
+            if (got == 0) break;
+            done += got;
+        }
+    } catch (...) {
+        // A renderer failure leaves the rest of the buffer silent.
+    }
+    std::memset(stream + done * FrameBytes, 0, std::size_t(len) - done * FrameBytes);
+}
+
+// Whether the module loader recognises the bytes as one of its formats.
+bool isModule(const std::vector<std::uint8_t>& bytes) {
+    if (bytes.empty()) return false;
+    try {
+        return openmpt::probe_file_header(openmpt::probe_file_header_flags_default2, bytes.data(), bytes.size(),
+                                          bytes.size()) == openmpt::probe_file_header_result_success;
+    } catch (...) {
+        return false;
+    }
+}
+
+bool isLive(FMUSIC_MODULE* module) {
+    if (layer().modules.count(module)) return true;
+    fail(SoundErrInvalidParam);
+    return false;
+}
+
+} // namespace
+
+namespace vexlo::soundlayer {
+
+void destroyModule(FMUSIC_MODULE* module) {
+    if (layer().playingModule == module) stopMusicLine();
+    layer().modules.erase(module);
+    delete module;
+}
+
+} // namespace vexlo::soundlayer
+
+FMUSIC_MODULE* FMUSIC_LoadSong(const char* name) {
+    traceCall("FMUSIC_LoadSong");
+    if (!requireInit()) return nullptr;
+    if (!name) {
+        fail(SoundErrInvalidParam);
+        return nullptr;
+    }
+    std::vector<std::uint8_t> bytes;
+    if (const int error = files::readWholeFile(files::normalisePath(name), bytes)) {
+        fail(error);
+        return nullptr;
+    }
+
+    // The loader plays whatever part of a damaged module it can read; a
+    // module cut short is reported instead. XM, the game's format, is
+    // checked in full; other formats only by their signature.
+    const files::MemorySource source(bytes.data(), bytes.size());
+    if (files::looksLikeXm(source)) {
+        if (const int error = files::checkXm(source)) {
+            fail(error);
+            return nullptr;
+        }
+    } else if (!isModule(bytes)) {
+        fail(SoundErrFileFormat);
+        return nullptr;
+    }
+
+    FMUSIC_MODULE* song = nullptr;
+    try {
+        song = new FMUSIC_MODULE;
+        song->module = std::make_unique<openmpt::module>(bytes, song->log);
+        song->module->set_repeat_count(-1);
+        layer().modules.insert(song);
+        return song;
+    } catch (const std::bad_alloc&) {
+        fail(SoundErrMemory);
+    } catch (...) {
+        fail(SoundErrFileBad);
+    }
+    delete song;
+    return nullptr;
+}
+
+signed char FMUSIC_PlaySong(FMUSIC_MODULE* module) {
+    traceCall("FMUSIC_PlaySong");
+    if (!requireInit() || !isLive(module)) return -1;
+    stopMusicLine();
+    try {
+        module->module->set_position_order_row(0, 0);
+    } catch (...) {
+        fail(SoundErrPlay);
+        return -1;
+    }
+    module->rate = layer().deviceRate;
+    Mix_HookMusic(renderModule, module);
+    layer().playingModule = module;
+    return 1;
+}
+
+signed char FMUSIC_StopSong(FMUSIC_MODULE* module) {
+    traceCall("FMUSIC_StopSong");
+    if (!requireInit() || !isLive(module)) return 0;
+    if (layer().playingModule == module) stopMusicLine();
+    return 1;
+}
+
+signed char FMUSIC_FreeSong(FMUSIC_MODULE* module) {
+    traceCall("FMUSIC_FreeSong");
+    if (!requireInit() || !isLive(module)) return 0;
+    destroyModule(module);
+    return 1;
+}
