@@ -1,10 +1,22 @@
 #!/usr/bin/env bash
-# Sets up, builds with warnings as errors and runs the whole test suite.
+# Sets up, builds with warnings as errors and runs the whole test suite;
+# then builds the tests again with AddressSanitizer and
+# UndefinedBehaviorSanitizer and runs them once more.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
 export CMAKE_EXTRA_ARGS="-DVEXLO_WERROR=ON ${CMAKE_EXTRA_ARGS:-}"
-bash "$root/scripts/build.sh"
-cd "${BUILD_DIR:-$root/build}"
+BUILD_DIR=$build bash "$root/scripts/build.sh"
+
 # Nothing in the tests may stop for a message box.
 export VEXLO_NO_MESSAGE_BOX=1
-ctest --output-on-failure -j2
+(cd "$build" && ctest --output-on-failure -j2)
+
+echo "== the tests again, under AddressSanitizer and UndefinedBehaviorSanitizer"
+sanitized=${SANITIZE_BUILD_DIR:-$root/build-sanitize}
+cmake -S "$root" -B "$sanitized" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXLO_WERROR=ON -DVEXLO_SANITIZE=ON \
+  -DVEXLO_BENCH=OFF >/dev/null
+cmake --build "$sanitized" -j"$(nproc)"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+(cd "$sanitized" && ctest --output-on-failure -j2 -LE no-sanitizer)

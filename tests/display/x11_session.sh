@@ -1,0 +1,58 @@
+# Shared by the window test scripts: a private X server on a free display
+# number, and timed waits for the programs they start. Source it; it removes
+# everything it started when the script ends.
+set -euo pipefail
+# Job control: started programs handle Ctrl+C as they do from a terminal
+# (without it, background programs would ignore SIGINT).
+set -m
+
+tmp=$(mktemp -d)
+started=()
+cleanup() {
+  # Each started program leads a process group of its own (job control), so
+  # whatever it started goes too.
+  for pid in "${started[@]}"; do kill -9 -- "-$pid" 2>/dev/null || true; done
+  if [ -n "${xvfb_pid:-}" ]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
+# start_xvfb WIDTHxHEIGHT: starts the server and points DISPLAY at it.
+start_xvfb() {
+  Xvfb -displayfd 3 -screen 0 "${1}x24" -nolisten tcp 3>"$tmp/display" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    grep -q . "$tmp/display" && break
+    sleep 0.1
+  done
+  grep -q . "$tmp/display" || fail "Xvfb did not start"
+  export DISPLAY=":$(head -n1 "$tmp/display")" VEXLO_NO_MESSAGE_BOX=1
+  unset WAYLAND_DISPLAY SDL_VIDEODRIVER
+}
+
+# wait_exit PID LIMIT_MS: waits for the program to end; sets $status (-1 if
+# it has not ended in time) and $elapsed_ms.
+wait_exit() {
+  local start
+  start=$(now_ms)
+  status=-1
+  while kill -0 "$1" 2>/dev/null && [ $(($(now_ms) - start)) -le "$2" ]; do sleep 0.005; done
+  elapsed_ms=$(($(now_ms) - start))
+  if ! kill -0 "$1" 2>/dev/null; then
+    status=0
+    wait "$1" || status=$?
+  fi
+}
+
+# window_of TITLE: the id of the window with exactly that title.
+window_of() { timeout 10 xdotool search --sync --name "^$1\$" | head -n1; }
