@@ -1,6 +1,7 @@
 #include "font.h"
 
 #include <array>
+#include <stdexcept>
 
 namespace assetgen {
 namespace {
@@ -146,7 +147,62 @@ const BigGlyph* findBig(char c)
     return nullptr;
 }
 
+struct LogoGlyph {
+    char c;
+    std::array<const char*, LogoGlyphHeight> rows;
+};
+
+const LogoGlyph LogoFont[] = {
+    {'A', {".#####.", "#######", "##...##", "##...##", "#######", "#######", "##...##", "##...##"}},
+    {'C', {".#####.", "#######", "##...##", "##.....", "##.....", "##...##", "#######", ".#####."}},
+    {'E', {"#######", "#######", "##.....", "######.", "######.", "##.....", "#######", "#######"}},
+    {'G', {".#####.", "#######", "##.....", "##.####", "##.####", "##...##", "#######", ".#####."}},
+    {'L', {"##.....", "##.....", "##.....", "##.....", "##.....", "##.....", "#######", "#######"}},
+    {'M', {"##...##", "###.###", "#######", "##.#.##", "##...##", "##...##", "##...##", "##...##"}},
+    {'O', {".#####.", "#######", "##...##", "##...##", "##...##", "##...##", "#######", ".#####."}},
+    {'R', {"######.", "#######", "##...##", "#######", "######.", "##.###.", "##..###", "##...##"}},
+    {'V', {"##...##", "##...##", "##...##", "##...##", "###.###", ".#####.", "..###..", "...#..."}},
+    {'X', {"##...##", "###.###", ".#####.", "..###..", "..###..", ".#####.", "###.###", "##...##"}},
+};
+
+const LogoGlyph* findLogo(char c)
+{
+    for (const LogoGlyph& g : LogoFont)
+        if (g.c == c)
+            return &g;
+    return nullptr;
+}
+
 } // namespace
+
+bool hasLogoGlyph(char c) { return findLogo(c) != nullptr; }
+
+bool logoGlyphPixel(char c, int x, int y)
+{
+    const LogoGlyph* g = findLogo(c);
+    if (!g || x < 0 || y < 0 || x >= LogoGlyphWidth || y >= LogoGlyphHeight)
+        return false;
+    return g->rows[static_cast<std::size_t>(y)][x] == '#';
+}
+
+Image logoMask(const std::string& text, int scale, int gap)
+{
+    int units = 0;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        units += (text[i] == ' ' ? 3 : LogoGlyphWidth) + (i + 1 < text.size() ? gap : 0);
+    Image mask(units * scale, LogoGlyphHeight * scale);
+    int pen = 0;
+    for (char c : text) {
+        if (c != ' ' && !hasLogoGlyph(c))
+            throw std::invalid_argument(std::string("no logo glyph for '") + c + "'");
+        for (int y = 0; y < LogoGlyphHeight; ++y)
+            for (int x = 0; x < LogoGlyphWidth; ++x)
+                if (logoGlyphPixel(c, x, y))
+                    mask.fillRect((pen + x) * scale, y * scale, scale, scale, 0xFFFFFF);
+        pen += (c == ' ' ? 3 : LogoGlyphWidth) + gap;
+    }
+    return mask;
+}
 
 bool hasSmallGlyph(char c) { return findSmall(c) != nullptr; }
 
@@ -181,6 +237,8 @@ void drawText(Image& img, int x, int y, const std::string& text, Rgb c, int scal
 {
     int penX = x;
     for (char ch : text) {
+        if (!hasSmallGlyph(ch))
+            throw std::invalid_argument(std::string("no glyph for '") + ch + "'");
         for (int gy = 0; gy < SmallGlyphHeight; ++gy)
             for (int gx = 0; gx < SmallGlyphWidth; ++gx)
                 if (smallGlyphPixel(ch, gx, gy))

@@ -31,10 +31,21 @@ bool smallGlyphPixel(char c, int x, int y);
 bool hasBigGlyph(char c);
 bool bigGlyphPixel(char c, int x, int y);
 
+// Logo font: heavy 7 × 8 capitals (two-pixel strokes) for the title and
+// the game-over banner; it has the letters A C E G L M O R V X.
+constexpr int LogoGlyphWidth = 7;
+constexpr int LogoGlyphHeight = 8;
+bool hasLogoGlyph(char c);
+bool logoGlyphPixel(char c, int x, int y);
+// Logo text as a mask, each font pixel a scale × scale block, letters
+// `gap` font pixels apart; a space is three font pixels wide.
+Image logoMask(const std::string& text, int scale, int gap = 1);
+
 // Width in pixels of text in the small font enlarged `scale` times, with
 // `gap` blank pixels (unscaled) between letters.
 int textWidth(const std::string& text, int scale = 1, int gap = 1);
-// Draws text with its top-left corner at (x, y).
+// Draws text with its top-left corner at (x, y); throws
+// std::invalid_argument for a character the font does not have.
 void drawText(Image& img, int x, int y, const std::string& text, Rgb c, int scale = 1, int gap = 1);
 // The text as a mask: white where a glyph pixel is, key elsewhere.
 Image textMask(const std::string& text, int scale = 1, int gap = 1);

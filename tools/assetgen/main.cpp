@@ -1,0 +1,64 @@
+// assetgen OUTDIR [--preview PNGDIR]
+//
+// Writes every picture, the music and the explosion sound of the game into
+// OUTDIR; with --preview also PNG copies of the pictures, four times
+// enlarged, for looking at them.
+#include "assets.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool writeFile(const fs::path& path, const std::vector<std::uint8_t>& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+int usage()
+{
+    std::cerr << "usage: assetgen OUTDIR [--preview PNGDIR]\n";
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2 && argc != 4)
+        return usage();
+    const fs::path outDir = argv[1];
+    fs::path previewDir;
+    if (argc == 4) {
+        if (std::string(argv[2]) != "--preview")
+            return usage();
+        previewDir = argv[3];
+    }
+    try {
+        fs::create_directories(outDir);
+        for (const assetgen::AssetFile& f : assetgen::buildAssets())
+            if (!writeFile(outDir / f.name, f.bytes)) {
+                std::cerr << "assetgen: cannot write " << (outDir / f.name) << "\n";
+                return 1;
+            }
+        if (!previewDir.empty()) {
+            fs::create_directories(previewDir);
+            for (const auto& [name, img] : assetgen::previewImages())
+                if (!assetgen::writePng((previewDir / (name + ".png")).string(), img, 4)) {
+                    std::cerr << "assetgen: cannot write preview " << name << "\n";
+                    return 1;
+                }
+        }
+    } catch (const std::exception& e) {
+        std::cerr << "assetgen: " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,40 @@
+// The game's pictures, drawn from code.
+#pragma once
+
+#include "canvas.h"
+
+namespace assetgen {
+
+constexpr int RoadWidth = 320;
+constexpr int RoadRows = 201;
+constexpr int RoadPeriod = 40;
+constexpr int CarSide = 30;
+constexpr int ScreenW = 320;
+constexpr int ScreenH = 200;
+constexpr int DigitW = 8;
+constexpr int DigitH = 16;
+constexpr int LabelW = 49;
+constexpr int LabelH = 16;
+// The label file holds this many pixels; those past 49 × 16 are key.
+constexpr int LabelFilePixels = 810;
+
+// Where the game draws the six score digits over the game-over picture.
+constexpr int GameOverDigitsX = 163;
+constexpr int GameOverDigitsY = 128;
+
+Image makeRoad();
+Image makePlayerCar();
+Image makeEnemyCar();
+// stage 1: flash, 2: fireball, 3: burning wreck.
+Image makeExplosion(int stage);
+Image makeDigit(int d);
+Image makeScoreLabel();
+Image makeTitle();
+Image makeGameOver();
+
+// A frame of play put together the way the game does it (road at scroll
+// offset k, cars, score), and the game-over screen over it: for previews.
+Image mockPlayFrame(int k, int score);
+Image mockGameOverFrame(int score);
+
+} // namespace assetgen
