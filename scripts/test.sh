@@ -23,3 +23,5 @@ cmake --build "$sanitized" -j"$(nproc)"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:quarantine_size_mb=16
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 (cd "$sanitized" && ctest --output-on-failure -j2 -LE "window|timing")
+# The soak's figures.
+grep -h "^soak:" "$sanitized/Testing/Temporary/LastTest.log" || true
