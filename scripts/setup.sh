@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config
   libsdl2-dev libsdl2-mixer-dev libopenmpt-dev libmp3lame-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libx11-dev xvfb xauth xdotool x11-utils python3
+  libx11-dev xvfb xauth xdotool x11-utils xfonts-base python3
 )
 
 missing=()

@@ -24,7 +24,13 @@ start_game() {
   started+=("$game_pid")
   window=$(window_of "$title") || fail "no window titled '$title': $(cat "$tmp/game.log")"
   [[ $(xprop -id "$window" _NET_WM_NAME) == *"\"$title\"" ]] || fail "title: $(xprop -id "$window" _NET_WM_NAME)"
-  xdotool windowfocus --sync "$window"
+  # The window can be found a moment before the server lets it take the
+  # focus; try again rather than fail on that race.
+  for _ in $(seq 50); do
+    xdotool windowfocus --sync "$window" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  fail "the window never took the keyboard focus"
 }
 
 # Past the intro, a key on the title (one that cuts the title's reveal short
