@@ -2,7 +2,7 @@
 # The SDL window as a player meets it: the window probe on a private X
 # server, keys from xdotool, the close button's request from x11_tool,
 # signals from here.
-# Usage: window_test.sh PROBE X11_TOOL picture|keys|close|pace|errors
+# Usage: window_test.sh PROBE X11_TOOL picture|aspect|fullscreen|pad|keys|close|pace|errors
 . "$(dirname "$0")/x11_session.sh"
 probe=$1
 x11_tool=$2
@@ -10,7 +10,11 @@ x11_tool=$2
 # start_probe MODE TITLE: starts the probe and waits until its window shows
 # the picture; sets $probe_pid and $window.
 start_probe() {
-  "$probe" "$1" "$2" >"$tmp/out" 2>&1 &
+  # Emptied here, not by the probe's redirection: that happens only once the
+  # probe's process runs, and until then the loop below could still find the
+  # previous probe's "ready".
+  : >"$tmp/out"
+  "$probe" "$1" "$2" >>"$tmp/out" 2>&1 &
   probe_pid=$!
   started+=("$probe_pid")
   for _ in $(seq 200); do
@@ -27,8 +31,41 @@ printed() { awk 'seen; /^ready$/ { seen = 1 }' "$tmp/out"; }
 # pixels X Y [X Y]...: the window's pixels as rrggbb.
 pixels() { "$x11_tool" pixels "$window" "$@"; }
 
+# profile column|row AT FROM COUNT: the grid picture's stripes along column
+# (or row) AT of the window, from FROM for COUNT pixels, summed up as
+# "RUNS LENGTHS BLENDS ADJACENT": how many runs of unmixed colour there are
+# (each run one row or column of the picture), the lengths they come in
+# (sorted, unique), how many blended pixels lie between runs and how often
+# two blended pixels touch. The probe's stripes are blue in odd rows and
+# red in odd columns, so a column is read in its blue channel and a row in
+# its red one.
+profile() {
+  local args=() i
+  for ((i = $3; i < $3 + $4; i++)); do
+    if [ "$1" = column ]; then args+=("$2" "$i"); else args+=("$i" "$2"); fi
+  done
+  pixels "${args[@]}" | tr ' ' '\n' |
+    if [ "$1" = column ]; then cut -c5-6; else cut -c1-2; fi |
+    awk '{
+      if ($1 == "00" || $1 == "ff") {
+        if ($1 != last) { if (n) { runs++; len[n] = 1 }; n = 0; last = $1 }
+        n++; blended = 0
+      } else {
+        blends++; if (blended) adjacent++; blended = 1
+        if (n) { runs++; len[n] = 1 }; n = 0; last = ""
+      }
+    }
+    END {
+      if (n) { runs++; len[n] = 1 }
+      lengths = ""; for (k = 1; k <= 1000; k++) if (k in len) lengths = lengths (lengths == "" ? "" : ",") k
+      print runs + 0, lengths, blends + 0, adjacent + 0
+    }'
+}
+
 case $3 in
 picture)
+  # Square pixels, as in memory: the picture at whole multiples of 320 x 200.
+  export VEXLO_ASPECT=off
   start_xvfb 1000x700
   start_probe keys ProbePicture
   [[ $(xprop -id "$window" _NET_WM_NAME) == *'"ProbePicture"' ]] || fail "title: $(xprop -id "$window" _NET_WM_NAME)"
@@ -52,6 +89,125 @@ picture)
   xdotool windowfocus --sync "$window" key Escape
   wait_exit "$probe_pid" 5000
   [ "$status" -eq 0 ] || fail "status $status after Escape"
+  ;;
+
+aspect)
+  # By default each pixel is 1.2 times as tall as wide. 1600 x 1200, the
+  # largest multiple of 320 x 240 that fits, is a whole multiple both ways:
+  # 5 x 6 blocks, nothing blended.
+  start_xvfb 1700x1300
+  start_probe grid ProbeAspect
+  wait_size 1600x1200
+  seen=$(profile column 7 0 1200)
+  [ "$seen" = "200 6 0 0" ] || fail "rows at 1600x1200: $seen"
+  seen=$(profile row 11 0 1600)
+  [ "$seen" = "320 5 0 0" ] || fail "columns at 1600x1200: $seen"
+  # At 1280 x 960 columns are 4 pixels wide, exactly; rows 4.8 pixels tall:
+  # four rows of pure colour each, every row of the picture alike, with
+  # single blended rows between some of them (plain nearest-neighbour
+  # scaling would make rows of 4 and 5, plain linear scaling blur across
+  # several).
+  xdotool windowsize --sync "$window" 1280 960
+  wait_size 1280x960
+  for _ in $(seq 100); do
+    seen=$(profile column 5 0 960)
+    [ "$seen" = "200 4 160 0" ] && break
+    sleep 0.03
+  done
+  [ "$seen" = "200 4 160 0" ] || fail "rows at 1280x960: $seen"
+  seen=$(profile row 3 0 1280)
+  [ "$seen" = "320 4 0 0" ] || fail "columns at 1280x960: $seen"
+  # Resized to another shape: letterboxed, 1000 x 750 between black bars of
+  # 75 rows, every row and column of the picture still there, no smear.
+  xdotool windowsize --sync "$window" 1000 900
+  want="000000 000000 000000 000000"
+  for _ in $(seq 100); do
+    seen=$(pixels 0 74 999 74 0 825 999 899)
+    [ "$seen" = "$want" ] && [ "$(pixels 1 75)" != 000000 ] && break
+    sleep 0.03
+  done
+  [ "$seen" = "$want" ] || fail "bars at 1000x900: $seen"
+  read -r runs _ _ adjacent <<<"$(profile column 500 75 750)"
+  [ "$runs $adjacent" = "200 0" ] || fail "rows at 1000x900: $(profile column 500 75 750)"
+  read -r runs _ _ adjacent <<<"$(profile row 400 0 1000)"
+  [ "$runs $adjacent" = "320 0" ] || fail "columns at 1000x900: $(profile row 400 0 1000)"
+  xdotool windowfocus --sync "$window" key Escape
+  wait_exit "$probe_pid" 5000
+  [ "$status" -eq 0 ] || fail "status $status after Escape"
+  ;;
+
+fullscreen)
+  # F11 and Alt+Enter switch to full screen and back: the window covers the
+  # screen with the picture letterboxed at 4:3 and no pointer over it. The
+  # keys are the window's own: the probe reads only the others.
+  start_xvfb 1000x800
+  start_wm
+  start_probe grid ProbeFullscreen
+  wait_size 960x720
+  [ "$("$x11_tool" cursor "$window")" = shown ] || fail "no pointer over the window"
+  xdotool windowfocus --sync "$window" key F11
+  wait_size 1000x800
+  [[ $(xprop -id "$window" _NET_WM_STATE) == *_NET_WM_STATE_FULLSCREEN* ]] || fail "not full screen"
+  [ "$("$x11_tool" cursor "$window")" = hidden ] || fail "the pointer shows over the full screen"
+  # 1000 x 750 between bars of 25 rows.
+  want="000000 000000 000000 000000"
+  for _ in $(seq 100); do
+    seen=$(pixels 0 24 999 24 0 775 999 799)
+    [ "$seen" = "$want" ] && [ "$(pixels 1 25)" != 000000 ] && break
+    sleep 0.03
+  done
+  [ "$seen" = "$want" ] || fail "full screen bars: $seen"
+  read -r runs _ _ adjacent <<<"$(profile column 500 25 750)"
+  [ "$runs $adjacent" = "200 0" ] || fail "full screen rows: $(profile column 500 25 750)"
+  xdotool key alt+Return
+  wait_size 960x720
+  [[ $(xprop -id "$window" _NET_WM_STATE) != *_NET_WM_STATE_FULLSCREEN* ]] || fail "still full screen"
+  [ "$("$x11_tool" cursor "$window")" = shown ] || fail "the pointer stays hidden in the window"
+  xdotool key F11
+  wait_size 1000x800
+  xdotool key alt+KP_Enter
+  wait_size 960x720
+  # Alt alone is still a key, as are the others.
+  xdotool key --delay 30 a alt Return Escape
+  wait_exit "$probe_pid" 5000
+  [ "$status" -eq 0 ] || fail "status $status after Escape"
+  want="key 65 s0 a0 c0
+key 18 s0 a1 c0
+key 13 s0 a0 c0
+key 27 s0 a0 c0"
+  [ "$(printed)" = "$want" ] || fail "keys read:"$'\n'"$(printed)"
+  ;;
+
+pad)
+  # A virtual gamepad plugged in while the window is open: the D-pad and
+  # stick as arrows repeating while held, A and Start as Enter, Back as
+  # Escape.
+  start_xvfb 700x520
+  start_probe pad ProbePad
+  xdotool windowfocus --sync "$window"
+  wait_exit "$probe_pid" 10000
+  [ "$status" -eq 0 ] || fail "status $status: $(printed)"
+  printed
+  line() { printed | sed -n "s/^$1: //p"; }
+  [ "$(line plug)" = none ] || fail "keys without a press: $(line plug)"
+  # Seven Up keys: at once, after about 400 ms, then about every 50 ms.
+  line hold | tr ' ' '\n' | awk -F@ '
+    { code[NR] = $1; at[NR] = $2 }
+    END {
+      ok = NR == 7 && at[1] < 60 && at[2] >= 380 && at[2] <= 520
+      for (i = 1; i <= NR; i++) ok = ok && code[i] == 38
+      for (i = 3; i <= NR; i++) ok = ok && at[i] - at[i - 1] >= 30 && at[i] - at[i - 1] <= 110
+      ok = ok && at[7] - at[2] >= 230 && at[7] - at[2] <= 400
+      exit !ok
+    }' || fail "the held D-pad: $(line hold)"
+  [ "$(line released)" = none ] || fail "keys after the D-pad was let go: $(line released)"
+  [ "$(line 'dead zone')" = none ] || fail "the stick within its dead zone: $(line 'dead zone')"
+  [[ $(line stick) =~ ^39@[0-9]+$ ]] || fail "the stick pushed right: $(line stick)"
+  [ "$(line centred)" = none ] || fail "the stick let go: $(line centred)"
+  [[ "$(line a) $(line start) $(line back) $(line b)" =~ ^13@[0-9]+\ 13@[0-9]+\ 27@[0-9]+\ none$ ]] ||
+    fail "buttons: $(line a) / $(line start) / $(line back) / $(line b)"
+  [[ $(line up) =~ ^38@[0-9]+$ ]] || fail "the stick pushed up: $(line up)"
+  [ "$(line unplugged)" = none ] || fail "keys after the pad was unplugged: $(line unplugged)"
   ;;
 
 keys)

@@ -1,6 +1,7 @@
 # Shared by the window test scripts: a private X server on a free display
-# number, and timed waits for the programs they start. Source it; it removes
-# everything it started when the script ends.
+# number, a window manager where one is needed, and timed waits for the
+# programs they start and their windows. Source it; it removes everything
+# it started when the script ends.
 set -euo pipefail
 # Job control: started programs handle Ctrl+C as they do from a terminal
 # (without it, background programs would ignore SIGINT).
@@ -55,4 +56,31 @@ wait_exit() {
 }
 
 # window_of TITLE: the id of the window with exactly that title.
-window_of() { timeout 10 xdotool search --sync --name "^$1\$" | head -n1; }
+window_of() { timeout 10 xdotool search --sync --onlyvisible --name "^$1\$" | head -n1; }
+
+# size_of: the size of $window as "WIDTHxHEIGHT".
+size_of() {
+  local WIDTH HEIGHT X Y SCREEN WINDOW
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  echo "${WIDTH}x$HEIGHT"
+}
+
+# wait_size WxH: waits up to 3 s for $window to take that size.
+wait_size() {
+  for _ in $(seq 100); do
+    [ "$(size_of)" = "$1" ] && return 0
+    sleep 0.03
+  done
+  fail "the window is $(size_of), not $1"
+}
+
+# start_wm: a small window manager (evilwm), which full screen needs.
+start_wm() {
+  evilwm --fn fixed --bw 0 >"$tmp/wm.log" 2>&1 &
+  started+=($!)
+  for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+    sleep 0.05
+  done
+  fail "the window manager did not start: $(cat "$tmp/wm.log")"
+}

@@ -2,12 +2,21 @@
 //   x11_tool close WINDOW              asks the window to close the way a window
 //                                      manager's close button does (WM_DELETE_WINDOW)
 //   x11_tool pixels WINDOW X Y [X Y]...  prints each pixel of the window as rrggbb
+//   x11_tool grab WINDOW X Y W H FILE  writes that part of the window to FILE,
+//                                      row after row, each pixel as 4 bytes of
+//                                      0x00RRGGBB, lowest first
+//   x11_tool cursor WINDOW             moves the pointer to the window's middle and
+//                                      prints "hidden" when the cursor shown there is
+//                                      wholly transparent, else "shown"
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xfixes.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -41,11 +50,67 @@ int printPixels(Display* x, Window window, int count, char** coordinates) {
     return 0;
 }
 
+int grab(Display* x, Window window, char** arguments) {
+    const int left = std::atoi(arguments[0]);
+    const int top = std::atoi(arguments[1]);
+    const int width = std::atoi(arguments[2]);
+    const int height = std::atoi(arguments[3]);
+    if (width <= 0 || height <= 0) {
+        std::fprintf(stderr, "x11_tool: empty area\n");
+        return 2;
+    }
+    XImage* image = XGetImage(x, window, left, top, static_cast<unsigned>(width),
+                              static_cast<unsigned>(height), AllPlanes, ZPixmap);
+    if (image == nullptr) {
+        std::fprintf(stderr, "x11_tool: cannot read %dx%d at %d,%d\n", width, height, left, top);
+        return 1;
+    }
+    std::vector<unsigned char> bytes;
+    bytes.reserve(static_cast<std::size_t>(width) * height * 4);
+    for (int py = 0; py < height; ++py)
+        for (int px = 0; px < width; ++px) {
+            const std::uint32_t pixel = static_cast<std::uint32_t>(XGetPixel(image, px, py)) & 0xFFFFFFu;
+            for (int b = 0; b < 4; ++b)
+                bytes.push_back(static_cast<unsigned char>(pixel >> (8 * b)));
+        }
+    XDestroyImage(image);
+    std::FILE* out = std::fopen(arguments[4], "wb");
+    if (out == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size() ||
+        std::fclose(out) != 0) {
+        std::fprintf(stderr, "x11_tool: cannot write %s\n", arguments[4]);
+        return 1;
+    }
+    return 0;
+}
+
+int cursor(Display* x, Window window) {
+    int eventBase = 0, errorBase = 0;
+    if (!XFixesQueryExtension(x, &eventBase, &errorBase)) {
+        std::fprintf(stderr, "x11_tool: the server has no XFIXES\n");
+        return 1;
+    }
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(x, window, &attributes) == 0)
+        return 1;
+    XWarpPointer(x, None, window, 0, 0, 0, 0, attributes.width / 2, attributes.height / 2);
+    XSync(x, False);
+    XFixesCursorImage* image = XFixesGetCursorImage(x);
+    if (image == nullptr)
+        return 1;
+    bool visible = false;
+    for (int i = 0; i < image->width * image->height; ++i)
+        visible = visible || (image->pixels[i] & 0xFF000000ul) != 0;
+    XFree(image);
+    std::printf("%s\n", visible ? "shown" : "hidden");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: x11_tool close WINDOW | pixels WINDOW X Y [X Y]...\n");
+        std::fprintf(stderr, "usage: x11_tool close WINDOW | pixels WINDOW X Y [X Y]... |\n"
+                             "       grab WINDOW X Y W H FILE | cursor WINDOW\n");
         return 2;
     }
     Display* x = XOpenDisplay(nullptr);
@@ -59,6 +124,10 @@ int main(int argc, char** argv) {
         status = closeWindow(x, window);
     else if (std::strcmp(argv[1], "pixels") == 0)
         status = printPixels(x, window, argc - 3, argv + 3);
+    else if (std::strcmp(argv[1], "grab") == 0 && argc == 8)
+        status = grab(x, window, argv + 3);
+    else if (std::strcmp(argv[1], "cursor") == 0)
+        status = cursor(x, window);
     XCloseDisplay(x);
     return status;
 }

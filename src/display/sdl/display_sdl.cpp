@@ -1,6 +1,8 @@
-// The real window, over SDL2: the 320 x 200 surface scaled up with crisp
-// pixels and letterboxed in a resizable window, key presses queued in the
-// order they came, and an optional steady pace of 70 updates a second.
+// The real window, over SDL2: the 320 x 200 surface shown crisp, at 4:3 by
+// default (see presentation.h), letterboxed in a resizable window that F11
+// and Alt+Enter switch to full screen and back; key presses and gamepad
+// buttons queued in the order they came (see input.h); and an optional
+// steady pace of 70 updates a second.
 //
 // A close request (the window's close button, Ctrl+C, SIGTERM) ends the run
 // through ptc::Closed, thrown by whichever of update, keyPressed and read
@@ -9,12 +11,15 @@
 #include "display/ptc.h"
 #include "display/sdl/environment.h"
 #include "display/sdl/frame_pacer.h"
-#include "display/sdl/key_codes.h"
+#include "display/sdl/input.h"
+#include "display/sdl/presentation.h"
 
 #include <SDL.h>
 
 #include <algorithm>
+#include <chrono>
 #include <deque>
+#include <map>
 #include <optional>
 #include <thread>
 #include <utility>
@@ -24,12 +29,14 @@ namespace ptc {
 
 namespace {
 
-constexpr int Width = 320;
-constexpr int Height = 200;
+constexpr int Width = sdl::PictureWidth;
+constexpr int Height = sdl::PictureHeight;
 constexpr int Pitch = Width * static_cast<int>(sizeof(std::uint32_t));
 // Only these are started and stopped here: the sound layer starts SDL's
-// audio on its own in the same process.
+// audio on its own in the same process. Gamepads are welcome but not
+// needed: without them the game is played from the keyboard.
 constexpr Uint32 Subsystems = SDL_INIT_VIDEO | SDL_INIT_EVENTS;
+constexpr Uint32 PadSubsystem = SDL_INIT_GAMECONTROLLER;
 // How long read() waits for an event before it looks again, so that a
 // close request that brings no event of its own is still seen quickly.
 constexpr int WaitSliceMs = 50;
@@ -39,11 +46,6 @@ constexpr int WaitSliceMs = 50;
 }
 
 void dropLogMessage(void*, int, SDL_LogPriority, const char*) {}
-
-// The largest whole multiple of 320 x 200 that fits the area, at least 1.
-int fittingScale(int areaWidth, int areaHeight) {
-    return std::max(1, std::min(areaWidth / Width, areaHeight / Height));
-}
 
 } // namespace
 
@@ -56,9 +58,12 @@ struct Display::Impl {
     void* savedLogData = nullptr;
 
     bool sdlStarted = false;
+    bool padsStarted = false;
+    sdl::Aspect aspect = sdl::Aspect::FourByThree;
     SDL_Window* window = nullptr;
     Uint32 windowId = 0;
     SDL_Renderer* renderer = nullptr;
+    sdl::Size maxTexture;
     // copyTo uploads into `pending`; update swaps it with `shown` when it
     // holds a newer copy, so `shown` is always what the window last showed
     // and can be drawn again after the window is exposed or resized.
@@ -66,9 +71,16 @@ struct Display::Impl {
     SDL_Texture* pending = nullptr;
     bool pendingIsNewer = false;
     bool redrawWanted = false;
+    // The picture scaled up by whole factors (presentation.h), made again
+    // whenever the window's size asks for other factors.
+    SDL_Texture* crisp = nullptr;
+    sdl::Size crispSize;
 
     bool closeRequested = false;
     std::deque<KeyEvent> keys;
+    sdl::KeyboardRouter keyboard;
+    sdl::Gamepads pads;
+    std::map<SDL_JoystickID, SDL_GameController*> controllers;
 
     Impl() = default;
     Impl(const Impl&) = delete;
@@ -97,6 +109,9 @@ struct Display::Impl {
         if (SDL_InitSubSystem(Subsystems) != 0)
             fail("cannot start SDL video");
         sdlStarted = true;
+        // Pads already plugged in arrive as events, like those plugged in later.
+        padsStarted = SDL_InitSubSystem(PadSubsystem) == 0;
+        aspect = sdl::aspectFromEnvironment();
         // Keys are all the game reads; no text input (nor input method).
         SDL_StopTextInput();
         try {
@@ -107,6 +122,8 @@ struct Display::Impl {
         }
         closeRequested = false;
         keys.clear();
+        keyboard = {};
+        pads = {};
         pacer.reset();
     }
 
@@ -119,24 +136,28 @@ struct Display::Impl {
         SDL_Rect usable;
         if (SDL_GetDisplayUsableBounds(0, &usable) != 0)
             fail("cannot read the desktop's size");
-        int scale = fittingScale(usable.w, usable.h);
-        window = SDL_CreateWindow(title.c_str(), usable.x + (usable.w - Width * scale) / 2,
-                                  usable.y + (usable.h - Height * scale) / 2, Width * scale,
-                                  Height * scale, SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
+        sdl::Size size = sdl::fittingWindow(aspect, {usable.w, usable.h});
+        window = SDL_CreateWindow(title.c_str(), usable.x + (usable.w - size.width) / 2,
+                                  usable.y + (usable.h - size.height) / 2, size.width, size.height,
+                                  SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
         if (window == nullptr)
             fail("cannot create the window");
         windowId = SDL_GetWindowID(window);
-        SDL_SetWindowMinimumSize(window, Width, Height);
+        const sdl::Size smallest = sdl::shownShape(aspect);
+        SDL_SetWindowMinimumSize(window, smallest.width, smallest.height);
 
         // No vsync: the pace comes from our own schedule, not the monitor.
-        renderer = SDL_CreateRenderer(window, -1, 0);
+        // The crisp scaling draws into a texture, so the renderer must allow
+        // that; SDL's software renderer always does.
+        renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_TARGETTEXTURE);
         if (renderer == nullptr)
-            renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+            renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE | SDL_RENDERER_TARGETTEXTURE);
         if (renderer == nullptr)
             fail("cannot create a renderer");
-        // Letterboxed: proportions kept, whatever the window's size.
-        if (SDL_RenderSetLogicalSize(renderer, Width, Height) != 0)
-            fail("cannot set the picture's size");
+        SDL_RendererInfo info;
+        if (SDL_GetRendererInfo(renderer, &info) != 0)
+            fail("cannot read the renderer's limits");
+        maxTexture = {info.max_texture_width, info.max_texture_height};
 
         const std::vector<std::uint32_t> black(static_cast<std::size_t>(Width) * Height, 0u);
         shown = createTexture(black);
@@ -149,12 +170,13 @@ struct Display::Impl {
         // once the window is shown, and not at all without a manager.
         int top = 0, left = 0, bottom = 0, right = 0;
         if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0) {
-            const int framed = fittingScale(usable.w - left - right, usable.h - top - bottom);
-            if (framed < scale) {
-                scale = framed;
-                SDL_SetWindowSize(window, Width * scale, Height * scale);
-                SDL_SetWindowPosition(window, usable.x + (usable.w - Width * scale) / 2,
-                                      usable.y + top + (usable.h - top - bottom - Height * scale) / 2);
+            const sdl::Size framed =
+                sdl::fittingWindow(aspect, {usable.w - left - right, usable.h - top - bottom});
+            if (framed.width < size.width) {
+                size = framed;
+                SDL_SetWindowSize(window, size.width, size.height);
+                SDL_SetWindowPosition(window, usable.x + (usable.w - size.width) / 2,
+                                      usable.y + top + (usable.h - top - bottom - size.height) / 2);
             }
         }
     }
@@ -178,18 +200,29 @@ struct Display::Impl {
 
     // Safe to call at any time, more than once; never throws.
     void release() noexcept {
+        for (const auto& [id, controller] : controllers)
+            SDL_GameControllerClose(controller);
+        controllers.clear();
+        if (crisp != nullptr)
+            SDL_DestroyTexture(crisp);
         if (pending != nullptr)
             SDL_DestroyTexture(pending);
         if (shown != nullptr)
             SDL_DestroyTexture(shown);
         if (renderer != nullptr)
             SDL_DestroyRenderer(renderer);
-        if (window != nullptr)
+        if (window != nullptr) {
+            SDL_ShowCursor(SDL_ENABLE);  // hidden while in full screen
             SDL_DestroyWindow(window);
-        pending = shown = nullptr;
+        }
+        crisp = pending = shown = nullptr;
+        crispSize = {};
         renderer = nullptr;
         window = nullptr;
         windowId = 0;
+        if (padsStarted)
+            SDL_QuitSubSystem(PadSubsystem);
+        padsStarted = false;
         if (sdlStarted)
             SDL_QuitSubSystem(Subsystems);
         sdlStarted = false;
@@ -212,12 +245,90 @@ struct Display::Impl {
         pendingIsNewer = true;
     }
 
+    // The texture for the crisp step, made again when another size is wanted.
+    SDL_Texture* crispFor(sdl::Size wanted) {
+        if (crisp != nullptr && crispSize == wanted)
+            return crisp;
+        if (crisp != nullptr)
+            SDL_DestroyTexture(crisp);
+        crispSize = {};
+        crisp = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET,
+                                  wanted.width, wanted.height);
+        if (crisp == nullptr)
+            fail("cannot create the scaling texture");
+        // An opaque copy: no blending with the black behind it.
+        if (SDL_SetTextureScaleMode(crisp, SDL_ScaleModeLinear) != 0 ||
+            SDL_SetTextureBlendMode(crisp, SDL_BLENDMODE_NONE) != 0)
+            fail("cannot set up the scaling texture");
+        crispSize = wanted;
+        return crisp;
+    }
+
+    // Two copies: the frame up into the crisp texture by whole factors,
+    // nearest neighbour; that texture into its place in the window, linear.
+    // A place that is itself a whole multiple of the frame takes the frame
+    // in one nearest copy, pixel for pixel the same and cheaper.
     void present() {
-        if (SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255) != 0 || SDL_RenderClear(renderer) != 0 ||
-            SDL_RenderCopy(renderer, shown, nullptr, nullptr) != 0)
+        int outputWidth = 0, outputHeight = 0;
+        if (SDL_GetRendererOutputSize(renderer, &outputWidth, &outputHeight) != 0)
+            fail("cannot read the window's size");
+        const sdl::Rect place = sdl::letterbox(aspect, {outputWidth, outputHeight});
+        if (SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255) != 0 || SDL_RenderClear(renderer) != 0)
             fail("cannot draw the frame");
+        if (place.width > 0 && place.height > 0) {
+            const SDL_Rect to{place.x, place.y, place.width, place.height};
+            const sdl::Size crispWanted = sdl::crispSize({place.width, place.height}, maxTexture);
+            bool drawn = false;
+            if (crispWanted == sdl::Size{place.width, place.height}) {
+                drawn = SDL_RenderCopy(renderer, shown, nullptr, &to) == 0;
+            } else {
+                SDL_Texture* target = crispFor(crispWanted);
+                drawn = SDL_SetRenderTarget(renderer, target) == 0 &&
+                        SDL_RenderCopy(renderer, shown, nullptr, nullptr) == 0 &&
+                        SDL_SetRenderTarget(renderer, nullptr) == 0 &&
+                        SDL_RenderCopy(renderer, target, nullptr, &to) == 0;
+            }
+            if (!drawn)
+                fail("cannot draw the frame");
+        }
         SDL_RenderPresent(renderer);
         redrawWanted = false;
+    }
+
+    bool isFullscreen() const { return (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0; }
+
+    // F11 and Alt+Enter. Where it cannot be done the game goes on in its
+    // window.
+    void toggleFullscreen() {
+        SDL_SetWindowFullscreen(window, isFullscreen() ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+        followFullscreen();
+    }
+
+    // In full screen the pointer would only hide part of the picture. Also
+    // called when the window changes size, so that the pointer comes back
+    // however the window left full screen.
+    void followFullscreen() {
+        SDL_ShowCursor(isFullscreen() ? SDL_DISABLE : SDL_ENABLE);
+        redrawWanted = true;
+    }
+
+    void padAdded(int deviceIndex) {
+        const SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(deviceIndex);
+        // A pad present at the start may be announced twice.
+        if (id < 0 || controllers.count(id) != 0)
+            return;
+        // A pad that cannot be opened is left out; the keyboard still works.
+        if (SDL_GameController* controller = SDL_GameControllerOpen(deviceIndex))
+            controllers[id] = controller;
+    }
+
+    void padRemoved(SDL_JoystickID id) {
+        const auto found = controllers.find(id);
+        if (found == controllers.end())
+            return;
+        SDL_GameControllerClose(found->second);
+        controllers.erase(found);
+        pads.removed(id);
     }
 
     void waitForSlot() {
@@ -243,33 +354,68 @@ struct Display::Impl {
         case SDL_WINDOWEVENT:
             if (event.window.windowID != windowId)
                 break;
-            if (event.window.event == SDL_WINDOWEVENT_CLOSE)
+            if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
                 requestClose();
-            else if (event.window.event == SDL_WINDOWEVENT_EXPOSED ||
-                     event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+            } else if (event.window.event == SDL_WINDOWEVENT_EXPOSED) {
                 redrawWanted = true;
+            } else if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+                followFullscreen();
+            } else if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+                keyboard.focusLost();
+                pads.releaseAll();
+            }
             break;
-        case SDL_KEYDOWN: {
+        case SDL_RENDER_TARGETS_RESET:
+            redrawWanted = true;
+            break;
+        case SDL_KEYDOWN:
             // Auto-repeated presses count as presses, as they do for typing.
-            const SDL_Keysym& key = event.key.keysym;
-            keys.emplace_back(sdl::keyCode(key), (key.mod & KMOD_ALT) != 0,
-                              (key.mod & KMOD_SHIFT) != 0, (key.mod & KMOD_CTRL) != 0);
+            if (keyboard.press(event.key.keysym, event.key.repeat != 0, keys) ==
+                sdl::KeyboardRouter::Action::ToggleFullscreen)
+                toggleFullscreen();
             break;
-        }
+        case SDL_KEYUP:
+            keyboard.release(event.key.keysym, keys);
+            break;
+        case SDL_CONTROLLERDEVICEADDED:
+            padAdded(event.cdevice.which);
+            break;
+        case SDL_CONTROLLERDEVICEREMOVED:
+            padRemoved(event.cdevice.which);
+            break;
+        case SDL_CONTROLLERBUTTONDOWN:
+        case SDL_CONTROLLERBUTTONUP:
+            pads.button(event.cbutton.which, event.cbutton.button, event.type == SDL_CONTROLLERBUTTONDOWN,
+                        sdl::InputClock::now(), keys);
+            break;
+        case SDL_CONTROLLERAXISMOTION:
+            pads.axis(event.caxis.which, event.caxis.axis, event.caxis.value, sdl::InputClock::now(), keys);
+            break;
         default:
             break;
         }
     }
 
-    // Takes in every event that has arrived; draws the last frame again if
-    // the window needs it (while the game waits for a key, nothing else
-    // would).
+    // Takes in every event that has arrived and the gamepad repeats that
+    // are due; draws the last frame again if the window needs it (while the
+    // game waits for a key, nothing else would).
     void pump() {
         SDL_Event event;
         while (SDL_PollEvent(&event) != 0)
             handle(event);
+        pads.repeat(sdl::InputClock::now(), keys);
         if (redrawWanted && !closeRequested)
             present();
+    }
+
+    // How long a blocking read may sleep in SDL before it looks again: at
+    // most WaitSliceMs, and no later than the next gamepad repeat.
+    int waitSlice() const {
+        const auto next = pads.nextRepeat();
+        if (!next)
+            return WaitSliceMs;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(*next - sdl::InputClock::now()).count();
+        return static_cast<int>(std::clamp<long long>(left, 1, WaitSliceMs));
     }
 };
 
@@ -329,10 +475,9 @@ void Display::read(KeyEvent& key) {
     while (d.keys.empty()) {
         d.throwIfClosed();
         SDL_Event event;
-        if (SDL_WaitEventTimeout(&event, WaitSliceMs) != 0) {
+        if (SDL_WaitEventTimeout(&event, d.waitSlice()) != 0)
             d.handle(event);
-            d.pump();
-        }
+        d.pump();
     }
     d.throwIfClosed();
     key = d.keys.front();

@@ -1,0 +1,361 @@
+#!/usr/bin/env bash
+# The game as a player meets it: the real vexlo-race in its window on a
+# private X server, keys from xdotool, the window read back and compared
+# with the replay tool's frames, the sound caught by SDL's disk output.
+#
+# Usage: game_test.sh GAME WORKDIR X11_TOOL WINDOW_CHECK REPLAY GROUP
+#   GAME: the vexlo-race executable; WORKDIR: the folder holding data/,
+#   where the game runs; X11_TOOL: the display tests' helper; WINDOW_CHECK:
+#   this folder's helper; REPLAY: the replay tool. GROUP is one of
+#   play        a whole game: intro, title, moves, speeds, crash, game over,
+#               a key to end it; and what was heard
+#   square      the title pixel for pixel with square pixels (VEXLO_ASPECT=off)
+#   fullscreen  F11 and Alt+Enter on the title and in play
+#   close, term the window closed, or SIGTERM, at each stage of a game
+#
+# Real keys are not frame-exact, so only what does not depend on their
+# timing is compared: whole pictures where the game waits, and in play the
+# car's row, the score's place and digits, the road and the speed.
+if [ $# -ne 6 ]; then
+  echo "usage: $0 GAME WORKDIR X11_TOOL WINDOW_CHECK REPLAY GROUP" >&2
+  exit 2
+fi
+. "$(dirname "$0")/../display/x11_session.sh"
+game=$(realpath "$1")
+workdir=$(realpath "$2")
+x11_tool=$(realpath "$3")
+window_check=$(realpath "$4")
+replay=$(realpath "$5")
+group=$6
+title="Vexlo Race by Tamsel 2001"
+export SDL_AUDIODRIVER=dummy
+
+# Starts the game and waits for its window ($window), with the focus.
+start_game() {
+  (cd "$workdir" && exec "$game") >"$tmp/game.log" 2>&1 &
+  game_pid=$!
+  started+=("$game_pid")
+  window=$(window_of "$title") || fail "no window titled '$title': $(cat "$tmp/game.log")"
+  # The server may refuse the focus for a moment after the window appears.
+  for _ in $(seq 50); do
+    xdotool windowfocus --sync "$window" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  fail "the window never took the keyboard focus"
+}
+
+# grab FILE: the 320 x 200 picture as the window shows it now. Its place in
+# the window is the largest 4:3 (or, with VEXLO_ASPECT=off, 16:10)
+# rectangle, centred.
+grab() {
+  local size w h pw ph
+  size=$(size_of)
+  w=${size%x*} h=${size#*x}
+  local sw=320 sh=240
+  [ "${VEXLO_ASPECT:-}" = off ] && sh=200
+  if [ $((w * sh)) -ge $((h * sw)) ]; then
+    ph=$h pw=$(((h * sw * 2 + sh) / (sh * 2)))
+  else
+    pw=$w ph=$(((w * sh * 2 + sw) / (sw * 2)))
+  fi
+  "$x11_tool" grab "$window" $(((w - pw) / 2)) $(((h - ph) / 2)) "$pw" "$ph" "$tmp/area.raw" &&
+    "$window_check" sample "$tmp/area.raw" "$pw" "$ph" "$1"
+}
+
+# describe FILE: what a 320 x 200 frame shows (see window_check.cpp).
+describe() { (cd "$workdir" && "$window_check" describe "$1"); }
+
+# look: grabs the window now; sets $seen to its description and $seen_ms
+# to the time of the grab. The frame stays in $tmp/frame.raw.
+look() {
+  seen_ms=$(now_ms)
+  grab "$tmp/frame.raw" || fail "cannot read the window"
+  seen=$(describe "$tmp/frame.raw")
+}
+
+# wait_for PATTERN LIMIT_MS: looks until the description matches the
+# (extended) regular expression.
+wait_for() {
+  local start
+  start=$(now_ms)
+  while :; do
+    look
+    [[ $seen =~ $1 ]] && return 0
+    [ $(($(now_ms) - start)) -le "$2" ] || fail "waited $2 ms for '$1'; the window shows: $seen"
+    kill -0 "$game_pid" 2>/dev/null || fail "the game ended while waiting for '$1': $(cat "$tmp/game.log")"
+    sleep 0.02
+  done
+}
+
+# field NAME: a word "NAME=VALUE" of $seen.
+field() { sed -n "s/.*\\<$1=\\([^ ]*\\).*/\\1/p" <<<"$seen"; }
+
+# Past the title: a key cuts the reveal short (and is dropped), the title
+# is shown whole, and a second key starts the game.
+to_play() {
+  wait_for 'screen=(reveal|title)' 8000
+  xdotool key space
+  wait_for 'screen=title' 3000
+  xdotool key space
+  wait_for 'screen=play' 3000
+}
+
+# The car's row, once it has settled at the row wanted.
+wait_row() {
+  wait_for "player=car:$1\\b" 2000
+  [ "$(($(field score) % 40))" = "$(field road)" ] || fail "the road does not follow the score: $seen"
+}
+
+# gcd A B
+gcd() {
+  local a=$1 b=$2 t
+  while [ "$b" -ne 0 ]; do t=$((a % b)) a=$b b=$t; done
+  echo "$a"
+}
+
+# speed_is N: reads the speed off the score, which grows by the speed every
+# frame: looks come a frame or a few apart, so the steps between the scores
+# they see have the speed as their greatest common divisor, whatever the
+# frame rate. The first step may still span the key's frame and is left out.
+speed_is() {
+  local last="" divisor=0 steps="" i score
+  for ((i = 0; i < 20; i++)); do
+    look
+    [[ $seen =~ player=car ]] || fail "the car crashed while its speed was read: $seen"
+    score=$(field score)
+    if [ -n "$last" ] && [ $i -ge 2 ] && [ "$score" != "$last" ]; then
+      divisor=$(gcd "$divisor" $((score - last)))
+      steps+=" $((score - last))"
+      [ $((divisor % $1)) -eq 0 ] || fail "not speed $1: the score grew by$steps"
+      [ "$divisor" -eq "$1" ] && { echo "speed $1: the score grew by$steps"; return 0; }
+    fi
+    last=$score
+  done
+  fail "speed $1 not confirmed: the score grew by$steps"
+}
+
+# What the window shows when nothing waits: the replay tool's frame 271,
+# the title whole after 70 black frames and a reveal of 200 rows.
+replay_title() {
+  : >"$tmp/none.keys"
+  mkdir -p "$tmp/replay"
+  (cd "$workdir" && "$replay" --keys "$tmp/none.keys" --out "$tmp/replay" --dump 271 >/dev/null 2>&1) || true
+  [ -f "$tmp/replay/frame-271.raw" ] || fail "the replay tool wrote no frame 271"
+  [ "$(describe "$tmp/replay/frame-271.raw")" = screen=title ] || fail "replay frame 271 is not the title"
+}
+
+# ended_cleanly LIMIT_MS: the game has ended with status 0 within the
+# limit, and nothing of it is left.
+ended_cleanly() {
+  wait_exit "$game_pid" "$1"
+  [ "$status" -eq 0 ] || fail "status $status after $elapsed_ms ms: $(cat "$tmp/game.log")"
+  ! pgrep -g "$game_pid" >/dev/null || fail "processes left: $(pgrep -a -g "$game_pid")"
+  ! xwininfo -id "$window" >/dev/null 2>&1 || fail "the window is still there"
+}
+
+case $group in
+play)
+  # 640 x 480: the first window on a 700 x 520 screen.
+  start_xvfb 700x520
+  export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$tmp/audio.raw"
+  replay_title
+  launched_ms=$(now_ms)
+  start_game
+  [ "$(size_of)" = 640x480 ] || fail "first size $(size_of)"
+
+  # The intro is black; the title then grows downward and stands whole,
+  # the same as the replay tool's, pixel for pixel.
+  wait_for 'screen=(black|reveal)' 3000
+  [ "$seen" = screen=black ] || fail "the intro is not black: $seen"
+  wait_for 'screen=reveal' 3000
+  reveal_ms=$seen_ms
+  first_rows=$(field rows)
+  sleep 0.3
+  wait_for 'screen=reveal' 3000
+  later_rows=$(field rows)
+  [ "$later_rows" -gt "$first_rows" ] || fail "the reveal went from $first_rows rows to $later_rows"
+  wait_for 'screen=title' 6000
+  cmp -s "$tmp/frame.raw" "$tmp/replay/frame-271.raw" || fail "the title differs from the replay's"
+  echo "intro, reveal ($first_rows, then $later_rows rows) and the title as in the replay"
+
+  # Play: the score under its label, the road scrolled by the score, the
+  # car at its start row; the arrows move it 5 rows a press.
+  xdotool key space
+  wait_for 'screen=play' 3000
+  play_ms=$seen_ms
+  wait_row 100
+  xdotool key --delay 40 Up Up Up
+  wait_row 85
+  xdotool key --delay 40 Down Down Down Down Down
+  wait_row 110
+  # Right and Left change the speed: two Rights make 3, a Left 2.
+  xdotool key --delay 20 Right Right
+  speed_is 3
+  xdotool key Left
+  speed_is 2
+
+  # Flat out until the traffic hits the car: on the way every step of the
+  # score is a multiple of 5; the explosion stands where the car was, and
+  # the score stands still while it burns.
+  xdotool key --delay 20 Right Right Right
+  sleep 0.1
+  look
+  last=$(field score) steps=""
+  while [[ $seen =~ player=car ]]; do
+    score=$(field score)
+    [ $(((score - last) % 5)) -eq 0 ] || fail "not speed 5: the score grew by$steps $((score - last))"
+    [ "$score" = "$last" ] || steps+=" $((score - last))"
+    last=$score
+    [ $((seen_ms - play_ms)) -le 25000 ] || fail "no crash in 25 s of play"
+    look
+  done
+  echo "speed 5: the score grew by$steps"
+  [[ $seen =~ player=explosion ]] || wait_for 'player=explosion' 2000
+  crash_ms=$seen_ms
+  crash_score=$(field score)
+  [[ $(field player) =~ :110$ ]] || fail "the explosion is not at the car's row: $seen"
+  wait_for 'player=explosion[23]' 2000
+  [ "$(field score)" = "$crash_score" ] || fail "the score moved during the crash: $crash_score, then $seen"
+  wait_for 'screen=gameover' 3000
+  [ "$(field final)" = "$crash_score" ] || fail "game over shows $(field final), the crash $crash_score"
+  sleep 0.3
+  look
+  [[ $seen =~ screen=gameover ]] || fail "the game-over screen did not wait: $seen"
+  echo "crash at $crash_score points, $((crash_ms - play_ms)) ms into play; game over shows it"
+  xdotool key space
+  ended_cleanly 2000
+  echo "a key after the game-over screen ends the game with status 0"
+
+  # What was heard, from the sound's start (just before the window opened):
+  # silence through the intro, then music without a break until the end,
+  # and the explosion once, after play began.
+  "$window_check" levels "$tmp/audio.raw" 250 >"$tmp/levels"
+  (cd "$workdir" && "$window_check" find data/explode.mp3 "$tmp/audio.raw") >"$tmp/found"
+  read -r _ boom_at boom <<<"$(grep ^best "$tmp/found")"
+  read -r _ _ elsewhere <<<"$(grep ^next "$tmp/found")"
+  awk -v boom_at="$boom_at" -v boom="$boom" -v elsewhere="$elsewhere" \
+      -v title_to_play=$((play_ms - reveal_ms)) -v play_to_crash=$((crash_ms - play_ms)) '
+    !onset && $2 <= 0.0005 { quiet = $1 + 250; next }
+    !onset { onset = $1 }
+    $2 < 0.01 { gap = gap " " $1 }
+    { end = $1 }
+    END {
+      printf "silent for %d ms, music from %d to %d ms; the explosion at %d ms (correlation %.2f, elsewhere %.2f)\n",
+        quiet, onset, end, boom_at, boom, elsewhere
+      bad = 0
+      if (quiet < 700) { print "no silent intro"; bad = 1 }
+      if (gap != "") { print "the music breaks off at" gap " ms"; bad = 1 }
+      if (end - onset < (title_to_play + play_to_crash) * 0.7) { print "too little music"; bad = 1 }
+      if (boom < 0.6 || elsewhere > 0.45) { print "the explosion does not stand out"; bad = 1 }
+      if (boom_at - onset < title_to_play * 0.7) { print "the explosion came before play"; bad = 1 }
+      exit bad
+    }' "$tmp/levels" || fail "the sound; levels: $(tr '\n' ' ' <"$tmp/levels")"
+  ;;
+
+square)
+  # With VEXLO_ASPECT=off the pixels are square: at 640 x 400 each is a
+  # block of 2 x 2, and the title is the replay's pixel for pixel. A key in
+  # the intro waits, then cuts the reveal short before its first row.
+  export VEXLO_ASPECT=off
+  start_xvfb 700x450
+  replay_title
+  start_game
+  [ "$(size_of)" = 640x400 ] || fail "first size $(size_of)"
+  xdotool key space
+  wait_for 'screen=(reveal|title)' 4000
+  [ "$seen" = screen=title ] || fail "a key in the intro did not cut the reveal short: $seen"
+  cmp -s "$tmp/frame.raw" "$tmp/replay/frame-271.raw" || fail "the title differs from the replay's"
+  echo "the title as in the replay, pixel for pixel"
+  # Escape starts the game like any key; in play it ends the game at once.
+  xdotool key Escape
+  wait_for 'screen=play' 3000
+  wait_row 100
+  xdotool key Escape
+  ended_cleanly 1000
+  echo "Escape in play ends the game with status 0"
+  ;;
+
+fullscreen)
+  # F11 and Alt+Enter belong to the window: on the title screen they switch
+  # to full screen and back without starting the game; in play they leave
+  # the game running.
+  start_xvfb 700x520
+  start_wm
+  replay_title
+  start_game
+  wait_for 'screen=(reveal|title)' 8000
+  xdotool key space
+  wait_for 'screen=title' 3000
+  [ "$("$x11_tool" cursor "$window")" = shown ] || fail "no pointer over the window"
+  xdotool key F11
+  wait_size 700x520
+  [ "$("$x11_tool" cursor "$window")" = hidden ] || fail "the pointer shows over the full screen"
+  sleep 0.4
+  # 693 x 520 is no whole multiple: compared pixel by pixel at the middle of
+  # each picture pixel, the title is all but the same.
+  look
+  share=$("$window_check" same "$tmp/frame.raw" "$tmp/replay/frame-271.raw")
+  [ "$share" -ge 95 ] || fail "full screen shows the title only $share % alike: $seen"
+  xdotool key alt+Return
+  wait_size 640x480
+  [ "$("$x11_tool" cursor "$window")" = shown ] || fail "the pointer stays hidden in the window"
+  wait_for 'screen=(title|play)' 2000
+  [ "$seen" = screen=title ] || fail "the fullscreen keys started the game: $seen"
+  echo "F11 and Alt+Enter switch to full screen and back ($share % of the title alike there), the title waits"
+  xdotool key space
+  wait_for 'screen=play' 3000
+  before=$(field score)
+  xdotool key F11
+  wait_size 700x520
+  sleep 0.3
+  xdotool key alt+KP_Enter
+  wait_size 640x480
+  wait_row 100
+  score=$(field score)
+  [ "$score" -gt "$before" ] || fail "the game stood still in full screen: $before, then $seen"
+  xdotool key Escape
+  ended_cleanly 1000
+  echo "in play too: $before points before, $score after"
+  ;;
+
+close | term)
+  # At each stage: the window closed by its close button (as a window
+  # manager sends it), or SIGTERM. The game ends within half a second with
+  # status 0 and leaves nothing behind.
+  start_xvfb 700x520
+  for stage in intro reveal title play crash gameover; do
+    start_game
+    case $stage in
+    intro) wait_for 'screen=black' 3000 ;;
+    reveal) wait_for 'screen=reveal' 4000 ;;
+    title)
+      wait_for 'screen=(reveal|title)' 8000
+      xdotool key space
+      wait_for 'screen=title' 3000
+      sleep 0.2
+      ;;
+    play) to_play ;;
+    crash)
+      to_play
+      xdotool key Right Right Right Right
+      wait_for 'player=explosion' 15000
+      ;;
+    gameover)
+      to_play
+      xdotool key Right Right Right Right
+      wait_for 'screen=gameover' 15000
+      sleep 0.2
+      ;;
+    esac
+    if [ "$group" = close ]; then "$x11_tool" close "$window"; else kill -TERM "$game_pid"; fi
+    ended_cleanly 500
+    ! grep -qi error "$tmp/game.log" || fail "$stage: $(cat "$tmp/game.log")"
+    echo "$stage: ended in $elapsed_ms ms"
+  done
+  ;;
+
+*)
+  fail "unknown group $group"
+  ;;
+esac
+echo "ok: $group"
