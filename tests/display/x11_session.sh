@@ -84,3 +84,18 @@ start_wm() {
   done
   fail "the window manager did not start: $(cat "$tmp/wm.log")"
 }
+
+# start_game: starts $game in $workdir, waits for its window titled $title
+# and gives it the keyboard focus. Sets $window and $game_pid.
+start_game() {
+  (cd "$workdir" && exec "$game") >"$tmp/game.log" 2>&1 &
+  game_pid=$!
+  started+=("$game_pid")
+  window=$(window_of "$title") || fail "no window titled '$title': $(cat "$tmp/game.log")"
+  # The server may refuse the focus for a moment after the window appears.
+  for _ in $(seq 50); do
+    xdotool windowfocus --sync "$window" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  fail "the window never took the keyboard focus"
+}

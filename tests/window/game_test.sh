@@ -30,20 +30,6 @@ group=$6
 title="Vexlo Race by Tamsel 2001"
 export SDL_AUDIODRIVER=dummy
 
-# Starts the game and waits for its window ($window), with the focus.
-start_game() {
-  (cd "$workdir" && exec "$game") >"$tmp/game.log" 2>&1 &
-  game_pid=$!
-  started+=("$game_pid")
-  window=$(window_of "$title") || fail "no window titled '$title': $(cat "$tmp/game.log")"
-  # The server may refuse the focus for a moment after the window appears.
-  for _ in $(seq 50); do
-    xdotool windowfocus --sync "$window" 2>/dev/null && return 0
-    sleep 0.1
-  done
-  fail "the window never took the keyboard focus"
-}
-
 # grab FILE: the 320 x 200 picture as the window shows it now. Its place in
 # the window is the largest 4:3 (or, with VEXLO_ASPECT=off, 16:10)
 # rectangle, centred.
