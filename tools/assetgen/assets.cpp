@@ -49,6 +49,16 @@ std::vector<std::pair<std::string, Image>> previewImages()
     list.emplace_back("frame_play", mockPlayFrame(0, 4270));
     list.emplace_back("frame_play_k25", mockPlayFrame(25, 98765));
     list.emplace_back("frame_gameover", mockGameOverFrame(12340));
+    list.emplace_back("icon", makeIcon());
+    return list;
+}
+
+std::vector<std::pair<std::string, Image>> buildIcons()
+{
+    const Image icon = makeIcon();
+    std::vector<std::pair<std::string, Image>> list;
+    for (int size : IconSizes)
+        list.emplace_back("icon-" + std::to_string(size) + ".png", icon.scaled(size / IconSide));
     return list;
 }
 

@@ -18,7 +18,11 @@ struct AssetFile {
 // All files, in a fixed order.
 std::vector<AssetFile> buildAssets();
 // Pictures worth looking at, by name: every image plus a mock frame of play
-// and a mock game-over screen.
+// a mock game-over screen and the desktop icon.
 std::vector<std::pair<std::string, Image>> previewImages();
+
+// The desktop icon at every installed size, by file name ("icon-32.png"):
+// not part of the data folder.
+std::vector<std::pair<std::string, Image>> buildIcons();
 
 } // namespace assetgen

@@ -253,10 +253,13 @@ std::vector<std::uint8_t> Image::raw() const
     return out;
 }
 
-bool writePng(const std::string& path, const Image& img, int factor)
+namespace {
+
+// Writes rows of 8-bit samples, `channels` per pixel, as a PNG of the given
+// colour type.
+bool writePngFile(const std::string& path, int width, int height, int colorType, int channels,
+                  const std::vector<std::uint8_t>& bytes)
 {
-    const Image big = img.scaled(factor);
-    const std::vector<std::uint8_t> bytes = big.raw();
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f)
         return false;
@@ -268,15 +271,43 @@ bool writePng(const std::string& path, const Image& img, int factor)
         return false;
     }
     png_init_io(png, f);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(big.width()),
-                 static_cast<png_uint_32>(big.height()), 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 colorType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
-    for (int y = 0; y < big.height(); ++y)
-        png_write_row(png, bytes.data() + static_cast<std::size_t>(y) * big.width() * 3);
+    for (int y = 0; y < height; ++y)
+        png_write_row(png, bytes.data() + static_cast<std::size_t>(y) * width * channels);
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return std::fclose(f) == 0;
+}
+
+// 4 bytes R, G, B, A per pixel, row after row.
+std::vector<std::uint8_t> rgbaBytes(const Image& img)
+{
+    std::vector<std::uint8_t> out;
+    out.reserve(img.pixels().size() * 4);
+    for (Rgb p : img.pixels()) {
+        if (p == Key) {
+            out.insert(out.end(), {0, 0, 0, 0});
+            continue;
+        }
+        out.insert(out.end(), {static_cast<std::uint8_t>(red(p)), static_cast<std::uint8_t>(green(p)),
+                               static_cast<std::uint8_t>(blue(p)), 255});
+    }
+    return out;
+}
+
+} // namespace
+
+bool writePng(const std::string& path, const Image& img, int factor)
+{
+    const Image big = img.scaled(factor);
+    return writePngFile(path, big.width(), big.height(), PNG_COLOR_TYPE_RGB, 3, big.raw());
+}
+
+bool writePngWithAlpha(const std::string& path, const Image& img)
+{
+    return writePngFile(path, img.width(), img.height(), PNG_COLOR_TYPE_RGB_ALPHA, 4, rgbaBytes(img));
 }
 
 } // namespace assetgen

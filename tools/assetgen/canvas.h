@@ -95,5 +95,8 @@ private:
 
 // Writes an RGB PNG of the image enlarged `factor` times (key shown as is).
 bool writePng(const std::string& path, const Image& img, int factor);
+// Writes an RGBA PNG of the image: key pixels fully transparent, every other
+// pixel fully opaque. For pictures shown outside the game (the desktop icon).
+bool writePngWithAlpha(const std::string& path, const Image& img);
 
 } // namespace assetgen

@@ -1,8 +1,10 @@
 // assetgen OUTDIR [--preview PNGDIR]
+// assetgen --icons ICONDIR
 //
 // Writes every picture, the music and the explosion sound of the game into
 // OUTDIR; with --preview also PNG copies of the pictures, four times
-// enlarged, for looking at them.
+// enlarged, for looking at them. With --icons it writes only the desktop
+// icon, icon-N.png for each installed size N, with a transparent outside.
 #include "assets.h"
 
 #include <cstdio>
@@ -22,9 +24,26 @@ bool writeFile(const fs::path& path, const std::vector<std::uint8_t>& bytes)
     return static_cast<bool>(out);
 }
 
+int writeIcons(const fs::path& dir)
+{
+    try {
+        fs::create_directories(dir);
+        for (const auto& [name, img] : assetgen::buildIcons())
+            if (!assetgen::writePngWithAlpha((dir / name).string(), img)) {
+                std::cerr << "assetgen: cannot write " << (dir / name) << "\n";
+                return 1;
+            }
+    } catch (const std::exception& e) {
+        std::cerr << "assetgen: " << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}
+
 int usage()
 {
-    std::cerr << "usage: assetgen OUTDIR [--preview PNGDIR]\n";
+    std::cerr << "usage: assetgen OUTDIR [--preview PNGDIR]\n"
+                 "       assetgen --icons ICONDIR\n";
     return 2;
 }
 
@@ -32,6 +51,8 @@ int usage()
 
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::string(argv[1]) == "--icons")
+        return writeIcons(argv[2]);
     if (argc != 2 && argc != 4)
         return usage();
     const fs::path outDir = argv[1];

@@ -269,6 +269,26 @@ Image makeEnemyCar()
     return finishSprite(car, pal::Outline, 1, 2);
 }
 
+Image makeIcon()
+{
+    // An outlined tile of asphalt between two solid edge lines, with the car
+    // in the middle of it: its shape is centred on (14.5, 14.5) of the
+    // sprite, so one pixel to the right and down centres it on the tile.
+    Image icon(IconSide, IconSide);
+    icon.fillRoundRect(0, 0, IconSide, IconSide, IconCorner, pal::Outline);
+    Image tile(IconSide, IconSide);
+    tile.fillRoundRect(1, 1, IconSide - 2, IconSide - 2, IconCorner - 1, pal::Asphalt);
+    for (int y = 0; y < IconSide; ++y)
+        for (int x = 0; x < IconSide; ++x)
+            if (tile.get(x, y) != Key)
+                tile.set(x, y, brighten(pal::Asphalt, asphaltGrain(x, y, 4)));
+    icon.blit(tile, 0, 0);
+    for (int y : {3, IconSide - 4})
+        icon.hline(2, IconSide - 3, y, pal::Paint);
+    icon.blit(makePlayerCar(), 1, 1);
+    return icon;
+}
+
 namespace {
 
 // Squared distance from the sprite centre (14.5, 14.5), in quarter pixels.

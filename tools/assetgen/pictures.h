@@ -32,6 +32,15 @@ Image makeScoreLabel();
 Image makeTitle();
 Image makeGameOver();
 
+// The desktop icon: the player's car on a tile of road with round corners,
+// IconSide pixels square, key outside the corners. Installed at every size
+// of IconSizes as a whole-number enlargement, so that it keeps the game's
+// crisp pixels.
+constexpr int IconSide = 32;
+constexpr int IconSizes[] = {32, 64, 128, 256};
+constexpr int IconCorner = 6;
+Image makeIcon();
+
 // A frame of play put together the way the game does it (road at scroll
 // offset k, cars, score), and the game-over screen over it: for previews.
 Image mockPlayFrame(int k, int score);

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the game in Release (without the tests
+# and benchmarks) into build-deb/ (or BUILD_DIR) and makes the Debian
+# package there with cpack. Its Depends are computed from the game's shared
+# libraries, so `apt-get install ./FILE.deb` brings them too.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+bash "$root/scripts/setup.sh"
+build=${BUILD_DIR:-$root/build-deb}
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVEXLO_TESTS=OFF -DVEXLO_BENCH=OFF \
+  ${CMAKE_EXTRA_ARGS:-} >/dev/null
+cmake --build "$build" -j"$(nproc)"
+rm -f "$build"/vexlo-race_*.deb
+(cd "$build" && cpack -G DEB >cpack.log 2>&1) || { cat "$build/cpack.log"; exit 1; }
+deb=$(ls "$build"/vexlo-race_*.deb)
+echo "made $deb; install it with: sudo apt-get install $deb"
