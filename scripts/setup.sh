@@ -8,6 +8,8 @@ packages=(
   libsdl2-dev libsdl2-mixer-dev libopenmpt-dev libmp3lame-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libx11-dev xvfb xauth xdotool x11-utils xfonts-base python3
+  libxfixes-dev evilwm
+  dpkg-dev file desktop-file-utils appstream debootstrap
 )
 
 missing=()
