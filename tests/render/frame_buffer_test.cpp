@@ -161,3 +161,21 @@ TEST(DarkenFrame, HalvesEachChannelWithoutCarries) {
     darkenFrame(f.pixels.data());
     EXPECT_EQ(f.pixels[0], 0x003F3F3Fu);
 }
+
+TEST(DarkenFrame, GivesTheSameResultAtEveryAlignmentAndStaysInsideTheFrame) {
+    // The loop works in aligned blocks with single pixels at either end, so
+    // try the frame at every 4-byte offset within 32 bytes.
+    std::vector<Pixel> memory(FramePixels + 16);
+    for (int shift = 0; shift < 8; ++shift) {
+        for (std::size_t i = 0; i < memory.size(); ++i)
+            memory[i] = static_cast<Pixel>(i * 2654435761u);
+        const std::vector<Pixel> before = memory;
+        Pixel* frame = memory.data() + 1 + shift;
+        darkenFrame(frame);
+        for (std::size_t i = 0; i < memory.size(); ++i) {
+            const bool inside = i >= static_cast<std::size_t>(1 + shift) && i < static_cast<std::size_t>(1 + shift + FramePixels);
+            const Pixel expected = inside ? ((before[i] >> 1) & 0x007F7F7Fu) : before[i];
+            ASSERT_EQ(memory[i], expected) << "shift " << shift << " index " << i;
+        }
+    }
+}
