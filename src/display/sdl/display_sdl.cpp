@@ -273,7 +273,11 @@ struct Display::Impl {
         if (SDL_GetRendererOutputSize(renderer, &outputWidth, &outputHeight) != 0)
             fail("cannot read the window's size");
         const sdl::Rect place = sdl::letterbox(aspect, {outputWidth, outputHeight});
-        if (SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255) != 0 || SDL_RenderClear(renderer) != 0)
+        // Black only where the picture leaves bars: a picture that covers
+        // the whole window is drawn without clearing it first.
+        const bool covers =
+            place.x == 0 && place.y == 0 && place.width == outputWidth && place.height == outputHeight;
+        if (!covers && (SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255) != 0 || SDL_RenderClear(renderer) != 0))
             fail("cannot draw the frame");
         if (place.width > 0 && place.height > 0) {
             const SDL_Rect to{place.x, place.y, place.width, place.height};
@@ -333,8 +337,11 @@ struct Display::Impl {
 
     void waitForSlot() {
         const auto now = sdl::FramePacer::Clock::now();
-        if (!pacer)
+        // The first frame goes out at once; the schedule counts from it.
+        if (!pacer) {
             pacer.emplace(now);
+            return;
+        }
         const auto due = pacer->next(now);
         if (due > now)
             std::this_thread::sleep_until(due);
