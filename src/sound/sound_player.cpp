@@ -48,10 +48,10 @@ const char* soundErrorString(int code) {
 void showError(const std::string& text) { ptc::messageBox("ERROR!", text); }
 
 void SoundPlayer::open(const char* name, int kindValue) {
-    if (kindValue != SoundKind::Module && kindValue != SoundKind::MpegStream &&
-        kindValue != SoundKind::WavStream) {
+    const bool validKind = kindValue == SoundKind::Module || kindValue == SoundKind::MpegStream ||
+                           kindValue == SoundKind::WavStream;
+    if (!validKind)
         showError("internal error: not a valid sound type");
-    }
     kind = kindValue;
 
     // fileName keeps at most MaxFileNameLength characters and is always
@@ -64,8 +64,6 @@ void SoundPlayer::open(const char* name, int kindValue) {
 
     if (!FSOUND_Init(44100, 32, 0)) showLibraryError();
 
-    const bool validKind = kind == SoundKind::Module || kind == SoundKind::MpegStream ||
-                           kind == SoundKind::WavStream;
     if (validKind && !nameFits) {
         showError(std::string(MusicNameTooLong) + fileName + "...");
     } else if (kind == SoundKind::Module) {
