@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <functional>
 #include <string>
 
 namespace vexlo::soundlayer {
@@ -68,31 +67,61 @@ bool openDevice(int rate, std::string& why) {
     return true;
 }
 
-// Runs probe with the process's stderr caught in a temporary file. Sound
+// The process's stderr caught in a temporary file for as long as the guard
+// lives; put back however the guard is left, an exception included. Sound
 // back ends write pages of diagnostics there when a machine has no sound
-// card; those are dropped when probe fails (the caller says so in one
-// line instead) and passed on when it succeeds.
-bool withStderrCaught(const std::function<bool()>& probe) {
-    std::FILE* caught = std::tmpfile();
-    const int saved = caught ? dup(STDERR_FILENO) : -1;
-    if (saved < 0) {
-        if (caught) std::fclose(caught);
-        return probe();
+// card; keep() passes what was caught on, and otherwise it is dropped (the
+// caller says what went wrong in one line instead). When stderr cannot be
+// caught nothing is: the writes go through as usual.
+class StderrCatch {
+public:
+    StderrCatch() {
+        caught_ = std::tmpfile();
+        if (caught_ == nullptr)
+            return;
+        std::fflush(stderr);
+        saved_ = dup(STDERR_FILENO);
+        if (saved_ < 0 || dup2(fileno(caught_), STDERR_FILENO) < 0) {
+            if (saved_ >= 0)
+                close(saved_);
+            saved_ = -1;
+            std::fclose(caught_);
+            caught_ = nullptr;
+        }
     }
-    std::fflush(stderr);
-    dup2(fileno(caught), STDERR_FILENO);
-    const bool ok = probe();
-    std::fflush(stderr);
-    dup2(saved, STDERR_FILENO);
-    close(saved);
-    if (ok) {
-        std::rewind(caught);
+    StderrCatch(const StderrCatch&) = delete;
+    StderrCatch& operator=(const StderrCatch&) = delete;
+    ~StderrCatch() {
+        restore();
+        if (caught_ != nullptr)
+            std::fclose(caught_);
+    }
+
+    // Puts stderr back and writes what was caught there.
+    void keep() {
+        if (!restore())
+            return;
+        std::rewind(caught_);
         char text[4096];
-        for (std::size_t n; (n = std::fread(text, 1, sizeof text, caught)) > 0;) std::fwrite(text, 1, n, stderr);
+        for (std::size_t n; (n = std::fread(text, 1, sizeof text, caught_)) > 0;)
+            std::fwrite(text, 1, n, stderr);
     }
-    std::fclose(caught);
-    return ok;
-}
+
+private:
+    // True when stderr was caught and is now back where it was.
+    bool restore() {
+        if (saved_ < 0)
+            return false;
+        std::fflush(stderr);
+        const bool back = dup2(saved_, STDERR_FILENO) >= 0;
+        close(saved_);
+        saved_ = -1;
+        return back;
+    }
+
+    std::FILE* caught_ = nullptr;
+    int saved_ = -1;
+};
 
 // SDL's "dummy" driver consumes the audio at the real pace and plays it
 // nowhere, so music and effects behave as usual, only unheard.
@@ -118,18 +147,36 @@ signed char FSOUND_Init(int mixrate, int maxchannels, unsigned int /*flags*/) {
         return 0;
     }
     std::string why;
-    if (!withStderrCaught([&] { return openDevice(mixrate, why); })) {
+    bool opened = false;
+    {
+        StderrCatch diagnostics;
+        opened = openDevice(mixrate, why);
+        if (opened)
+            diagnostics.keep();
+    }
+    if (!opened) {
         std::fprintf(stderr, "sound: no audio device (%s); the game plays silently\n", why.c_str());
         if (!openSilentDevice(mixrate)) {
             fail(SoundErrDevice);
             return 0;
         }
     }
-    Mix_Init(MIX_INIT_MP3);
-    Mix_AllocateChannels(maxchannels);
+    // Without an MP3 decoder the music and the other sounds still play.
+    if ((Mix_Init(MIX_INIT_MP3) & MIX_INIT_MP3) == 0)
+        std::fprintf(stderr, "sound: no MP3 decoding (%s); MP3 files will not load\n", Mix_GetError());
+    if (Mix_AllocateChannels(maxchannels) != maxchannels) {
+        Mix_CloseAudio();
+        Mix_Quit();
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        fail(SoundErrMemory);
+        return 0;
+    }
+    // The device was opened with no changes allowed, so it runs at the rate
+    // asked for; the query only confirms it.
     int rate = mixrate, channels = 2;
     Uint16 format = AUDIO_S16SYS;
-    Mix_QuerySpec(&rate, &format, &channels);
+    if (Mix_QuerySpec(&rate, &format, &channels) == 0)
+        rate = mixrate;
     s.deviceRate = rate;
     s.sampleChannels = maxchannels;
     s.initialised = true;
