@@ -13,6 +13,22 @@
 
 namespace ptc {
 
+// The display's size: the window opens at 320 x 200 and every frame is
+// drawn at that size.
+constexpr int DisplayWidth = 320;
+constexpr int DisplayHeight = 200;
+
+// Key codes as KeyEvent::code reports them: the virtual-key numbering of
+// Windows desktops (letters by their capital, digits by their character,
+// F1 = 112 ...). These are the ones the game and the platforms name.
+constexpr int KeyEnter = 13;
+constexpr int KeyPause = 19;
+constexpr int KeyEscape = 27;
+constexpr int KeyLeft = 37;
+constexpr int KeyUp = 38;
+constexpr int KeyRight = 39;
+constexpr int KeyDown = 40;
+
 // Every toolkit failure arrives as this exception.
 class DynamicError : public std::runtime_error {
 public:
@@ -76,10 +92,13 @@ public:
     // Known options: "synchronized update" (pace update() at 70 a second)
     // and "disable logging". Answers whether the option is known.
     bool option(const std::string& name);
-    // Opens the window at the default size of 320 x 200 pixels.
+    // Opens the window at the default size, DisplayWidth x DisplayHeight.
     void open(const std::string& title, const PixelFormat& format, int pages);
     int width() const;
     int height() const;
+    // update, keyPressed, read and Surface::copyTo need an open display:
+    // before open (or after close) they throw DynamicError.
+
     // Shows what the last Surface::copyTo took.
     void update();
     // 1 when a key event waits, else 0; never blocks.
@@ -107,7 +126,8 @@ public:
     void* lock();
     void unlock();
     // Takes a copy at once: later changes to the surface do not alter what
-    // the next Display::update shows.
+    // the next Display::update shows. A locked surface is the drawing's
+    // until unlock: copying it throws DynamicError.
     void copyTo(Display& display);
 
     int width() const { return width_; }

@@ -8,11 +8,12 @@
 
 namespace vexlo {
 
-constexpr int KeyEscape = 27;
-constexpr int KeyLeft = 37;
-constexpr int KeyUp = 38;
-constexpr int KeyRight = 39;
-constexpr int KeyDown = 40;
+// The keys the game reads; their codes are the toolkit's.
+using ptc::KeyDown;
+using ptc::KeyEscape;
+using ptc::KeyLeft;
+using ptc::KeyRight;
+using ptc::KeyUp;
 
 // Blocks until the display has a key event and returns it as a new event.
 std::unique_ptr<ptc::KeyEvent> readKey(ptc::Display& display);

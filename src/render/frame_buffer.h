@@ -2,14 +2,17 @@
 // row after row, and the three primitives that write it.
 #pragma once
 
+#include "display/ptc.h"
+
 #include <cstdint>
 
 namespace vexlo {
 
 using Pixel = std::uint32_t;
 
-constexpr int ScreenWidth = 320;
-constexpr int ScreenHeight = 200;
+// The frame is the toolkit's display, pixel for pixel.
+constexpr int ScreenWidth = ptc::DisplayWidth;
+constexpr int ScreenHeight = ptc::DisplayHeight;
 constexpr int FramePixels = ScreenWidth * ScreenHeight;
 
 // Sprite pixels of this value are not drawn.

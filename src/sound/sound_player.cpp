@@ -1,6 +1,7 @@
 #include "sound/sound_player.h"
 
 #include "display/ptc.h"
+#include "sound/fsound.h"
 
 #include <cstring>
 #include <iterator>

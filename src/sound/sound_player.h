@@ -1,10 +1,13 @@
 // The game's music and its one sound effect, the explosion at a crash.
 #pragma once
 
-#include "sound/fsound.h"
-
 #include <cstddef>
 #include <string>
+
+// The sound library's handles: only the layer knows what is inside.
+struct FMUSIC_MODULE;
+struct FSOUND_STREAM;
+struct FSOUND_SAMPLE;
 
 namespace vexlo {
 

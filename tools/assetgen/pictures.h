@@ -2,15 +2,17 @@
 #pragma once
 
 #include "canvas.h"
+#include "display/ptc.h"
 
 namespace assetgen {
 
-constexpr int RoadWidth = 320;
+// Pictures of the whole screen, and the road, are as wide as the display.
+constexpr int ScreenW = ptc::DisplayWidth;
+constexpr int ScreenH = ptc::DisplayHeight;
+constexpr int RoadWidth = ScreenW;
 constexpr int RoadRows = 201;
 constexpr int RoadPeriod = 40;
 constexpr int CarSide = 30;
-constexpr int ScreenW = 320;
-constexpr int ScreenH = 200;
 constexpr int DigitW = 8;
 constexpr int DigitH = 16;
 constexpr int LabelW = 49;

@@ -57,6 +57,15 @@ struct Display::Impl {
     std::vector<std::uint32_t> shown;  // what the last copyTo took
 };
 
+namespace {
+
+void requireOpen(const Display::Impl& display) {
+    if (!display.open)
+        throw DynamicError("the display is not open");
+}
+
+} // namespace
+
 Display::Display() : impl_(std::make_unique<Impl>()) { note("Display"); }
 
 Display::~Display() { note("~Display"); }
@@ -69,13 +78,14 @@ bool Display::option(const std::string& name) {
 void Display::open(const std::string&, const PixelFormat&, int) {
     note("open");
     impl_->open = true;
-    impl_->shown.assign(320 * 200, 0u);
+    impl_->shown.assign(static_cast<std::size_t>(DisplayWidth) * DisplayHeight, 0u);
 }
 
-int Display::width() const { return 320; }
-int Display::height() const { return 200; }
+int Display::width() const { return DisplayWidth; }
+int Display::height() const { return DisplayHeight; }
 
 void Display::update() {
+    requireOpen(*impl_);
     Record& r = record();
     if (r.updates >= r.script.maxUpdates)
         throw DynamicError("update limit");
@@ -85,9 +95,13 @@ void Display::update() {
         r.script.onUpdate(r.updates, impl_->shown.data());
 }
 
-int Display::keyPressed() { return keyWaiting() ? 1 : 0; }
+int Display::keyPressed() {
+    requireOpen(*impl_);
+    return keyWaiting() ? 1 : 0;
+}
 
 void Display::read(KeyEvent& key) {
+    requireOpen(*impl_);
     Record& r = record();
     // A blocking read takes the next scripted key at once, whenever it is
     // due: time passes without updates.
@@ -110,6 +124,9 @@ Surface::~Surface() { note("~Surface"); }
 void Surface::copyTo(Display& display) {
     if (locked_)
         throw DynamicError("surface is locked");
+    requireOpen(*display.impl_);
+    if (width_ != DisplayWidth || height_ != DisplayHeight)
+        throw DynamicError("the surface's size differs from the display's");
     note("copyTo");
     display.impl_->shown.assign(pixels_.begin(), pixels_.end());
 }

@@ -2,6 +2,8 @@
 // game itself never includes this: it sees the same ptc classes either way.
 #pragma once
 
+#include "display/key_script.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -9,17 +11,13 @@
 
 namespace ptc::headless {
 
-struct ScriptedKey {
-    long update = 0;  // the key is waiting right after this many updates
-    int code = 0;
-    bool shift = false, alt = false, control = false;
-};
+using ScriptedKey = ptc::ScriptedKey;
 
 struct Script {
     std::vector<ScriptedKey> keys;  // in the order they arrive
     long maxUpdates = 100000;       // update number maxUpdates + 1 throws "update limit"
-    // Called at every Display::update with its number (from 1) and the 64000
-    // pixels shown.
+    // Called at every Display::update with its number (from 1) and the
+    // DisplayWidth x DisplayHeight pixels shown.
     std::function<void(long update, const std::uint32_t* shown)> onUpdate;
 };
 

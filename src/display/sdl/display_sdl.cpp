@@ -29,8 +29,8 @@ namespace ptc {
 
 namespace {
 
-constexpr int Width = sdl::PictureWidth;
-constexpr int Height = sdl::PictureHeight;
+constexpr int Width = DisplayWidth;
+constexpr int Height = DisplayHeight;
 constexpr int Pitch = Width * static_cast<int>(sizeof(std::uint32_t));
 // Only these are started and stopped here: the sound layer starts SDL's
 // audio on its own in the same process. Gamepads are welcome but not
@@ -494,6 +494,8 @@ void Display::read(KeyEvent& key) {
 void Display::close() { impl_->release(); }
 
 void Surface::copyTo(Display& display) {
+    if (locked_)
+        throw DynamicError("surface is locked");
     Display::Impl& d = *display.impl_;
     d.requireOpen();
     if (width_ != Width || height_ != Height)

@@ -6,10 +6,6 @@ namespace ptc::sdl {
 
 namespace {
 
-constexpr int KeyEnter = 13;
-constexpr int KeyEscape = 27;
-constexpr int KeyLeft = 37;
-
 bool isAlt(SDL_Keycode key) { return key == SDLK_LALT || key == SDLK_RALT; }
 
 bool isEnter(SDL_Keycode key) { return key == SDLK_RETURN || key == SDLK_RETURN2 || key == SDLK_KP_ENTER; }

@@ -12,16 +12,16 @@ struct Named {
 
 constexpr Named NamedKeys[] = {
     // editing and whitespace
-    {SDLK_BACKSPACE, 8}, {SDLK_TAB, 9}, {SDLK_CLEAR, 12}, {SDLK_RETURN, 13},
-    {SDLK_RETURN2, 13}, {SDLK_KP_ENTER, 13}, {SDLK_ESCAPE, 27}, {SDLK_SPACE, 32},
+    {SDLK_BACKSPACE, 8}, {SDLK_TAB, 9}, {SDLK_CLEAR, 12}, {SDLK_RETURN, KeyEnter},
+    {SDLK_RETURN2, KeyEnter}, {SDLK_KP_ENTER, KeyEnter}, {SDLK_ESCAPE, KeyEscape}, {SDLK_SPACE, 32},
     // modifiers and locks
     {SDLK_LSHIFT, 16}, {SDLK_RSHIFT, 16}, {SDLK_LCTRL, 17}, {SDLK_RCTRL, 17},
-    {SDLK_LALT, 18}, {SDLK_RALT, 18}, {SDLK_PAUSE, 19}, {SDLK_CAPSLOCK, 20},
+    {SDLK_LALT, 18}, {SDLK_RALT, 18}, {SDLK_PAUSE, KeyPause}, {SDLK_CAPSLOCK, 20},
     {SDLK_NUMLOCKCLEAR, 144}, {SDLK_SCROLLLOCK, 145},
     {SDLK_LGUI, 91}, {SDLK_RGUI, 92}, {SDLK_APPLICATION, 93},
     // navigation
     {SDLK_PAGEUP, 33}, {SDLK_PAGEDOWN, 34}, {SDLK_END, 35}, {SDLK_HOME, 36},
-    {SDLK_LEFT, 37}, {SDLK_UP, 38}, {SDLK_RIGHT, 39}, {SDLK_DOWN, 40},
+    {SDLK_LEFT, KeyLeft}, {SDLK_UP, KeyUp}, {SDLK_RIGHT, KeyRight}, {SDLK_DOWN, KeyDown},
     {SDLK_SELECT, 41}, {SDLK_EXECUTE, 43}, {SDLK_PRINTSCREEN, 44},
     {SDLK_INSERT, 45}, {SDLK_DELETE, 46}, {SDLK_HELP, 47}, {SDLK_SLEEP, 95},
     // keypad operators
@@ -52,7 +52,7 @@ int keyCode(const SDL_Keysym& key) {
         const int index = key.scancode - SDL_SCANCODE_KP_1;  // 1 ... 9, then 0
         if ((key.mod & KMOD_NUM) != 0)
             return index == 9 ? 96 : 97 + index;
-        constexpr int Cursor[] = {35, 40, 34, 37, 12, 39, 36, 38, 33, 45};
+        constexpr int Cursor[] = {35, KeyDown, 34, KeyLeft, 12, KeyRight, 36, KeyUp, 33, 45};
         return Cursor[index];
     }
     if (key.scancode == SDL_SCANCODE_KP_PERIOD)

@@ -3,6 +3,8 @@
 // letters by their capital, digits by their character, F1 = 112 ...).
 #pragma once
 
+#include "display/ptc.h"
+
 #include <SDL.h>
 
 namespace ptc::sdl {

@@ -35,7 +35,7 @@ Aspect aspectFromEnvironment() {
 }
 
 Size shownShape(Aspect aspect) {
-    return aspect == Aspect::FourByThree ? Size{PictureWidth, 240} : Size{PictureWidth, PictureHeight};
+    return aspect == Aspect::FourByThree ? Size{DisplayWidth, 240} : Size{DisplayWidth, DisplayHeight};
 }
 
 Size fittingWindow(Aspect aspect, Size area) {
@@ -65,8 +65,8 @@ Rect letterbox(Aspect aspect, Size output) {
 }
 
 Size crispSize(Size place, Size maxTexture) {
-    return {PictureWidth * factorFor(PictureWidth, place.width, maxTexture.width),
-            PictureHeight * factorFor(PictureHeight, place.height, maxTexture.height)};
+    return {DisplayWidth * factorFor(DisplayWidth, place.width, maxTexture.width),
+            DisplayHeight * factorFor(DisplayHeight, place.height, maxTexture.height)};
 }
 
 } // namespace ptc::sdl

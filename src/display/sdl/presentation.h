@@ -11,10 +11,9 @@
 // scaling or the blur of plain linear scaling.
 #pragma once
 
-namespace ptc::sdl {
+#include "display/ptc.h"
 
-constexpr int PictureWidth = 320;
-constexpr int PictureHeight = 200;
+namespace ptc::sdl {
 
 enum class Aspect {
     FourByThree,   // pixels 1.2 times as tall as wide: the picture is 4:3
