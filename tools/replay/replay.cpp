@@ -9,19 +9,23 @@
 // DIR/frame-71.raw and DIR/frame-300.raw. --start-score is for tests: it
 // starts the game with that score, to reach long-run figures quickly.
 #include "display/headless/headless.h"
+#include "display/key_script.h"
+#include "display/ptc.h"
+#include "frame_hash.h"
 #include "game/game_state.h"
 #include "game/run_game.h"
 #include "sound/fsound.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <set>
 #include <sstream>
 #include <string>
+#include <system_error>
 
 namespace {
 
@@ -42,42 +46,15 @@ long parseNumber(const std::string& text, const std::string& what) {
     usage("not a number for " + what + ": " + text);
 }
 
-std::vector<ptc::headless::ScriptedKey> readKeyScript(const std::string& path) {
+std::vector<ptc::ScriptedKey> readKeyScript(const std::string& path) {
     std::ifstream in(path);
     if (!in)
         usage("cannot read key script " + path);
-    std::vector<ptc::headless::ScriptedKey> keys;
-    std::string line;
-    int lineNumber = 0;
-    while (std::getline(in, line)) {
-        ++lineNumber;
-        line = line.substr(0, line.find('#'));
-        std::istringstream words(line);
-        std::string update, code;
-        if (!(words >> update))
-            continue;
-        const std::string where = path + ":" + std::to_string(lineNumber);
-        if (!(words >> code))
-            usage(where + ": a key needs an update number and a code");
-        ptc::headless::ScriptedKey key;
-        key.update = parseNumber(update, where);
-        key.code = static_cast<int>(parseNumber(code, where));
-        for (std::string flag; words >> flag;) {
-            if (flag == "shift")
-                key.shift = true;
-            else if (flag == "alt")
-                key.alt = true;
-            else if (flag == "ctrl")
-                key.control = true;
-            else
-                usage(where + ": unknown flag " + flag);
-        }
-        keys.push_back(key);
+    try {
+        return ptc::readKeyScript(in, path);
+    } catch (const ptc::KeyScriptError& error) {
+        usage(error.what());
     }
-    // Keys arrive by update number; keys of the same update keep the file's order.
-    std::stable_sort(keys.begin(), keys.end(),
-                     [](const auto& a, const auto& b) { return a.update < b.update; });
-    return keys;
 }
 
 std::set<long> parseDumpList(const std::string& list) {
@@ -89,15 +66,21 @@ std::set<long> parseDumpList(const std::string& list) {
     return numbers;
 }
 
-// 64-bit FNV-1a of the pixels, each taken as 4 bytes little-endian.
-std::uint64_t frameHash(const std::uint32_t* pixels, std::size_t count) {
-    std::uint64_t hash = 0xcbf29ce484222325ull;
-    for (std::size_t i = 0; i < count; ++i)
-        for (int b = 0; b < 4; ++b) {
-            hash ^= (pixels[i] >> (8 * b)) & 0xFFu;
-            hash *= 0x100000001b3ull;
-        }
-    return hash;
+// A score the game can hold: from 0 up to its wrap (a larger one would
+// overflow in the first frame).
+int parseStartScore(const std::string& text) {
+    const long value = parseNumber(text, "--start-score");
+    if (value < 0 || value > vexlo::ScoreWrap)
+        usage("--start-score must be from 0 to " + std::to_string(vexlo::ScoreWrap) + ": " + text);
+    return static_cast<int>(value);
+}
+
+// The output folder, made with its parents when missing.
+void makeOutputFolder(const std::string& dir) {
+    std::error_code error;
+    std::filesystem::create_directories(dir, error);
+    if (error)
+        usage("cannot create " + dir + ": " + error.message());
 }
 
 std::ofstream openOutput(const std::string& path) {
@@ -118,7 +101,7 @@ int main(int argc, char** argv) {
     long maxUpdates = 100000;
     std::set<long> dumps;
     bool startScoreGiven = false;
-    long startScore = 0;
+    int startScore = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (i + 1 >= argc)
@@ -133,7 +116,7 @@ int main(int argc, char** argv) {
         else if (arg == "--dump")
             dumps = parseDumpList(value);
         else if (arg == "--start-score") {
-            startScore = parseNumber(value, arg);
+            startScore = parseStartScore(value);
             startScoreGiven = true;
         } else
             usage("unknown option " + arg);
@@ -144,21 +127,19 @@ int main(int argc, char** argv) {
     // The real sound layer runs, but never aloud.
     setenv("SDL_AUDIODRIVER", "dummy", 0);
 
+    ptc::headless::Script script;
+    script.keys = readKeyScript(keysPath);
+    makeOutputFolder(outDir);
     std::ofstream frames = openOutput(outDir + "/frames.txt");
     soundLog = openOutput(outDir + "/sound.txt");
     soundLayerSetTrace(logSoundCall);
 
-    ptc::headless::Script script;
-    script.keys = readKeyScript(keysPath);
     script.maxUpdates = maxUpdates;
     script.onUpdate = [&](long n, const std::uint32_t* shown) {
-        char line[64];
-        std::snprintf(line, sizeof line, "%ld %016llx\n", n,
-                      static_cast<unsigned long long>(frameHash(shown, 320 * 200)));
-        frames << line;
+        frames << replay::frameLine(n, shown) << '\n';
         if (dumps.count(n)) {
             std::ofstream raw = openOutput(outDir + "/frame-" + std::to_string(n) + ".raw");
-            for (std::size_t i = 0; i < 320 * 200; ++i) {
+            for (std::size_t i = 0; i < static_cast<std::size_t>(ptc::DisplayWidth) * ptc::DisplayHeight; ++i) {
                 const char bytes[4] = {static_cast<char>(shown[i] & 0xFF), static_cast<char>((shown[i] >> 8) & 0xFF),
                                        static_cast<char>((shown[i] >> 16) & 0xFF),
                                        static_cast<char>((shown[i] >> 24) & 0xFF)};
@@ -168,7 +149,7 @@ int main(int argc, char** argv) {
     };
     ptc::headless::start(std::move(script));
     if (startScoreGiven)
-        vexlo::gameState.score = static_cast<int>(startScore);
+        vexlo::gameState.score = startScore;
 
     const int status = vexlo::runGame();
 
