@@ -23,19 +23,20 @@ start_titled_game() {
   [[ $(xprop -id "$window" _NET_WM_NAME) == *"\"$title\""* ]] || fail "title: $(xprop -id "$window" _NET_WM_NAME)"
 }
 
-# Past the intro, a key on the title (one that cuts the title's reveal short
-# is dropped, hence a second), a few moves, then Escape.
+# A key on the title (one that cuts the title's reveal short is dropped,
+# hence a second), a few moves, then Escape. Keys wait in the window until
+# the game reads them, so they may come at any stage.
 start_titled_game
-sleep 1.5
+wait_updates 10
 xdotool key space sleep 0.3 key space sleep 0.3 key --delay 100 Up Up Right Down Left sleep 0.3 key Escape
-wait_exit "$game_pid" 5000
+wait_exit "$game_pid" $((WAIT_LIMIT_S * 1000))
 [ "$status" -eq 0 ] || fail "after Escape: status $status; $(cat "$tmp/game.log")"
 echo "ok: the window is titled '$title'; Escape ends the game with status 0"
 
 start_titled_game
-sleep 1.5
+wait_updates 10
 "$x11_tool" close "$window"
-wait_exit "$game_pid" 5000
+wait_exit "$game_pid" $((WAIT_LIMIT_S * 1000))
 [ "$status" -eq 0 ] || fail "after closing the window: status $status; $(cat "$tmp/game.log")"
 [ "$elapsed_ms" -le 500 ] || fail "the game took $elapsed_ms ms to end after its window was closed"
 echo "ok: closing the window ends the game with status 0 in $elapsed_ms ms"

@@ -17,12 +17,14 @@ start_probe() {
   "$probe" "$1" "$2" >>"$tmp/out" 2>&1 &
   probe_pid=$!
   started+=("$probe_pid")
-  for _ in $(seq 200); do
-    grep -qx ready "$tmp/out" && break
-    sleep 0.05
-  done
-  grep -qx ready "$tmp/out" || fail "$1: the probe did not open its window: $(cat "$tmp/out")"
+  wait_line ready || fail "$1: the probe did not open its window: $(cat "$tmp/out")"
   window=$(window_of "$2") || fail "no window titled $2"
+}
+
+# wait_line LINE: waits until the probe has printed that line.
+wait_line() {
+  local line=$1
+  until_true 'grep -qx "$line" "$tmp/out"' || fail "the probe never printed '$line': $(cat "$tmp/out")"
 }
 
 # What the probe printed after "ready".
@@ -80,14 +82,10 @@ picture)
   # again although the probe only waits for a key.
   xdotool windowmove --sync "$window" 0 0 windowsize --sync "$window" 960 700
   want="000000 ff0000 ff0000 0000ff 00ff00 000000"
-  for _ in $(seq 100); do
-    seen=$(pixels 0 49 0 50 2 52 0 53 959 649 959 650)
-    [ "$seen" = "$want" ] && break
-    sleep 0.03
-  done
+  until_true 'seen=$(pixels 0 49 0 50 2 52 0 53 959 649 959 650); [ "$seen" = "$want" ]' || true
   [ "$seen" = "$want" ] || fail "letterboxed picture: $seen"
   xdotool windowfocus --sync "$window" key Escape
-  wait_exit "$probe_pid" 5000
+  wait_exit "$probe_pid" $((WAIT_LIMIT_S * 1000))
   [ "$status" -eq 0 ] || fail "status $status after Escape"
   ;;
 
@@ -109,11 +107,7 @@ aspect)
   # several).
   xdotool windowsize --sync "$window" 1280 960
   wait_size 1280x960
-  for _ in $(seq 100); do
-    seen=$(profile column 5 0 960)
-    [ "$seen" = "200 4 160 0" ] && break
-    sleep 0.03
-  done
+  until_true 'seen=$(profile column 5 0 960); [ "$seen" = "200 4 160 0" ]' || true
   [ "$seen" = "200 4 160 0" ] || fail "rows at 1280x960: $seen"
   seen=$(profile row 3 0 1280)
   [ "$seen" = "320 4 0 0" ] || fail "columns at 1280x960: $seen"
@@ -121,18 +115,14 @@ aspect)
   # 75 rows, every row and column of the picture still there, no smear.
   xdotool windowsize --sync "$window" 1000 900
   want="000000 000000 000000 000000"
-  for _ in $(seq 100); do
-    seen=$(pixels 0 74 999 74 0 825 999 899)
-    [ "$seen" = "$want" ] && [ "$(pixels 1 75)" != 000000 ] && break
-    sleep 0.03
-  done
+  until_true 'seen=$(pixels 0 74 999 74 0 825 999 899); [ "$seen" = "$want" ] && [ "$(pixels 5 80)" != 000000 ]' || true
   [ "$seen" = "$want" ] || fail "bars at 1000x900: $seen"
   read -r runs _ _ adjacent <<<"$(profile column 500 75 750)"
   [ "$runs $adjacent" = "200 0" ] || fail "rows at 1000x900: $(profile column 500 75 750)"
   read -r runs _ _ adjacent <<<"$(profile row 400 0 1000)"
   [ "$runs $adjacent" = "320 0" ] || fail "columns at 1000x900: $(profile row 400 0 1000)"
   xdotool windowfocus --sync "$window" key Escape
-  wait_exit "$probe_pid" 5000
+  wait_exit "$probe_pid" $((WAIT_LIMIT_S * 1000))
   [ "$status" -eq 0 ] || fail "status $status after Escape"
   ;;
 
@@ -151,11 +141,7 @@ fullscreen)
   [ "$("$x11_tool" cursor "$window")" = hidden ] || fail "the pointer shows over the full screen"
   # 1000 x 750 between bars of 25 rows.
   want="000000 000000 000000 000000"
-  for _ in $(seq 100); do
-    seen=$(pixels 0 24 999 24 0 775 999 799)
-    [ "$seen" = "$want" ] && [ "$(pixels 1 25)" != 000000 ] && break
-    sleep 0.03
-  done
+  until_true 'seen=$(pixels 0 24 999 24 0 775 999 799); [ "$seen" = "$want" ] && [ "$(pixels 5 30)" != 000000 ]' || true
   [ "$seen" = "$want" ] || fail "full screen bars: $seen"
   read -r runs _ _ adjacent <<<"$(profile column 500 25 750)"
   [ "$runs $adjacent" = "200 0" ] || fail "full screen rows: $(profile column 500 25 750)"
@@ -169,7 +155,7 @@ fullscreen)
   wait_size 960x720
   # Alt alone is still a key, as are the others.
   xdotool key --delay 30 a alt Return Escape
-  wait_exit "$probe_pid" 5000
+  wait_exit "$probe_pid" $((WAIT_LIMIT_S * 1000))
   [ "$status" -eq 0 ] || fail "status $status after Escape"
   want="key 65 s0 a0 c0
 key 18 s0 a1 c0
@@ -185,7 +171,7 @@ pad)
   start_xvfb 700x520
   start_probe pad ProbePad
   xdotool windowfocus --sync "$window"
-  wait_exit "$probe_pid" 10000
+  wait_exit "$probe_pid" $((WAIT_LIMIT_S * 1000))
   [ "$status" -eq 0 ] || fail "status $status: $(printed)"
   printed
   line() { printed | sed -n "s/^$1: //p"; }
@@ -215,7 +201,7 @@ keys)
   start_probe keys ProbeKeys
   xdotool windowfocus --sync "$window"
   xdotool key --delay 30 a Up shift+b ctrl+Left alt+x Return F5 1 space Escape
-  wait_exit "$probe_pid" 5000
+  wait_exit "$probe_pid" $((WAIT_LIMIT_S * 1000))
   [ "$status" -eq 0 ] || fail "status $status after Escape"
   # Modifier keys are keys too, and are down at their own press.
   want="key 65 s0 a0 c0
@@ -243,7 +229,7 @@ close)
       start_probe "$mode" "ProbeClose$mode$how"
       sleep 0.2
       if [ "$how" = close ]; then "$x11_tool" close "$window"; else kill -s "$how" "$probe_pid"; fi
-      wait_exit "$probe_pid" 5000
+      wait_exit "$probe_pid" $((WAIT_LIMIT_S * 1000))
       [ "$status" -eq 0 ] || fail "$mode, $how: status $status"
       [ "$elapsed_ms" -le 500 ] || fail "$mode, $how: ended after $elapsed_ms ms"
       [ "$(printed)" = "closed 3" ] || fail "$mode, $how: $(printed)"
@@ -255,7 +241,7 @@ close)
 pace)
   start_xvfb 1000x700
   start_probe pace ProbePace
-  wait_exit "$probe_pid" 10000
+  wait_exit "$probe_pid" $((WAIT_LIMIT_S * 1000))
   [ "$status" -eq 0 ] || fail "status $status"
   printed
   # 140 frames at 70 a second. After a stall the schedule starts afresh from
@@ -275,17 +261,13 @@ errors)
   [ "$out" = "Error: no display: set DISPLAY or WAYLAND_DISPLAY" ] || fail "no display: $out"
   start_xvfb 1000x700
   status=0
-  out=$(SDL_VIDEODRIVER=nonesuch timeout 5 "$probe" keys T 2>&1) || status=$?
+  out=$(SDL_VIDEODRIVER=nonesuch timeout "$WAIT_LIMIT_S" "$probe" keys T 2>&1) || status=$?
   [ "$status" -eq 3 ] || fail "SDL failure: status $status"
   [ "$out" = "Error: cannot start SDL video: nonesuch not available" ] || fail "SDL failure: $out"
   unset VEXLO_NO_MESSAGE_BOX
   SDL_VIDEODRIVER=nonesuch "$probe" keys T >/dev/null 2>&1 &
   started+=($!)
-  for _ in $(seq 100); do
-    xwininfo -root -tree | grep -q '"Error": ' && break
-    sleep 0.05
-  done
-  xwininfo -root -tree | grep -q '"Error": ' || fail "no message box"
+  until_true "xwininfo -root -tree | grep -q '\"Error\": '" || fail "no message box"
   ;;
 
 *)

@@ -43,7 +43,7 @@ export DISPLAY=":$(head -n1 "$tmp/display")"
 export SDL_AUDIODRIVER=dummy VEXLO_NO_MESSAGE_BOX=1
 unset WAYLAND_DISPLAY SDL_VIDEODRIVER
 
-(cd "$workdir" && exec "$launcher") >"$tmp/game.log" 2>&1 &
+(cd "$workdir" && VEXLO_PROGRESS_FILE="$tmp/progress" exec "$launcher") >"$tmp/game.log" 2>&1 &
 game_pid=$!
 
 window=""
@@ -73,13 +73,18 @@ for _ in $(seq 50); do
   xdotool windowfocus --sync "$window" 2>/dev/null && break
   sleep 0.1
 done
-sleep 1.5
+# Keys wait in the window until the game reads them; the game has begun its
+# intro once its window counts updates.
+for _ in $(seq 600); do
+  [ -s "$tmp/progress" ] && [ "$(awk '{ print $1 }' "$tmp/progress")" -ge 10 ] 2>/dev/null && break
+  sleep 0.1
+done
 xdotool key space sleep 0.3 key space sleep 0.5 key Escape
-for _ in $(seq 100); do
+for _ in $(seq 600); do
   kill -0 "$game_pid" 2>/dev/null || break
   sleep 0.1
 done
-kill -0 "$game_pid" 2>/dev/null && fail "the game still runs 10 s after Escape"
+kill -0 "$game_pid" 2>/dev/null && fail "the game still runs 60 s after Escape"
 status=0
 wait "$game_pid" || status=$?
 game_pid=""

@@ -13,6 +13,7 @@
 #include "display/sdl/frame_pacer.h"
 #include "display/sdl/input.h"
 #include "display/sdl/presentation.h"
+#include "display/sdl/progress_file.h"
 
 #include <SDL.h>
 
@@ -52,6 +53,10 @@ void dropLogMessage(void*, int, SDL_LogPriority, const char*) {}
 struct Display::Impl {
     bool synchronized = false;
     std::optional<sdl::FramePacer> pacer;
+    // Updates made and frames shown since the window opened.
+    long updates = 0;
+    long framesShown = 0;
+    std::optional<sdl::ProgressFile> progress;
 
     bool logSilenced = false;
     SDL_LogOutputFunction savedLog = nullptr;
@@ -125,6 +130,8 @@ struct Display::Impl {
         keyboard = {};
         pads = {};
         pacer.reset();
+        updates = framesShown = 0;
+        progress.emplace();
     }
 
     void createWindow(const std::string& title) {
@@ -461,6 +468,7 @@ void Display::update() {
     d.present();
     if (d.pacer)
         d.pacer->shown(sdl::FramePacer::Clock::now());
+    d.progress->note(++d.updates, ++d.framesShown);
     d.pump();
     d.throwIfClosed();
 }
