@@ -8,6 +8,9 @@
 //   pace   prints "pace S" (140 paced frames, each a copy and an update,
 //          take S seconds), then "gaps"
 //          and how long each of 6 frames after a 300 ms stall took, in ms
+//   reset  posts a lost graphics device (SDL_RENDER_DEVICE_RESET) and prints
+//          "reset"; at the next key shows the picture over yellow, prints
+//          "yellow", and then reads keys as "keys" does
 //   pad    once the window has the focus ("focused"), plugs in a virtual
 //          gamepad and works it, printing the keys each step brought as
 //          "STEP: CODE@MS ..." (MS counted from the step's start; "none"
@@ -151,7 +154,19 @@ void run(const std::string& mode, ptc::Display& display, ptc::Surface& surface) 
     ptc::KeyEvent key;
     if (mode == "pad")
         pad(display);
-    if (mode == "keys" || mode == "grid") {
+    if (mode == "reset") {
+        SDL_Event lost{};
+        lost.type = SDL_RENDER_DEVICE_RESET;
+        SDL_PushEvent(&lost);
+        display.keyPressed();  // takes the event in
+        std::printf("reset\n");
+        display.read(key);
+        draw(surface, 0xFFFF00u);
+        surface.copyTo(display);
+        display.update();
+        std::printf("yellow\n");
+    }
+    if (mode == "keys" || mode == "grid" || mode == "reset") {
         do {
             display.read(key);
             std::printf("key %d s%d a%d c%d\n", key.code(), key.shift(), key.alt(), key.control());

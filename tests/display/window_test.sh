@@ -2,7 +2,7 @@
 # The SDL window as a player meets it: the window probe on a private X
 # server, keys from xdotool, the close button's request from x11_tool,
 # signals from here.
-# Usage: window_test.sh PROBE X11_TOOL picture|aspect|fullscreen|pad|keys|close|pace|errors
+# Usage: window_test.sh PROBE X11_TOOL picture|aspect|fullscreen|pad|keys|reset|close|pace|errors
 . "$(dirname "$0")/x11_session.sh"
 probe=$1
 x11_tool=$2
@@ -218,6 +218,25 @@ key 49 s0 a0 c0
 key 32 s0 a0 c0
 key 27 s0 a0 c0"
   [ "$(printed)" = "$want" ] || fail "keys read:"$'\n'"$(printed)"
+  ;;
+
+reset)
+  # A lost graphics device takes the textures with it: the window makes
+  # them again, shows the same picture, and goes on showing new ones.
+  export VEXLO_ASPECT=off
+  start_xvfb 700x450
+  start_probe reset ProbeReset
+  wait_line reset
+  want="ff0000 0000ff 00ff00"
+  seen=$(pixels 0 0 320 200 639 399)
+  [ "$seen" = "$want" ] || fail "after the reset: $seen"
+  xdotool windowfocus --sync "$window" key space
+  wait_line yellow
+  want="ff0000 ffff00 00ff00"
+  until_true 'seen=$(pixels 0 0 320 200 639 399); [ "$seen" = "$want" ]' || fail "the next picture: $seen"
+  xdotool key Escape
+  wait_exit "$probe_pid" $((WAIT_LIMIT_S * 1000))
+  [ "$status" -eq 0 ] || fail "status $status: $(printed)"
   ;;
 
 close)

@@ -75,6 +75,9 @@ struct Display::Impl {
     SDL_Texture* shown = nullptr;
     SDL_Texture* pending = nullptr;
     bool pendingIsNewer = false;
+    // The same two pictures in memory, to fill the textures again when the
+    // graphics device is lost and they with it.
+    std::vector<std::uint32_t> shownPixels, pendingPixels;
     bool redrawWanted = false;
     // The picture scaled up by whole factors (presentation.h), made again
     // whenever the window's size asks for other factors.
@@ -166,9 +169,10 @@ struct Display::Impl {
             fail("cannot read the renderer's limits");
         maxTexture = {info.max_texture_width, info.max_texture_height};
 
-        const std::vector<std::uint32_t> black(static_cast<std::size_t>(Width) * Height, 0u);
-        shown = createTexture(black);
-        pending = createTexture(black);
+        shownPixels.assign(static_cast<std::size_t>(Width) * Height, 0u);
+        pendingPixels = shownPixels;
+        shown = createTexture(shownPixels);
+        pending = createTexture(pendingPixels);
         pendingIsNewer = false;
         present();
         SDL_ShowWindow(window);
@@ -188,7 +192,7 @@ struct Display::Impl {
         }
     }
 
-    SDL_Texture* createTexture(const std::vector<std::uint32_t>& black) {
+    SDL_Texture* createTexture(const std::vector<std::uint32_t>& pixels) {
         // RGB888 is SDL's name for 32-bit 0x00RRGGBB, the surface's layout.
         SDL_Texture* texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888,
                                                  SDL_TEXTUREACCESS_STREAMING, Width, Height);
@@ -198,9 +202,9 @@ struct Display::Impl {
             SDL_DestroyTexture(texture);
             fail("cannot select crisp scaling");
         }
-        if (SDL_UpdateTexture(texture, nullptr, black.data(), Pitch) != 0) {
+        if (SDL_UpdateTexture(texture, nullptr, pixels.data(), Pitch) != 0) {
             SDL_DestroyTexture(texture);
-            fail("cannot clear the frame texture");
+            fail("cannot fill the frame texture");
         }
         return texture;
     }
@@ -249,7 +253,31 @@ struct Display::Impl {
     void upload(const std::uint32_t* pixels) {
         if (SDL_UpdateTexture(pending, nullptr, pixels, Pitch) != 0)
             fail("cannot copy the frame");
+        pendingPixels.assign(pixels, pixels + pendingPixels.size());
         pendingIsNewer = true;
+    }
+
+    // The last picture shown, and the one copied since, become current.
+    void takePending() {
+        if (!pendingIsNewer)
+            return;
+        std::swap(shown, pending);
+        std::swap(shownPixels, pendingPixels);
+        pendingIsNewer = false;
+    }
+
+    // After a lost device (a driver restart, say) every texture is gone:
+    // made again from the pictures in memory, and the window redrawn.
+    void recreateTextures() {
+        for (SDL_Texture** texture : {&crisp, &pending, &shown}) {
+            if (*texture != nullptr)
+                SDL_DestroyTexture(*texture);
+            *texture = nullptr;
+        }
+        crispSize = {};
+        shown = createTexture(shownPixels);
+        pending = createTexture(pendingPixels);
+        redrawWanted = true;
     }
 
     // The texture for the crisp step, made again when another size is wanted.
@@ -382,6 +410,9 @@ struct Display::Impl {
         case SDL_RENDER_TARGETS_RESET:
             redrawWanted = true;
             break;
+        case SDL_RENDER_DEVICE_RESET:
+            recreateTextures();
+            break;
         case SDL_KEYDOWN:
             // Auto-repeated presses count as presses, as they do for typing.
             if (keyboard.press(event.key.keysym, event.key.repeat != 0, keys) ==
@@ -461,10 +492,7 @@ void Display::update() {
     d.throwIfClosed();
     if (d.synchronized)
         d.waitForSlot();
-    if (d.pendingIsNewer) {
-        std::swap(d.shown, d.pending);
-        d.pendingIsNewer = false;
-    }
+    d.takePending();
     d.present();
     if (d.pacer)
         d.pacer->shown(sdl::FramePacer::Clock::now());
