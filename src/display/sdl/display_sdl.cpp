@@ -9,9 +9,11 @@
 // runs next. SDL turns SIGINT and SIGTERM into SDL_QUIT once its events are
 // started, so both kinds of request arrive as events.
 #include "display/ptc.h"
+#include "display/sdl/comforts.h"
 #include "display/sdl/environment.h"
 #include "display/sdl/frame_pacer.h"
 #include "display/sdl/input.h"
+#include "display/sdl/key_codes.h"
 #include "display/sdl/presentation.h"
 #include "display/sdl/progress_file.h"
 
@@ -50,7 +52,7 @@ void dropLogMessage(void*, int, SDL_LogPriority, const char*) {}
 
 } // namespace
 
-struct Display::Impl {
+struct Display::Impl : sdl::ComfortsWindow {
     bool synchronized = false;
     std::optional<sdl::FramePacer> pacer;
     // Updates made and frames shown since the window opened.
@@ -89,6 +91,8 @@ struct Display::Impl {
     sdl::KeyboardRouter keyboard;
     sdl::Gamepads pads;
     std::map<SDL_JoystickID, SDL_GameController*> controllers;
+    // Pause, mute, record and watch; how the window opens and was left.
+    sdl::Comforts comforts;
 
     Impl() = default;
     Impl(const Impl&) = delete;
@@ -119,11 +123,14 @@ struct Display::Impl {
         sdlStarted = true;
         // Pads already plugged in arrive as events, like those plugged in later.
         padsStarted = SDL_InitSubSystem(PadSubsystem) == 0;
-        aspect = sdl::aspectFromEnvironment();
+        comforts.begin();
+        aspect = comforts.aspect();
         // Keys are all the game reads; no text input (nor input method).
         SDL_StopTextInput();
         try {
             createWindow(title);
+            if (comforts.startsFullscreen())
+                toggleFullscreen();
         } catch (...) {
             release();
             throw;
@@ -146,7 +153,7 @@ struct Display::Impl {
         SDL_Rect usable;
         if (SDL_GetDisplayUsableBounds(0, &usable) != 0)
             fail("cannot read the desktop's size");
-        sdl::Size size = sdl::fittingWindow(aspect, {usable.w, usable.h});
+        sdl::Size size = comforts.startSize(aspect, {usable.w, usable.h});
         window = SDL_CreateWindow(title.c_str(), usable.x + (usable.w - size.width) / 2,
                                   usable.y + (usable.h - size.height) / 2, size.width, size.height,
                                   SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
@@ -190,6 +197,7 @@ struct Display::Impl {
                                       usable.y + top + (usable.h - top - bottom - size.height) / 2);
             }
         }
+        comforts.windowSized(false, size);
     }
 
     SDL_Texture* createTexture(const std::vector<std::uint32_t>& pixels) {
@@ -223,6 +231,7 @@ struct Display::Impl {
         if (renderer != nullptr)
             SDL_DestroyRenderer(renderer);
         if (window != nullptr) {
+            comforts.end(isFullscreen(), aspect);
             SDL_ShowCursor(SDL_ENABLE);  // hidden while in full screen
             SDL_DestroyWindow(window);
         }
@@ -245,7 +254,7 @@ struct Display::Impl {
             throw DynamicError("the display is not open");
     }
 
-    void throwIfClosed() const {
+    void throwIfClosed() const override {
         if (closeRequested)
             throw Closed();
     }
@@ -382,7 +391,7 @@ struct Display::Impl {
             std::this_thread::sleep_until(due);
     }
 
-    void requestClose() {
+    void requestClose() override {
         closeRequested = true;
         // Gone from the screen at once; it is destroyed with the Display.
         SDL_HideWindow(window);
@@ -402,9 +411,11 @@ struct Display::Impl {
                 redrawWanted = true;
             } else if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
                 followFullscreen();
+                comforts.windowSized(isFullscreen(), {event.window.data1, event.window.data2});
             } else if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
                 keyboard.focusLost();
                 pads.releaseAll();
+                comforts.focusLost();
             }
             break;
         case SDL_RENDER_TARGETS_RESET:
@@ -414,7 +425,10 @@ struct Display::Impl {
             recreateTextures();
             break;
         case SDL_KEYDOWN:
-            // Auto-repeated presses count as presses, as they do for typing.
+            // Auto-repeated presses count as presses, as they do for typing,
+            // but for those of the window's pause and mute keys.
+            if (event.key.repeat != 0 && comforts.dropsRepeat(sdl::keyCode(event.key.keysym)))
+                break;
             if (keyboard.press(event.key.keysym, event.key.repeat != 0, keys) ==
                 sdl::KeyboardRouter::Action::ToggleFullscreen)
                 toggleFullscreen();
@@ -462,6 +476,21 @@ struct Display::Impl {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(*next - sdl::InputClock::now()).count();
         return static_cast<int>(std::clamp<long long>(left, 1, WaitSliceMs));
     }
+
+    // --- what the comforts need of the window (comforts.h) ---
+    void waitForEvents() override {
+        SDL_Event event;
+        if (SDL_WaitEventTimeout(&event, waitSlice()) != 0)
+            handle(event);
+        pump();
+    }
+    void showPicture(const std::uint32_t* pixels) override {
+        if (SDL_UpdateTexture(shown, nullptr, pixels, Pitch) != 0)
+            fail("cannot show the picture");
+        present();
+    }
+    const std::uint32_t* lastFrame() const override { return shownPixels.data(); }
+    void restartPace() override { pacer.reset(); }
 };
 
 Display::Display() : impl_(std::make_unique<Impl>()) {}
@@ -507,7 +536,7 @@ int Display::keyPressed() {
     d.throwIfClosed();
     d.pump();
     d.throwIfClosed();
-    return d.keys.empty() ? 0 : 1;
+    return d.comforts.keyPressed(d, d.updates, d.keys) ? 1 : 0;
 }
 
 void Display::read(KeyEvent& key) {
@@ -515,16 +544,8 @@ void Display::read(KeyEvent& key) {
     d.requireOpen();
     d.throwIfClosed();
     d.pump();
-    while (d.keys.empty()) {
-        d.throwIfClosed();
-        SDL_Event event;
-        if (SDL_WaitEventTimeout(&event, d.waitSlice()) != 0)
-            d.handle(event);
-        d.pump();
-    }
+    key = d.comforts.read(d, d.updates, d.keys);
     d.throwIfClosed();
-    key = d.keys.front();
-    d.keys.pop_front();
 }
 
 void Display::close() { impl_->release(); }
