@@ -4,7 +4,7 @@
 # libraries the game links, so apt brings SDL2, SDL2_mixer and libopenmpt.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vexlo-race)
-set(CPACK_PACKAGE_VERSION 1.0.0)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Vexlo Race developers <vexlo-race@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "arcade car game: dodge the traffic on a scrolling highway")
 set(CPACK_PACKAGE_DESCRIPTION
