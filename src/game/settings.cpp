@@ -138,7 +138,8 @@ LoadedSettings loadSettings(const std::filesystem::path& file) {
     // Non-blocking, so that a named pipe put there cannot hold the game up.
     const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
-        if (errno != ENOENT)
+        // No file, or not even its folder: nothing remembered yet.
+        if (errno != ENOENT && errno != ENOTDIR)
             loaded.problem = "cannot read " + name + ": " + describe(errno);
         return loaded;
     }

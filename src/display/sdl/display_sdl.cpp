@@ -189,7 +189,7 @@ struct Display::Impl : sdl::ComfortsWindow {
         int top = 0, left = 0, bottom = 0, right = 0;
         if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0) {
             const sdl::Size framed =
-                sdl::fittingWindow(aspect, {usable.w - left - right, usable.h - top - bottom});
+                comforts.startSize(aspect, {usable.w - left - right, usable.h - top - bottom});
             if (framed.width < size.width) {
                 size = framed;
                 SDL_SetWindowSize(window, size.width, size.height);
