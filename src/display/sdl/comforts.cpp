@@ -124,7 +124,7 @@ void Comforts::pause(ComfortsWindow& window, std::deque<KeyEvent>& queue) {
         setUp_.pauseChanged(true);
     std::vector<std::uint32_t> picture(static_cast<std::size_t>(DisplayWidth) * DisplayHeight);
     drawPausePicture(window.lastFrame(), picture.data());
-    window.showPicture(picture.data());
+    window.showInstead(picture.data());
     for (;;) {
         window.throwIfClosed();
         const WindowCommand command = keys_.whilePaused(queue);
@@ -139,7 +139,7 @@ void Comforts::pause(ComfortsWindow& window, std::deque<KeyEvent>& queue) {
     }
     // A focus lost while paused is not a reason to pause again.
     pauseWanted_ = false;
-    window.showPicture(window.lastFrame());
+    window.showInstead(nullptr);
     window.restartPace();
     if (setUp_.pauseChanged)
         setUp_.pauseChanged(false);

@@ -51,9 +51,10 @@ public:
     // Waits for an event (at most a short while), takes in what came and
     // redraws the window if it needs it.
     virtual void waitForEvents() = 0;
-    // Shows a picture of the frame's size in place of the last frame.
-    virtual void showPicture(const std::uint32_t* pixels) = 0;
-    // The last frame the game showed.
+    // Shows a picture of the frame's size in place of the game's (kept
+    // until called again); null shows the game's again.
+    virtual void showInstead(const std::uint32_t* pixels) = 0;
+    // The game's latest frame.
     virtual const std::uint32_t* lastFrame() const = 0;
     virtual void requestClose() = 0;
     // Throws ptc::Closed once a close has been asked for.
