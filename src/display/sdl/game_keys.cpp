@@ -48,7 +48,7 @@ GameKeys::Poll GameKeys::poll(long updates, std::deque<KeyEvent>& queue) {
             return {command, false};
         }
     }
-    if (queue.empty() || updates < lastWritten_)
+    if (queue.empty() || (onTaken && updates < lastWritten_))
         return {};
     if (!frontSeen_)
         frontSeen_ = updates;

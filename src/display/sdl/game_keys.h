@@ -10,8 +10,10 @@
 // check is written with the update of that check; a key taken by a wait
 // (the title's, the game-over screen's) that no check saw is written one
 // update later than the wait, so that the check just before the wait does
-// not see it; and from then on no check reports a key before that update,
-// which keeps the written updates in the order the keys were taken.
+// not see it; and, while recording, no check reports a key before that
+// update, which keeps the written updates in the order the keys were taken
+// (a key pressed with the one that ended the wait reaches play an update
+// later than it would unrecorded: the script could not say otherwise).
 //
 // P, the Pause key and M belong to the window once the game is being
 // played (past the title's wait), when the game checks for keys; in a
@@ -43,7 +45,8 @@ public:
     // Past the title's wait: the game is being played.
     bool inPlay() const { return waitsDone_ > 0; }
 
-    // Each key the game takes from the player, as a recording writes it.
+    // Each key the game takes from the player, as a recording writes it;
+    // set when recording.
     std::function<void(const ScriptedKey&)> onTaken;
 
     struct Poll {
