@@ -5,6 +5,8 @@
 #   share/vexlo-race/data/                  its pictures, music and sound
 #   share/applications/, share/metainfo/    desktop entry and AppStream data
 #   share/icons/hicolor/NxN/apps/           the icon, drawn by assetgen
+#   share/man/man6/vexlo-race.6.gz          the manual page
+#   share/doc/vexlo-race/                   copyright and changelog
 # The game reads data/ from its working directory (as when it is started
 # from the source tree), so the launcher changes there first. The replay
 # tool, assetgen, the tests and the benchmarks are not installed.
@@ -54,3 +56,21 @@ add_custom_command(OUTPUT ${vexlo_icon_files}
   COMMENT "Drawing the desktop icon"
   VERBATIM)
 add_custom_target(vexlo_icons ALL DEPENDS ${vexlo_icon_files})
+
+# The manual page, the copyright and the changelog, compressed as Debian
+# wants them: gzip -9n, without name and time, the same bytes every build.
+set(vexlo_gzipped)
+foreach(source docs/vexlo-race.6 packaging/changelog)
+  get_filename_component(name ${source} NAME)
+  set(copy ${vexlo_packaging_out}/gz/${name})
+  add_custom_command(OUTPUT ${copy}.gz
+    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/${source} ${copy}
+    COMMAND gzip -9nf ${copy}
+    DEPENDS ${PROJECT_SOURCE_DIR}/${source}
+    VERBATIM)
+  list(APPEND vexlo_gzipped ${copy}.gz)
+endforeach()
+add_custom_target(vexlo_docs ALL DEPENDS ${vexlo_gzipped})
+install(FILES ${vexlo_packaging_out}/gz/vexlo-race.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+install(FILES ${vexlo_packaging_out}/gz/changelog.gz ${PROJECT_SOURCE_DIR}/packaging/copyright
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vexlo-race)

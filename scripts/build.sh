@@ -5,5 +5,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/setup.sh"
 build=${BUILD_DIR:-$root/build}
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release ${CMAKE_EXTRA_ARGS:-} >/dev/null
+# Everything, also where scripts/play.sh configured the game alone before.
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVEXLO_TESTS=ON -DVEXLO_BENCH=ON -DVEXLO_TOOLS=ON \
+  -DCMAKE_UNITY_BUILD=OFF \
+  ${CMAKE_EXTRA_ARGS:-} >/dev/null
 cmake --build "$build" -j"$(nproc)"

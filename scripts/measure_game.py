@@ -228,6 +228,9 @@ class Session:
             env.pop(name, None)
         env["DISPLAY"] = f":{number}"
         env["VEXLO_NO_MESSAGE_BOX"] = "1"
+        # The game's first window every time, whatever the user's own runs
+        # left in their settings.
+        env["XDG_CONFIG_HOME"] = os.path.join(self.tmp, "config")
         # The same audio path for both programs; the dummy driver consumes the
         # sound at the real pace, so the module is rendered as on a sound card.
         env["SDL_AUDIODRIVER"] = self.args.audio_driver

@@ -7,7 +7,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/setup.sh"
 build=${BUILD_DIR:-$root/build-deb}
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVEXLO_TESTS=OFF -DVEXLO_BENCH=OFF \
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVEXLO_TESTS=OFF -DVEXLO_BENCH=OFF -DVEXLO_TOOLS=ON \
   ${CMAKE_EXTRA_ARGS:-} >/dev/null
 cmake --build "$build" -j"$(nproc)"
 rm -f "$build"/vexlo-race_*.deb

@@ -1,16 +1,30 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the game, its tools and its tests need, when
-# any is missing. Run as root (or with sudo available) on Debian 12.
+# Installs the Debian packages the project needs, when any is missing. Run
+# as root (or with sudo available) on Debian 12.
+#   setup.sh         everything: the game, its tools, tests and benchmarks
+#   setup.sh play    only what building and running the game needs
 set -euo pipefail
 
-packages=(
-  build-essential cmake pkg-config
-  libsdl2-dev libsdl2-mixer-dev libopenmpt-dev libmp3lame-dev libpng-dev
+# The game: a compiler, CMake, and SDL2, SDL2_mixer and libopenmpt.
+play=(
+  g++ make cmake pkg-config
+  libsdl2-dev libsdl2-mixer-dev libopenmpt-dev
+)
+# The asset generator (PNG, MP3), the tests (GoogleTest, Xvfb, xdotool, a
+# window manager, the install and package checks) and the benchmarks.
+rest=(
+  build-essential libmp3lame-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libx11-dev xvfb xauth xdotool x11-utils xfonts-base python3
   libxfixes-dev evilwm
-  dpkg-dev file desktop-file-utils appstream debootstrap
+  dpkg-dev file desktop-file-utils appstream debootstrap lintian man-db
 )
+
+case ${1:-all} in
+play) packages=("${play[@]}") ;;
+all) packages=("${play[@]}" "${rest[@]}") ;;
+*) echo "usage: $0 [play]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

@@ -180,6 +180,7 @@ signed char FSOUND_Init(int mixrate, int maxchannels, unsigned int /*flags*/) {
     s.deviceRate = rate;
     s.sampleChannels = maxchannels;
     s.initialised = true;
+    applyPauseAndMute();
     return 1;
 }
 

@@ -25,6 +25,11 @@ void renderModule(void* udata, Uint8* stream, int len) {
     constexpr std::size_t FrameBytes = 2 * sizeof(std::int16_t);
     const std::size_t frames = std::size_t(len) / FrameBytes;
     std::size_t done = 0;
+    // Paused, the module stands still; muted, it plays on unheard.
+    if (layer().paused) {
+        std::memset(stream, 0, std::size_t(len));
+        return;
+    }
     try {
         while (done < frames) {
             const std::size_t got =
@@ -35,6 +40,8 @@ void renderModule(void* udata, Uint8* stream, int len) {
     } catch (...) {
         // A renderer failure leaves the rest of the buffer silent.
     }
+    if (layer().muted)
+        done = 0;
     std::memset(stream + done * FrameBytes, 0, std::size_t(len) - done * FrameBytes);
 }
 

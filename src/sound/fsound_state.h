@@ -6,6 +6,7 @@
 
 #include <SDL_mixer.h>
 
+#include <atomic>
 #include <memory>
 #include <ostream>
 #include <set>
@@ -46,6 +47,10 @@ struct LayerState {
     FMUSIC_MODULE* playingModule = nullptr;
     FSOUND_STREAM* playingStream = nullptr;
     void (*trace)(const char*) = nullptr;
+    // Set by sound_control.h; read by the module renderer on the audio
+    // thread, hence atomic.
+    std::atomic<bool> paused{false};
+    std::atomic<bool> muted{false};
 };
 
 LayerState& layer();
@@ -57,6 +62,9 @@ void fail(int code);
 // True when FSOUND_Init has succeeded; otherwise records error 2.
 bool requireInit();
 
+// Puts the pause and the mute into effect on the mixer's channels and
+// music line (the module renderer reads them itself).
+void applyPauseAndMute();
 // Stops whatever plays on the music line (module or stream).
 void stopMusicLine();
 // Frees a module / stream / sample and forgets it; the handle must be live.

@@ -109,6 +109,7 @@ int FSOUND_Stream_Play(int /*channel*/, FSOUND_STREAM* stream) {
         return -1;
     }
     layer().playingStream = stream;
+    applyPauseAndMute();  // a stream started while paused waits
     return layer().sampleChannels;
 }
 
@@ -164,5 +165,7 @@ int FSOUND_PlaySound(int channel, FSOUND_SAMPLE* sample) {
         fail(channel == SoundAnyChannel ? SoundErrNoChannel : SoundErrPlay);
         return -1;
     }
+    if (layer().paused)
+        Mix_Pause(used);
     return used;
 }

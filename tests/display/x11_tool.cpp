@@ -5,6 +5,8 @@
 //   x11_tool grab WINDOW X Y W H FILE  writes that part of the window to FILE,
 //                                      row after row, each pixel as 4 bytes of
 //                                      0x00RRGGBB, lowest first
+//   x11_tool unfocus WINDOW            takes the keyboard focus from every window, as
+//                                      when the player turns to another program
 //   x11_tool cursor WINDOW             moves the pointer to the window's middle and
 //                                      prints "hidden" when the cursor shown there is
 //                                      wholly transparent, else "shown"
@@ -110,7 +112,7 @@ int cursor(Display* x, Window window) {
 int main(int argc, char** argv) {
     if (argc < 3) {
         std::fprintf(stderr, "usage: x11_tool close WINDOW | pixels WINDOW X Y [X Y]... |\n"
-                             "       grab WINDOW X Y W H FILE | cursor WINDOW\n");
+                             "       grab WINDOW X Y W H FILE | unfocus WINDOW | cursor WINDOW\n");
         return 2;
     }
     Display* x = XOpenDisplay(nullptr);
@@ -126,6 +128,8 @@ int main(int argc, char** argv) {
         status = printPixels(x, window, argc - 3, argv + 3);
     else if (std::strcmp(argv[1], "grab") == 0 && argc == 8)
         status = grab(x, window, argv + 3);
+    else if (std::strcmp(argv[1], "unfocus") == 0)
+        status = (XSetInputFocus(x, None, RevertToNone, CurrentTime), XSync(x, False), 0);
     else if (std::strcmp(argv[1], "cursor") == 0)
         status = cursor(x, window);
     XCloseDisplay(x);

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The Debian package from `cpack -G DEB`: named and sectioned as a game, its
 # Depends computed from the game's shared libraries (so SDL2, SDL2_mixer and
-# libopenmpt come with it), and holding exactly what `cmake --install` puts
-# under /usr, byte for byte.
+# libopenmpt come with it), holding exactly what `cmake --install` puts
+# under /usr, byte for byte, but for the launcher in /usr/games, and without
+# a complaint from lintian.
 # Usage: deb_test.sh BUILD_DIR
-# Needs cpack with dpkg-shlibdeps (dpkg-dev) and file.
+# Needs cpack with dpkg-shlibdeps (dpkg-dev), file, lintian and man.
 set -euo pipefail
 if [ $# -ne 1 ]; then
   echo "usage: $0 BUILD_DIR" >&2
@@ -41,14 +42,25 @@ echo "ok: $(basename "$deb"), section games, depends on SDL2, SDL2_mixer and lib
 DESTDIR=$tmp/plain cmake --install "$build" --prefix /usr >"$tmp/install.log" 2>&1 ||
   fail "cmake --install: $(cat "$tmp/install.log")"
 dpkg-deb -x "$deb" "$tmp/unpacked"
-(cd "$tmp/plain" && find . ! -type d | sort) >"$tmp/plain.list"
+(cd "$tmp/plain" && find . ! -type d | sed 's|^\./usr/bin/vexlo-race$|./usr/games/vexlo-race|' | sort) >"$tmp/plain.list"
 (cd "$tmp/unpacked" && find . ! -type d | sort) >"$tmp/deb.list"
 diff -u "$tmp/plain.list" "$tmp/deb.list" >"$tmp/diff" || fail "the package's files differ from an install under /usr:
 $(cat "$tmp/diff")"
 while read -r f; do
   [ "$f" = ./usr/libexec/vexlo-race/vexlo-race ] && continue
-  cmp -s "$tmp/plain/$f" "$tmp/unpacked/$f" || fail "$f differs between the package and an install"
+  plain=${f/#.\/usr\/games\//./usr/bin/}
+  cmp -s "$tmp/plain/$plain" "$tmp/unpacked/$f" || fail "$f differs between the package and an install"
 done <"$tmp/plain.list"
-[ -x "$tmp/unpacked/usr/bin/vexlo-race" ] && [ -x "$tmp/unpacked/usr/libexec/vexlo-race/vexlo-race" ] ||
+[ -x "$tmp/unpacked/usr/games/vexlo-race" ] && [ -x "$tmp/unpacked/usr/libexec/vexlo-race/vexlo-race" ] ||
   fail "launcher or game not executable in the package"
-echo "ok: the package holds the $(wc -l <"$tmp/deb.list") files of an install under /usr"
+[ ! -e "$tmp/unpacked/usr/bin" ] || fail "an empty usr/bin in the package"
+echo "ok: the package holds the $(wc -l <"$tmp/deb.list") files of an install under /usr, the launcher in /usr/games"
+
+# The manual page reads without a complaint from man; lintian has no error
+# and no warning (its notes on hardening flags are left to the build).
+man --warnings -l "$tmp/unpacked/usr/share/man/man6/vexlo-race.6.gz" 2>"$tmp/man.err" >/dev/null ||
+  fail "man: $(cat "$tmp/man.err")"
+[ ! -s "$tmp/man.err" ] || fail "man warns: $(cat "$tmp/man.err")"
+lintian --allow-root "$deb" >"$tmp/lintian.log" 2>&1 || true
+! grep -E '^[EW]: ' "$tmp/lintian.log" || fail "lintian: $(cat "$tmp/lintian.log")"
+echo "ok: the manual page reads cleanly and lintian finds no error and no warning"

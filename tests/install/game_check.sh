@@ -3,7 +3,9 @@
 # from a folder of its own, and plays the shortest game: the window must
 # carry the game's title, a key starts the game and Escape ends it with
 # status 0. With EXE and GAMEDIR it also checks that the launcher became the
-# game itself (same process) running in the folder that holds data/.
+# game itself (same process) running in the folder that holds data/. The
+# game is recorded, into a file named relative to WORKDIR, where it must
+# land.
 # Usage: game_check.sh LAUNCHER WORKDIR [EXE GAMEDIR]
 # Needs Xvfb and xdotool; used both on this machine and inside the bare
 # Debian of debian12_test.sh.
@@ -40,10 +42,11 @@ for _ in $(seq 100); do
 done
 grep -q . "$tmp/display" || fail "Xvfb did not start: $(cat "$tmp/xvfb.log")"
 export DISPLAY=":$(head -n1 "$tmp/display")"
-export SDL_AUDIODRIVER=dummy VEXLO_NO_MESSAGE_BOX=1
+export SDL_AUDIODRIVER=dummy VEXLO_NO_MESSAGE_BOX=1 XDG_CONFIG_HOME=$tmp/config
 unset WAYLAND_DISPLAY SDL_VIDEODRIVER
 
-(cd "$workdir" && VEXLO_PROGRESS_FILE="$tmp/progress" exec "$launcher") >"$tmp/game.log" 2>&1 &
+rm -f "$workdir/recorded.keys"
+(cd "$workdir" && VEXLO_PROGRESS_FILE="$tmp/progress" exec "$launcher" --record recorded.keys) >"$tmp/game.log" 2>&1 &
 game_pid=$!
 
 window=""
@@ -90,3 +93,7 @@ wait "$game_pid" || status=$?
 game_pid=""
 [ "$status" -eq 0 ] || fail "the game ended with status $status after Escape"
 echo "ok: Escape ended the game with status 0"
+[ "$(grep -cv '^#' "$workdir/recorded.keys" 2>/dev/null)" = 3 ] ||
+  fail "no recording of three keys in $workdir: $(ls "$workdir")"
+rm "$workdir/recorded.keys"
+echo "ok: the game was recorded where it was started"

@@ -44,7 +44,9 @@ desktop-file-validate "/usr/share/applications/$app_id.desktop" || fail "desktop
 echo "ok: the desktop entry validates"
 
 step "the game, started from another folder"
-[ "$(command -v vexlo-race)" = /usr/bin/vexlo-race ] || fail "vexlo-race on the PATH is '$(command -v vexlo-race)'"
+# Debian puts games in /usr/games, which is on a user's PATH (not on root's).
+export PATH=$PATH:/usr/games
+[ "$(command -v vexlo-race)" = /usr/games/vexlo-race ] || fail "vexlo-race on the PATH is '$(command -v vexlo-race)'"
 mkdir -p /tmp/elsewhere
 bash /root/game_check.sh vexlo-race /tmp/elsewhere /usr/libexec/vexlo-race/vexlo-race /usr/share/vexlo-race
 
@@ -68,7 +70,7 @@ echo "ok: none of the package's $(grep -c . /tmp/owned) paths is left"
 step "installing and removing once more, comparing the file system before and after"
 snapshot /tmp/before
 (cd "$(dirname "$deb")" && quiet apt-get install -y "./$(basename "$deb")")
-[ -x /usr/bin/vexlo-race ] || fail "the second install did not install the launcher"
+[ -x /usr/games/vexlo-race ] || fail "the second install did not install the launcher"
 quiet apt-get remove -y vexlo-race
 snapshot /tmp/after
 diff -u /tmp/before /tmp/after >/tmp/diff || fail "the file system differs after an install and a removal:

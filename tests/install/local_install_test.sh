@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # `cmake --install` into a DESTDIR, on this machine: exactly the game, its
-# launcher, data/, the desktop entry, the AppStream data and the icons land
+# launcher, data/, the desktop entry, the AppStream data, the icons, the
+# manual page, the copyright and the changelog land
 # where they belong (nothing else: no tools, tests or libraries), the
 # desktop entry and the AppStream data validate and name what is installed,
 # and the launcher, moved with the whole tree and called through a symbolic
@@ -38,6 +39,9 @@ root=$stage$prefix
   echo "share/applications/$app_id.desktop"
   echo "share/metainfo/$app_id.metainfo.xml"
   for size in 32 64 128 256; do echo "share/icons/hicolor/${size}x$size/apps/$icon.png"; done
+  echo share/man/man6/vexlo-race.6.gz
+  echo share/doc/vexlo-race/copyright
+  echo share/doc/vexlo-race/changelog.gz
 } | sort >"$tmp/expected"
 (cd "$root" && find . ! -type d | sed 's#^\./##' | sort) >"$tmp/installed"
 [ -z "$(find "$stage" -mindepth 1 -maxdepth 1 ! -name opt)" ] || fail "files outside the prefix: $(ls "$stage")"

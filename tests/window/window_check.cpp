@@ -19,6 +19,9 @@
 //   window_check same A B
 //       Prints how many in a hundred of the pixels of two 320 x 200 frames
 //       are the same (rounded down).
+//   window_check paused FRAME OUT
+//       Writes to OUT the picture the window shows while the game is
+//       paused on FRAME (a 320 x 200 frame, as above).
 //   window_check levels FILE MS
 //       FILE holds 16-bit stereo samples at 44.1 kHz (SDL's disk audio
 //       output). Prints one line "START_MS RMS" per MS milliseconds, RMS of
@@ -30,6 +33,7 @@
 //       place at least a second away from it. The correlation is
 //       normalised: near 1 where the sound stands out clearly, near 0 where
 //       it is absent.
+#include "display/sdl/pause_picture.h"
 #include "render/frame_buffer.h"
 #include "render/image_assets.h"
 
@@ -276,6 +280,14 @@ int same(const std::string& a, const std::string& b) {
     return 0;
 }
 
+int paused(const std::string& in, const std::string& out) {
+    const std::vector<Pixel> frame = readPixels(in, vexlo::FramePixels);
+    std::vector<Pixel> picture(frame.size());
+    ptc::sdl::drawPausePicture(frame.data(), picture.data());
+    writePixels(out, picture);
+    return 0;
+}
+
 int levels(const std::string& path, int ms) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
@@ -391,11 +403,13 @@ int main(int argc, char** argv) {
         return describe(argv[2]);
     if (command == "same" && argc == 4)
         return same(argv[2], argv[3]);
+    if (command == "paused" && argc == 4)
+        return paused(argv[2], argv[3]);
     if (command == "levels" && argc == 4)
         return levels(argv[2], number(argv[3]));
     if (command == "find" && argc == 4)
         return find(argv[2], argv[3]);
     std::fprintf(stderr, "usage: window_check sample IN WIDTH HEIGHT OUT | describe FRAME | same A B |\n"
-                         "       levels FILE MS | find SOUND FILE\n");
+                         "       paused FRAME OUT | levels FILE MS | find SOUND FILE\n");
     return 2;
 }

@@ -10,9 +10,11 @@
 // runs next. SDL turns SIGINT and SIGTERM into SDL_QUIT once its events are
 // started, so both kinds of request arrive as events.
 #include "display/ptc.h"
+#include "display/sdl/comforts.h"
 #include "display/sdl/environment.h"
 #include "display/sdl/frame_pacer.h"
 #include "display/sdl/input.h"
+#include "display/sdl/key_codes.h"
 #include "display/sdl/presentation.h"
 #include "display/sdl/presenter.h"
 #include "display/sdl/progress_file.h"
@@ -53,7 +55,7 @@ void dropLogMessage(void*, int, SDL_LogPriority, const char*) {}
 
 } // namespace
 
-struct Display::Impl {
+struct Display::Impl : sdl::ComfortsWindow {
     bool synchronized = false;
     sdl::FramePacer pacer;
     // Updates made and frames shown since the window opened.
@@ -87,6 +89,12 @@ struct Display::Impl {
     sdl::KeyboardRouter keyboard;
     sdl::Gamepads pads;
     std::map<SDL_JoystickID, SDL_GameController*> controllers;
+    // Pause, mute, record and watch; how the window opens and was left.
+    sdl::Comforts comforts;
+    // A picture the comforts show in place of the current one (paused).
+    std::vector<std::uint32_t> instead;
+    // A read waited for its key.
+    bool stoodStill = false;
 
     Impl() = default;
     Impl(const Impl&) = delete;
@@ -117,16 +125,20 @@ struct Display::Impl {
         sdlStarted = true;
         // Pads already plugged in arrive as events, like those plugged in later.
         padsStarted = SDL_InitSubSystem(PadSubsystem) == 0;
-        aspect = sdl::aspectFromEnvironment();
+        comforts.begin();
+        aspect = comforts.aspect();
         // Keys are all the game reads; no text input (nor input method).
         SDL_StopTextInput();
         try {
             createWindow(title);
+            if (comforts.startsFullscreen())
+                toggleFullscreen();
         } catch (...) {
             release();
             throw;
         }
         closeRequested = false;
+        instead.clear();
         keys.clear();
         keyboard = {};
         pads = {};
@@ -144,7 +156,7 @@ struct Display::Impl {
         SDL_Rect usable;
         if (SDL_GetDisplayUsableBounds(0, &usable) != 0)
             fail("cannot read the desktop's size");
-        sdl::Size size = sdl::fittingWindow(aspect, {usable.w, usable.h});
+        sdl::Size size = comforts.startSize(aspect, {usable.w, usable.h});
         window = SDL_CreateWindow(title.c_str(), usable.x + (usable.w - size.width) / 2,
                                   usable.y + (usable.h - size.height) / 2, size.width, size.height,
                                   SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
@@ -166,7 +178,7 @@ struct Display::Impl {
         int top = 0, left = 0, bottom = 0, right = 0;
         if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0) {
             const sdl::Size framed =
-                sdl::fittingWindow(aspect, {usable.w - left - right, usable.h - top - bottom});
+                comforts.startSize(aspect, {usable.w - left - right, usable.h - top - bottom});
             if (framed.width < size.width) {
                 size = framed;
                 SDL_SetWindowSize(window, size.width, size.height);
@@ -174,6 +186,7 @@ struct Display::Impl {
                                       usable.y + top + (usable.h - top - bottom - size.height) / 2);
             }
         }
+        comforts.windowSized(false, size);
     }
 
     // Safe to call at any time, more than once; never throws.
@@ -183,6 +196,7 @@ struct Display::Impl {
         controllers.clear();
         presenter.reset();
         if (window != nullptr) {
+            comforts.end(isFullscreen(), aspect);
             SDL_ShowCursor(SDL_ENABLE);  // hidden while in full screen
             SDL_DestroyWindow(window);
         }
@@ -202,7 +216,7 @@ struct Display::Impl {
             throw DynamicError("the display is not open");
     }
 
-    void throwIfClosed() const {
+    void throwIfClosed() const override {
         if (closeRequested)
             throw Closed();
     }
@@ -221,7 +235,7 @@ struct Display::Impl {
     }
 
     void present() {
-        presenter->present(current.data());
+        presenter->present(instead.empty() ? current.data() : instead.data());
         redrawWanted = false;
         currentUnshown = false;
     }
@@ -272,7 +286,7 @@ struct Display::Impl {
         return slot.show;
     }
 
-    void requestClose() {
+    void requestClose() override {
         closeRequested = true;
         // Gone from the screen at once; it is destroyed with the Display.
         SDL_HideWindow(window);
@@ -292,9 +306,11 @@ struct Display::Impl {
                 redrawWanted = true;
             } else if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
                 followFullscreen();
+                comforts.windowSized(isFullscreen(), {event.window.data1, event.window.data2});
             } else if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
                 keyboard.focusLost();
                 pads.releaseAll();
+                comforts.focusLost();
             }
             break;
         case SDL_RENDER_TARGETS_RESET:
@@ -305,7 +321,10 @@ struct Display::Impl {
             redrawWanted = true;
             break;
         case SDL_KEYDOWN:
-            // Auto-repeated presses count as presses, as they do for typing.
+            // Auto-repeated presses count as presses, as they do for typing,
+            // but for those of the window's pause and mute keys.
+            if (event.key.repeat != 0 && comforts.dropsRepeat(sdl::keyCode(event.key.keysym)))
+                break;
             if (keyboard.press(event.key.keysym, event.key.repeat != 0, keys) ==
                 sdl::KeyboardRouter::Action::ToggleFullscreen)
                 toggleFullscreen();
@@ -353,6 +372,22 @@ struct Display::Impl {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(*next - sdl::InputClock::now()).count();
         return static_cast<int>(std::clamp<long long>(left, 1, WaitSliceMs));
     }
+
+    // --- what the comforts need of the window (comforts.h) ---
+    void waitForEvents() override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(waitSlice()));
+        pump();
+        stoodStill = true;
+    }
+    void showInstead(const std::uint32_t* pixels) override {
+        if (pixels != nullptr)
+            instead.assign(pixels, pixels + PicturePixels);
+        else
+            instead.clear();
+        present();
+    }
+    const std::uint32_t* lastFrame() const override { return current.data(); }
+    void restartPace() override { pacer.restart(); }
 };
 
 Display::Display() : impl_(std::make_unique<Impl>()) {}
@@ -400,7 +435,7 @@ int Display::keyPressed() {
     d.throwIfClosed();
     d.pump();
     d.throwIfClosed();
-    return d.keys.empty() ? 0 : 1;
+    return d.comforts.keyPressed(d, d.updates, d.keys) ? 1 : 0;
 }
 
 void Display::read(KeyEvent& key) {
@@ -410,18 +445,13 @@ void Display::read(KeyEvent& key) {
     if (d.currentUnshown)
         d.present();
     d.pump();
-    if (d.keys.empty()) {
-        do {
-            d.throwIfClosed();
-            std::this_thread::sleep_for(std::chrono::milliseconds(d.waitSlice()));
-            d.pump();
-        } while (d.keys.empty());
-        // The game stood still for the key: no time to catch up on.
+    // The key comes through the comforts: the player's, or a recorded one.
+    d.stoodStill = false;
+    key = d.comforts.read(d, d.updates, d.keys);
+    // The game stood still for the key: no time to catch up on.
+    if (d.stoodStill)
         d.pacer.restart();
-    }
     d.throwIfClosed();
-    key = d.keys.front();
-    d.keys.pop_front();
 }
 
 void Display::close() { impl_->release(); }

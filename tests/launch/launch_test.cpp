@@ -1,0 +1,175 @@
+// What main does around the game: the command line, the settings file it
+// remembers the window in, and the recording of a game's keys.
+#include "../support/temp_dir.h"
+#include "display/key_script.h"
+#include "game/options.h"
+#include "game/recording.h"
+#include "game/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using namespace vexlo;
+using testing_support::TempDir;
+
+Options parsed(const std::vector<std::string>& args) {
+    const CommandLine line = parseCommandLine(args);
+    EXPECT_EQ(line.error, "");
+    return line.options;
+}
+
+TEST(CommandLine, TakesEachOptionInGnuForms) {
+    EXPECT_EQ(parsed({}).fullscreen, std::nullopt);
+    EXPECT_EQ(parsed({"--fullscreen"}).fullscreen, true);
+    EXPECT_EQ(parsed({"--fullscreen", "--window"}).fullscreen, false);  // the last wins
+    EXPECT_EQ(parsed({"--aspect=4:3"}).aspect, AspectChoice::FourByThree);
+    EXPECT_EQ(parsed({"--aspect", "square"}).aspect, AspectChoice::Square);
+    EXPECT_TRUE(parsed({"--mute"}).mute);
+    EXPECT_EQ(parsed({"--record", "a game"}).record, "a game");
+    EXPECT_EQ(parsed({"--watch=--mute"}).watch, "--mute");
+    EXPECT_TRUE(parsed({"--help"}).help);
+    EXPECT_TRUE(parsed({"--version", "--"}).version);
+    // Abbreviations that name one option.
+    EXPECT_EQ(parsed({"--full", "--asp=square"}).aspect, AspectChoice::Square);
+    EXPECT_EQ(parsed({"--wa", "game.keys"}).watch, "game.keys");
+}
+
+TEST(CommandLine, RefusesWhatItDoesNotKnowAndSaysWhat) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
+        {{"--speed"}, "unrecognized option '--speed'"},
+        {{"--w"}, "option '--w' is ambiguous"},
+        {{"-f"}, "invalid option '-f'"},
+        {{"game.keys"}, "unexpected argument 'game.keys'"},
+        {{"--", "game.keys"}, "unexpected argument 'game.keys'"},
+        {{"--aspect=16:9"}, "invalid aspect '16:9' (4:3 or square)"},
+        {{"--aspect="}, "invalid aspect '' (4:3 or square)"},
+        {{"--aspect=Square"}, "invalid aspect 'Square' (4:3 or square)"},
+        {{"--aspect"}, "option '--aspect' requires an argument"},
+        {{"--record"}, "option '--record' requires an argument"},
+        {{"--record="}, "option '--record' needs a file name"},
+        {{"--mute=yes"}, "option '--mute' doesn't allow an argument"},
+        {{"--record", "a", "--watch", "b"}, "--record and --watch cannot be used together"},
+    };
+    for (const auto& [args, error] : bad)
+        EXPECT_EQ(parseCommandLine(args).error, error) << args[0];
+}
+
+Settings someSettings() {
+    Settings s;
+    s.fullscreen = true;
+    s.windowWidth = 1000;
+    s.windowHeight = 750;
+    s.aspect = AspectChoice::Square;
+    s.mute = true;
+    return s;
+}
+
+TEST(SettingsFile, IsReadableTextThatReadsBackAndTheCommandLineWins) {
+    const std::string text = formatSettings(someSettings());
+    EXPECT_NE(text.find("window = 1000x750\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("aspect = square\n"), std::string::npos) << text;
+    std::string problem;
+    EXPECT_EQ(parseSettings(text, problem), someSettings());
+    EXPECT_EQ(parseSettings(" fullscreen=yes \r\n\n# set by hand\n\tmute =no", problem)->fullscreen, true);
+
+    Options options;
+    options.fullscreen = false;
+    options.aspect = AspectChoice::FourByThree;
+    const Settings start = startSettings(someSettings(), options);
+    EXPECT_FALSE(start.fullscreen);
+    EXPECT_EQ(start.aspect, AspectChoice::FourByThree);
+    EXPECT_TRUE(start.mute);  // --mute only ever switches the sound off
+    EXPECT_EQ(start.windowWidth, 1000);
+}
+
+TEST(SettingsFile, TextThatMakesNoSenseIsLeftAsideWhole) {
+    for (const std::string& text : std::vector<std::string>{
+             "fullscreen = yes\ngarbage",           // no setting
+             "speed = 5",                           // not one of ours
+             "fullscreen = maybe",                  // no such value
+             "mute = yes\nmute = no",               // twice
+             "window = 100x100",                    // smaller than the picture
+             "window = 20000x600",                  // larger than any desktop
+             "window = -640x480",
+             "window = +640x480",
+             "window = 640x",
+             "window = 640 x 480",
+             "window = 99999999999999999999x480",   // overflows
+             "aspect = 16:9",
+             std::string("mute = no\0\1\2", 12),    // binary
+         }) {
+        std::string problem;
+        EXPECT_FALSE(parseSettings(text, problem)) << text;
+        EXPECT_NE(problem.find("line "), std::string::npos) << text;
+    }
+}
+
+TEST(SettingsFile, MissingHostileOrUnwritablePlacesCostALineNeverTheGame) {
+    TempDir dir;
+    const auto file = *settingsFile(dir.path().c_str(), "/home/nobody");
+    EXPECT_EQ(file, dir.path() / "vexlo-race" / "settings.conf");
+    EXPECT_EQ(*settingsFile("relative/path", "/home/p"), "/home/p/.config/vexlo-race/settings.conf");
+    EXPECT_EQ(settingsFile(nullptr, nullptr), std::nullopt);
+
+    // Missing: nothing to say. Saved whole, with its folder, and nothing else
+    // left beside it; read back the same.
+    LoadedSettings loaded = loadSettings(file);
+    EXPECT_FALSE(loaded.settings);
+    EXPECT_EQ(loaded.problem, "");
+    ASSERT_EQ(saveSettings(file, someSettings()), "");
+    EXPECT_EQ(loadSettings(file).settings, someSettings());
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(file.parent_path()), {}), 1);
+
+    // Hostile files: each left aside with a reason that names it.
+    auto leftAside = [&](const std::string& what) {
+        loaded = loadSettings(file);
+        EXPECT_FALSE(loaded.settings) << what;
+        EXPECT_NE(loaded.problem.find(file.string()), std::string::npos) << what << ": " << loaded.problem;
+    };
+    std::ofstream(file) << "window = 640x480\nfullscreen = yes\n\x7f\x45\x4c\x46\x01";
+    leftAside("garbage");
+    std::ofstream(file) << std::string(MaxSettingsBytes + 1, '#');
+    leftAside("huge");
+    std::filesystem::remove(file);
+    std::filesystem::create_directory(file);
+    leftAside("a folder");
+    std::filesystem::remove(file);
+    ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+    leftAside("a named pipe, which must not hold the game up");
+    std::filesystem::remove(file);
+    std::filesystem::create_symlink("/dev/zero", file);
+    leftAside("an endless device");
+
+    // A place that cannot be written: said, and nothing half written.
+    std::filesystem::remove(file);
+    std::ofstream(dir.path() / "plain") << "a file where a folder should be";
+    EXPECT_NE(saveSettings(dir.path() / "plain" / "settings.conf", someSettings()), "");
+    std::filesystem::create_directory(file);
+    EXPECT_NE(saveSettings(file, someSettings()), "");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(file.parent_path()), {}), 1);
+}
+
+TEST(Recording, WritesEachKeyAsItComesInTheReplayToolsForm) {
+    TempDir dir;
+    std::string error;
+    EXPECT_FALSE(Recording::create((dir.path() / "no" / "such" / "folder").string(), error));
+    EXPECT_NE(error.find("cannot create"), std::string::npos);
+
+    const auto path = dir.path() / "game.keys";
+    auto recording = Recording::create(path.string(), error);
+    ASSERT_TRUE(recording);
+    const std::vector<ptc::ScriptedKey> keys = {{117, 32}, {119, 80, true, false, false}, {300, 38, false, true, true}};
+    for (const auto& key : keys)
+        recording->write(key);
+    // Already on disk while the game goes on.
+    std::ifstream in(path);
+    EXPECT_EQ(ptc::readKeyScript(in, "game.keys"), keys);
+}
+
+} // namespace
