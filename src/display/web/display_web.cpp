@@ -20,7 +20,8 @@ namespace ptc {
 
 namespace {
 
-EM_JS(void, pagePresent, (const std::uint8_t* rgba), { Module.page.present(rgba); });
+EM_JS(void, pagePresent, (const std::uint8_t* rgba, int bytes),
+      { Module.page.present(HEAPU8.subarray(rgba, rgba + bytes)); });
 EM_ASYNC_JS(void, pageKeyArrival, (), { await Module.page.keyArrival(); });
 EM_ASYNC_JS(void, pageMessage, (const char* caption, const char* text),
             { await Module.page.message(UTF8ToString(caption), UTF8ToString(text)); });
@@ -114,7 +115,7 @@ struct Display::Impl {
             rgba[4 * i + 2] = static_cast<std::uint8_t>(p);
             rgba[4 * i + 3] = 0xFF;
         }
-        pagePresent(rgba.data());
+        pagePresent(rgba.data(), static_cast<int>(rgba.size()));
     }
 
     // Waits for the update's slot in the 70-a-second schedule, letting the

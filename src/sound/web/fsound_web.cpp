@@ -13,11 +13,13 @@
 #include <libopenmpt/libopenmpt.hpp>
 
 #include <climits>
+#include <map>
 #include <cstdint>
 #include <memory>
 #include <new>
 #include <ostream>
 #include <set>
+#include <string>
 #include <vector>
 
 namespace {
@@ -61,6 +63,8 @@ struct FSOUND_SAMPLE {
 };
 
 namespace {
+
+const std::map<std::string, std::string> SkipSubsongDurations = {{"load.skip_subsongs_init", "1"}};
 
 struct LayerState {
     bool initialised = false;
@@ -220,7 +224,10 @@ FMUSIC_MODULE* FMUSIC_LoadSong(const char* name) {
     FMUSIC_MODULE* song = nullptr;
     try {
         song = new FMUSIC_MODULE;
-        song->module = std::make_unique<openmpt::module>(bytes, song->log);
+        // The durations of the module's subsongs are not needed to play it,
+        // and working them out plays the whole song through in advance,
+        // which would hold up the first frame.
+        song->module = std::make_unique<openmpt::module>(bytes, song->log, SkipSubsongDurations);
         song->module->set_repeat_count(-1);
         layer().modules.insert(song);
         return song;

@@ -42,8 +42,8 @@ let drawPending = false;
 // What the module and the tests see.
 const page = {
   sound,
-  frames: 0,               // updates shown
-  shownAt: [],             // performance.now() of each update shown (the player's games)
+  frames: 0,               // updates shown in this run
+  shownAt: [],             // performance.now() of each (the player's games)
   firstFrameAt: null,      // when the first frame reached the screen
   recorded: null,          // {frames, keys} of a #record game, once it ends
 
@@ -196,6 +196,9 @@ function offerNewGame(status) {
 async function playOnce() {
   hideOffer();
   stderrLines.length = 0;
+  page.frames = 0;
+  page.shownAt = [];
+  page.recorded = null;
   const status = await module.ccall('vexlo_play', 'number', ['number'], [recording ? 1 : 0], { async: true });
   running = false;
   offerNewGame(status);

@@ -25,6 +25,7 @@ export class SoundOut {
     this.musicSources = [];
     this.queuedUntil = 0;
     this.pump = null;
+    this.lastEffectAt = null;     // performance.now() of the last effect asked for
   }
 
   // Called by the page at the player's first key or tap, and again at any
@@ -33,7 +34,9 @@ export class SoundOut {
     const Context = window.AudioContext || window.webkitAudioContext;
     if (!Context) return;
     if (!this.context) {
-      this.context = new Context({ sampleRate: this.rate });
+      // The smallest output buffer the device allows: the crash is heard
+      // at once after the hit.
+      this.context = new Context({ sampleRate: this.rate, latencyHint: 0 });
       this.musicBus = this.context.createGain();
       this.effectBus = this.context.createGain();
       this.musicBus.connect(this.context.destination);
@@ -76,6 +79,7 @@ export class SoundOut {
   free(id) { this.sounds.delete(id); }
 
   playOnChannel(id, channel) {
+    this.lastEffectAt = performance.now();
     this.stopChannel(channel);
     const buffer = this.sounds.get(id);
     if (!buffer || !this.running) return;
