@@ -46,6 +46,16 @@ TEST(FramePacer, MakesUpASlightDelayButStartsAfreshAfterAStall) {
     EXPECT_EQ(pacer.next(deadline(1, stalled + 20ms) + 5ms), deadline(2, stalled + 20ms));
 }
 
+TEST(FramePacer, ALaxerScheduleCatchesUpOnLongerDelays) {
+    // The browser's: up to 14 frames (200 ms) late is made up, not dropped.
+    FramePacer pacer(Start, 14);
+    EXPECT_EQ(pacer.next(Start), deadline(1));
+    EXPECT_EQ(pacer.next(deadline(1) + 150ms), deadline(2));
+    EXPECT_EQ(pacer.next(deadline(1) + 150ms), deadline(3));
+    const auto stalled = deadline(3) + 250ms;
+    EXPECT_EQ(pacer.next(stalled), stalled);
+}
+
 int code(SDL_Keycode sym, SDL_Scancode scancode, Uint16 mod = KMOD_NONE) {
     SDL_Keysym key{};
     key.sym = sym;

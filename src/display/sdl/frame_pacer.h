@@ -16,17 +16,20 @@ public:
     // afresh from it, so a stall is not followed by a burst of frames.
     static constexpr std::int64_t MaxLateFrames = 2;
 
-    explicit FramePacer(Clock::time_point start) : start_(start) {}
+    // maxLateFrames replaces MaxLateFrames, for a platform whose waits are
+    // less punctual (a browser's timers).
+    explicit FramePacer(Clock::time_point start, std::int64_t maxLateFrames = MaxLateFrames)
+        : start_(start), maxLateFrames_(maxLateFrames) {}
 
     // The time at which the next frame is due, given the time now. Deadline
     // n is start + n / 70 s, computed from the frame count each time so that
     // no rounding error builds up over a long run. A deadline already in the
-    // past by no more than MaxLateFrames frames is returned as it is (the
+    // past by no more than maxLateFrames frames is returned as it is (the
     // frame goes out at once and the schedule keeps its phase).
     Clock::time_point next(Clock::time_point now) {
         ++frames_;
         const Clock::time_point deadline = start_ + offset(frames_);
-        if (now - deadline > offset(MaxLateFrames)) {
+        if (now - deadline > offset(maxLateFrames_)) {
             start_ = now;
             frames_ = 0;
             return now;
@@ -48,6 +51,7 @@ private:
     }
 
     Clock::time_point start_;
+    std::int64_t maxLateFrames_;
     std::int64_t frames_ = 0;
 };
 

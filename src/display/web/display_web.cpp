@@ -30,6 +30,11 @@ EM_JS(void, pageOpen, (const char* title), { Module.page.open(UTF8ToString(title
 EM_JS(void, pageClose, (), { Module.page.close(); });
 
 constexpr int Width = DisplayWidth, Height = DisplayHeight;
+// A browser's timers wake late now and then (a busy page, a garbage
+// collection): updates up to this many frames late are caught up on, so
+// that the game keeps 70 updates a second. A longer stall (a hidden tab)
+// starts the schedule afresh instead.
+constexpr std::int64_t MaxLateFrames = 14;
 // An unpaced run lets the page draw and breathe this often.
 constexpr auto ScriptedBreak = std::chrono::milliseconds(50);
 
@@ -99,7 +104,7 @@ struct Display::Impl {
     bool open = false;
     std::vector<std::uint32_t> shown;  // what the last copyTo took
     std::vector<std::uint8_t> rgba;    // the same as the canvas wants it
-    sdl::FramePacer pacer{Clock::now()};
+    sdl::FramePacer pacer{Clock::now(), MaxLateFrames};
     Clock::time_point lastBreak = Clock::now();
 
     void requireOpen() const {
@@ -163,7 +168,7 @@ void Display::open(const std::string& title, const PixelFormat&, int) {
     r.keys.clear();
     r.displayOpen = true;
     pageOpen(title.c_str());
-    impl_->pacer = sdl::FramePacer(Clock::now());
+    impl_->pacer = sdl::FramePacer(Clock::now(), MaxLateFrames);
     impl_->lastBreak = Clock::now();
 }
 

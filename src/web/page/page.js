@@ -65,7 +65,7 @@ const page = {
   },
   recordDone(frames, keys) { this.recorded = { frames: lines(frames), keys: lines(keys) }; },
   // The 320 x 200 frame last shown, as RGBA bytes.
-  framePixels() { return Array.from(frameContext.getImageData(0, 0, 320, 200).data); },
+  framePixels() { return frameContext.getImageData(0, 0, 320, 200).data; },
 };
 window.vexlo = page;
 
