@@ -141,8 +141,12 @@ window.addEventListener('pointerdown', () => sound.unlock(), true);
 // start button and Escape.
 function setUpTouch() {
   const pad = byId('touch');
-  if (window.matchMedia('(pointer: coarse)').matches) pad.hidden = false;
-  window.addEventListener('touchstart', () => { pad.hidden = false; }, { once: true, passive: true });
+  const show = () => {
+    pad.hidden = false;
+    byId('help').textContent = 'Start starts · ▲ ▼ steer · ◀ ▶ slower / faster · Esc ends';
+  };
+  if (window.matchMedia('(pointer: coarse)').matches) show();
+  window.addEventListener('touchstart', show, { once: true, passive: true });
   for (const button of pad.querySelectorAll('button[data-key]')) {
     const code = Number(button.dataset.key);
     const repeats = button.dataset.repeat !== undefined;
