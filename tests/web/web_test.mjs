@@ -9,6 +9,7 @@ import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
+import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
 import { chromium } from 'playwright-core';
@@ -188,6 +189,15 @@ test('the replay hook plays whole games exactly as the native replay tool does',
       await page.close();
     });
   }
+  await t.test('a script that runs out of keys at the game-over screen', async () => {
+    const script = fs.readFileSync(path.join(goldenKeys, 'crash_speed1.keys'), 'utf8').replace(/\n5000 32\n$/, '\n');
+    const page = await openGame(`#keys=${encodeURIComponent(script)}`);
+    await page.waitForFunction(() => document.title.startsWith('exit '), null, { timeout: 60000 });
+    const native = nativeReplay(script);
+    assert.equal(native.exit, 1, 'the native tool ends on "end of key script"');
+    assert.deepEqual(await page.evaluate(() => window.vexloReplay), native);
+    await page.close();
+  });
   await t.test('a script the replay tool cannot read', async () => {
     const page = await openGame(`#keys=${encodeURIComponent('272 13\n300 up\n')}`);
     await page.waitForFunction(() => document.title === 'exit 2');
@@ -293,26 +303,72 @@ test('real keys play the game as the desktop does, at its pace, with its sound',
 });
 
 test('a missing or broken data file is shown on the page', async (t) => {
-  await t.test('a missing picture', async () => {
+  // A page whose file named is answered with body (or 404 for null).
+  async function withFile(name, body) {
     const page = await browser.newPage();
-    await page.route('**/data/titre.raw', (route) => route.fulfill({ status: 404 }));
+    await page.route(`**/data/${name}`, (route) => route.fulfill(body === null ? { status: 404 } : { body }));
     await page.goto(base);
+    return page;
+  }
+  await t.test('a missing picture', async () => {
+    const page = await withFile('titre.raw', null);
     await page.locator('#note').waitFor();
     assert.match(await page.locator('#note').textContent(), /cannot open data\/titre\.raw/);
     await page.close();
   });
-  await t.test('a music file cut short', async () => {
-    const whole = fs.readFileSync(path.join(source, 'data/vexlo.xm'));
-    const page = await browser.newPage();
-    await page.route('**/data/vexlo.xm', (route) => route.fulfill({ body: whole.subarray(0, 4000) }));
-    await page.goto(base);
-    await page.locator('#box').waitFor();
-    assert.equal(await page.locator('#box-caption').textContent(), 'ERROR!');
-    assert.equal(await page.locator('#box-text').textContent(), 'Error loading file');
-    await page.keyboard.press('Enter');
-    await waitForUpdates(page, 10);
+  const music = fs.readFileSync(path.join(source, 'data/vexlo.xm'));
+  for (const [what, body, text] of [['missing', null, 'File not found'],
+    ['not a module', Buffer.alloc(5000, 'x'), 'Unknown file format'],
+    ['cut short', music.subarray(0, 4000), 'Error loading file']]) {
+    await t.test(`a music file ${what}: the sound player's box, then the game`, async () => {
+      const page = await withFile('vexlo.xm', body);
+      await page.locator('#box').waitFor();
+      assert.equal(await page.locator('#box-caption').textContent(), 'ERROR!');
+      assert.equal(await page.locator('#box-text').textContent(), text);
+      await page.keyboard.press('Enter');
+      // Without music the game ends after its intro, as on the desktop.
+      await page.locator('#note').waitFor();
+      assert.match(await page.locator('#note').textContent(), /did not start/);
+      await page.close();
+    });
+  }
+  await t.test('a missing explosion: no box, the game plays', async () => {
+    const page = await withFile('explode.mp3', null);
+    await waitForUpdates(page, 71);
+    assert.equal(await page.locator('#box').isVisible(), false);
     await page.close();
   });
+});
+
+test('the page passes keys on as the desktop does, and taps as keys', async () => {
+  const context = await browser.newContext({ hasTouch: true, viewport: { width: 600, height: 700 } });
+  const page = await context.newPage();
+  await page.goto(`${base}#record`);
+  await page.waitForFunction(() => window.vexlo.firstFrameAt);
+  await page.keyboard.press('F11');  // full screen: the page's, not the game's
+  await page.keyboard.press('Alt+Enter');
+  await page.keyboard.press('Shift+KeyA');
+  await page.tap('#touch [data-key="13"]');
+  await waitForUpdates(page, 71);
+  await page.keyboard.press('Control+ArrowDown');
+  await page.tap('#touch [data-key="40"]');
+  await page.tap('#touch [data-key="27"]');
+  await page.waitForFunction(() => window.vexlo.recorded);
+  const codes = (await page.evaluate(() => window.vexlo.recorded.keys)).map((k) => k.replace(/^\d+ /, ''));
+  assert.deepEqual(codes, ['16 shift', '65 shift', '13', '17 ctrl', '40 ctrl', '40', '27']);
+  await context.close();
+});
+
+test('the server gives nothing outside its folder', async () => {
+  const get = (wanted) => new Promise((resolve, reject) => {
+    http.get({ host: '127.0.0.1', port: server.address().port, path: wanted }, (response) => {
+      response.resume();
+      resolve(response.statusCode);
+    }).on('error', reject);
+  });
+  assert.equal(await get('/data/vexlo.xm'), 200);
+  for (const wanted of ['/../CMakeLists.txt', '/data/..%2f..%2fREADME.md', '/%2e%2e/%2e%2e/README.md'])
+    assert.equal(await get(wanted), 404, wanted);
 });
 
 test('the built folder stays small', () => {

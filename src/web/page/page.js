@@ -30,6 +30,7 @@ const recording = hash === '#record';
 
 const FullscreenKey = 122;  // F11
 const EnterKey = 13;
+const AltKey = 18;
 const RepeatDelayMs = 400, RepeatEveryMs = 50;  // held touch arrows, like held keys
 
 const sound = new SoundOut();
@@ -120,20 +121,39 @@ function sendKey(code, shift = false, alt = false, control = false) {
   for (const resolve of waiting) resolve();
 }
 
+// As on the desktop, F11 and Alt+Enter switch full screen and never reach
+// the game, and so the press of Alt is held back until it is clear that
+// Enter does not follow.
+let heldAlt = null;
+
+function sendHeldAlt() {
+  if (heldAlt) sendKey(...heldAlt);
+  heldAlt = null;
+}
+
 window.addEventListener('keydown', (event) => {
   sound.unlock();
   if (byId('box').open) return;  // the message box has the keys
   const code = event.keyCode;
   if (code === FullscreenKey || (event.altKey && code === EnterKey)) {
     event.preventDefault();
+    heldAlt = null;
     toggleFullscreen();
     return;
   }
   if (!running || replayScript !== null || code === 0 || code === 229) return;
   // The browser keeps its shortcuts; everything else is the game's alone.
   if (!event.ctrlKey && !event.metaKey) event.preventDefault();
+  if (code === AltKey && !event.repeat) {
+    heldAlt = [code, event.shiftKey, true, event.ctrlKey];
+    return;
+  }
+  sendHeldAlt();
   sendKey(code, event.shiftKey, event.altKey, event.ctrlKey);
 });
+
+window.addEventListener('keyup', (event) => { if (event.keyCode === AltKey) sendHeldAlt(); });
+window.addEventListener('blur', () => { heldAlt = null; });
 
 window.addEventListener('pointerdown', () => sound.unlock(), true);
 
