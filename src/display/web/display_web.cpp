@@ -47,7 +47,6 @@ struct Record {
     long maxUpdates = 0;
     std::function<void(long, const std::uint32_t*)> onUpdate;
     long updates = 0;
-    std::vector<std::string> messages;
     std::deque<KeyEvent> keys;  // the player's, while a display is open
     std::vector<ScriptedKey> playersKeys;
     bool displayOpen = false;
@@ -66,7 +65,6 @@ void startRun(bool scripted) {
     r.maxUpdates = 0;
     r.onUpdate = nullptr;
     r.updates = 0;
-    r.messages.clear();
     r.keys.clear();
     r.playersKeys.clear();
 }
@@ -96,7 +94,6 @@ void playScripted(std::vector<ScriptedKey> keys, long maxUpdates,
 
 long updates() { return record().updates; }
 const std::vector<ScriptedKey>& playersKeys() { return record().playersKeys; }
-const std::vector<std::string>& messages() { return record().messages; }
 
 } // namespace web
 
@@ -250,17 +247,13 @@ void Surface::copyTo(Display& display) {
 
 void DynamicError::report() const {
     std::fprintf(stderr, "%s\n", what());
-    record().messages.emplace_back(what());
     pageReport(what());
 }
 
 void messageBox(const std::string& caption, const std::string& text) {
     std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-    Record& r = record();
-    r.messages.push_back(text);
-    // A scripted run never stops for a box: the text is recorded, as the
-    // replay tool records it.
-    if (!r.scripted)
+    // A scripted run never stops for a box.
+    if (!record().scripted)
         pageMessage(caption.c_str(), text.c_str());
 }
 

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <string>
 #include <vector>
 
 namespace ptc::web {
@@ -30,8 +29,5 @@ long updates();
 // update after which the game first saw it waiting, so that a replay of
 // them plays the same game.
 const std::vector<ScriptedKey>& playersKeys();
-
-// Every message-box and error-report text of the current run, in order.
-const std::vector<std::string>& messages();
 
 } // namespace ptc::web

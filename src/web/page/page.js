@@ -58,7 +58,7 @@ const page = {
   keyArrival() { return new Promise((resolve) => keyWaiters.push(resolve)); },
   message(caption, text) { return showBox(caption, text); },
   report(text) { showNote(text); },
-  open() { running = true; hideOffer(); },
+  open(title) { running = true; hideOffer(); screen.setAttribute('aria-label', title); },
   close() { running = false; },
   replayDone(frames, soundLines, status) {
     window.vexloReplay = { frames: lines(frames), sound: lines(soundLines), exit: status };
