@@ -107,26 +107,25 @@ int main(int argc, char** argv) {
         return fail("SDL_CreateTexture");
     SDL_SetTextureScaleMode(texture, SDL_ScaleModeNearest);
 
-    // Paced by the game's own schedule, the same way the game's window
-    // uses it: wait for the slot, present, tell the schedule.
+    // Paced by the game's own schedule: wait for the slot, present. Unlike the game's window it presents every frame, even
+    // when the schedule would leave it off the screen: the plain way.
     using Clock = ptc::sdl::FramePacer::Clock;
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(Width) * Height);
     const Clock::time_point end =
         Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-    ptc::sdl::FramePacer pacer(Clock::now());
+    ptc::sdl::FramePacer pacer;
     for (std::uint32_t frame = 1;; ++frame) {
         // A picture that changes every frame, as the game's does.
         std::fill(pixels.begin(), pixels.end(), frame * 0x010203u);
         SDL_UpdateTexture(texture, nullptr, pixels.data(), Width * 4);
 
         const Clock::time_point now = Clock::now();
-        const Clock::time_point due = pacer.next(now);
+        const Clock::time_point due = pacer.next(now).due;
         if (due > now)
             std::this_thread::sleep_until(due);
         SDL_RenderClear(renderer);
         SDL_RenderCopy(renderer, texture, nullptr, nullptr);
         SDL_RenderPresent(renderer);
-        pacer.shown(Clock::now());
 
         SDL_Event event;
         while (SDL_PollEvent(&event) != 0)

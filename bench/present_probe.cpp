@@ -17,6 +17,9 @@
 //                             queued for the frame from here on)
 //   present T                 SDL_RenderPresent returned: the frame is
 //                             with the window system
+// A program that draws into the window's own surface instead shows its
+// frames with SDL_UpdateWindowSurface or SDL_UpdateWindowSurfaceRects;
+// those give the same submit and present lines.
 //
 // The calls are passed on to SDL unchanged. A line is written with one
 // write() as it happens, so nothing is lost when the program is killed;
@@ -64,6 +67,26 @@ Function next(const char* name) {
     return reinterpret_cast<Function>(found);
 }
 
+// One frame is one line pair, however the calls nest (SDL's software
+// renderer presents through the window's surface; the whole-surface update
+// may go through the one with rectangles).
+thread_local int presenting = 0;
+
+struct Presenting {
+    Presenting() { ++presenting; }
+    ~Presenting() { --presenting; }
+    Presenting(const Presenting&) = delete;
+    Presenting& operator=(const Presenting&) = delete;
+    void submit() const {
+        if (presenting == 1)
+            note("submit", monotonicNs());
+    }
+    void presented() const {
+        if (presenting == 1)
+            note("present", monotonicNs());
+    }
+};
+
 __attribute__((constructor)) void openLog() {
     const long long now = monotonicNs();
     const char* path = std::getenv("VEXLO_PROBE_LOG");
@@ -79,9 +102,28 @@ extern "C" {
 
 void SDL_RenderPresent(SDL_Renderer* renderer) {
     static const auto real = next<void (*)(SDL_Renderer*)>("SDL_RenderPresent");
-    note("submit", monotonicNs());
+    const Presenting once;
+    once.submit();
     real(renderer);
-    note("present", monotonicNs());
+    once.presented();
+}
+
+int SDL_UpdateWindowSurface(SDL_Window* window) {
+    static const auto real = next<int (*)(SDL_Window*)>("SDL_UpdateWindowSurface");
+    const Presenting once;
+    once.submit();
+    const int result = real(window);
+    once.presented();
+    return result;
+}
+
+int SDL_UpdateWindowSurfaceRects(SDL_Window* window, const SDL_Rect* rects, int count) {
+    static const auto real = next<int (*)(SDL_Window*, const SDL_Rect*, int)>("SDL_UpdateWindowSurfaceRects");
+    const Presenting once;
+    once.submit();
+    const int result = real(window, rects, count);
+    once.presented();
+    return result;
 }
 
 void SDL_ShowWindow(SDL_Window* window) {

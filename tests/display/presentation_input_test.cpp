@@ -2,6 +2,7 @@
 // how big its crisp intermediate is, which keys the window keeps for itself,
 // and how held gamepad directions repeat.
 #include "display/sdl/input.h"
+#include "display/sdl/pixel_scaler.h"
 #include "display/sdl/presentation.h"
 
 #include <gtest/gtest.h>
@@ -79,6 +80,58 @@ TEST(Presentation, CrispSizeIsTheSmallestWholeMultipleAtLeastAsBigAsThePlace) {
             ASSERT_EQ(s.height % 200, 0);
             ASSERT_TRUE(s.width >= w && s.width < 2 * w) << w;
             ASSERT_TRUE(s.height >= h && s.height < 2 * h) << h;
+        }
+}
+
+// The processor's scaling looks like the renderer's: every picture pixel a
+// run of hard colour, at most one blended pixel between two runs, and the
+// blends only ever between neighbours.
+TEST(PixelScaler, HardBlocksWithAtMostOneBlendAtEachEdge) {
+    for (const auto& [from, to] : {std::pair{200, 960}, {320, 1280}, {200, 750}, {320, 1000}, {200, 1200}, {320, 693}}) {
+        const std::vector<Tap> taps = scaleTaps(from, to);
+        int blends = 0, runs = 0, last = -1;
+        for (std::size_t i = 0; i < taps.size(); ++i) {
+            const Tap& t = taps[i];
+            if (t.weight != 0) {
+                ++blends;
+                ASSERT_EQ(t.second, t.first + 1) << from << " to " << to << " at " << i;
+                ASSERT_TRUE(i > 0 && taps[i - 1].weight == 0) << "two blends touch at " << i;
+                continue;
+            }
+            if (t.first != last) {
+                ASSERT_EQ(t.first, last + 1) << "a picture pixel left out at " << i;
+                ++runs;
+            }
+            last = t.first;
+        }
+        EXPECT_EQ(runs, from) << from << " to " << to;
+        if (to % from == 0) {
+            EXPECT_EQ(blends, 0) << from << " to " << to;
+        }
+    }
+    // 4.8 rows a pixel at 960: one row in six blended, as on the renderer.
+    int blended = 0;
+    for (const Tap& t : scaleTaps(200, 960))
+        blended += t.weight != 0;
+    EXPECT_EQ(blended, 160);
+}
+
+TEST(PixelScaler, ScalesIntoARectangleOfALargerSurface) {
+    std::vector<std::uint32_t> picture(320 * 200);
+    for (std::size_t i = 0; i < picture.size(); ++i)
+        picture[i] = static_cast<std::uint32_t>(i * 2654435761u) & 0xFFFFFFu;
+    // 640 x 400 at (5, 3) of a 700-pixel-wide surface: exact 2 x 2 blocks,
+    // opaque, and nothing written outside.
+    std::vector<std::uint32_t> surface(700 * 410, 0xDEADBEEFu);
+    PixelScaler scaler;
+    scaler.scale(picture.data(), surface.data() + 3 * 700 + 5, 640, 400, 700, 0xFF000000u);
+    for (int y = 0; y < 410; ++y)
+        for (int x = 0; x < 700; ++x) {
+            const std::uint32_t seen = surface[static_cast<std::size_t>(y) * 700 + x];
+            const bool inside = x >= 5 && x < 645 && y >= 3 && y < 403;
+            const std::uint32_t want =
+                inside ? picture[static_cast<std::size_t>((y - 3) / 2) * 320 + (x - 5) / 2] | 0xFF000000u : 0xDEADBEEFu;
+            ASSERT_EQ(seen, want) << x << "," << y;
         }
 }
 

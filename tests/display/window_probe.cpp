@@ -7,7 +7,7 @@
 //   paced  updates at the synchronized pace until closed
 //   pace   prints "pace S" (140 paced frames, each a copy and an update,
 //          take S seconds), then "gaps"
-//          and how long each of 6 frames after a 300 ms stall took, in ms
+//          and how long each of 12 frames after a 300 ms stall took, in ms
 //   reset  posts a lost graphics device (SDL_RENDER_DEVICE_RESET) and prints
 //          "reset"; at the next key shows the picture over yellow, prints
 //          "yellow", and then reads keys as "keys" does
@@ -187,7 +187,7 @@ void run(const std::string& mode, ptc::Display& display, ptc::Surface& surface) 
             frame();
         std::printf("pace %.4f\ngaps", msSince(start) / 1000.0);
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        for (int i = 0; i < 6; ++i) {
+        for (int i = 0; i < 12; ++i) {
             const Clock::time_point before = Clock::now();
             frame();
             std::printf(" %.2f", msSince(before));

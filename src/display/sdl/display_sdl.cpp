@@ -1,8 +1,9 @@
 // The real window, over SDL2: the 320 x 200 surface shown crisp, at 4:3 by
 // default (see presentation.h), letterboxed in a resizable window that F11
-// and Alt+Enter switch to full screen and back; key presses and gamepad
-// buttons queued in the order they came (see input.h); and an optional
-// steady pace of 70 updates a second.
+// and Alt+Enter switch to full screen and back, drawn by a graphics card or
+// by the processor (see presenter.h); key presses and gamepad buttons
+// queued in the order they came (see input.h); and an optional steady pace
+// of 70 updates a second that showing a frame never slows (frame_pacer.h).
 //
 // A close request (the window's close button, Ctrl+C, SIGTERM) ends the run
 // through ptc::Closed, thrown by whichever of update, keyPressed and read
@@ -13,6 +14,7 @@
 #include "display/sdl/frame_pacer.h"
 #include "display/sdl/input.h"
 #include "display/sdl/presentation.h"
+#include "display/sdl/presenter.h"
 #include "display/sdl/progress_file.h"
 
 #include <SDL.h>
@@ -30,17 +32,18 @@ namespace ptc {
 
 namespace {
 
-constexpr int Width = DisplayWidth;
-constexpr int Height = DisplayHeight;
-constexpr int Pitch = Width * static_cast<int>(sizeof(std::uint32_t));
+constexpr std::size_t PicturePixels = static_cast<std::size_t>(DisplayWidth) * DisplayHeight;
 // Only these are started and stopped here: the sound layer starts SDL's
 // audio on its own in the same process. Gamepads are welcome but not
 // needed: without them the game is played from the keyboard.
 constexpr Uint32 Subsystems = SDL_INIT_VIDEO | SDL_INIT_EVENTS;
 constexpr Uint32 PadSubsystem = SDL_INIT_GAMECONTROLLER;
-// How long read() waits for an event before it looks again, so that a
-// close request that brings no event of its own is still seen quickly.
-constexpr int WaitSliceMs = 50;
+// How long read() sleeps before it looks for events again. It polls rather
+// than waiting in SDL: SDL 2.26's wait has other threads (and its own event
+// handling) wake it through a message to the window on a second X
+// connection, and one sent just before the window is destroyed ends the
+// program with an X error ("BadWindow") when SDL closes that connection.
+constexpr int WaitSliceMs = 5;
 
 [[noreturn]] void fail(const std::string& what) {
     throw DynamicError(what + ": " + SDL_GetError());
@@ -52,7 +55,7 @@ void dropLogMessage(void*, int, SDL_LogPriority, const char*) {}
 
 struct Display::Impl {
     bool synchronized = false;
-    std::optional<sdl::FramePacer> pacer;
+    sdl::FramePacer pacer;
     // Updates made and frames shown since the window opened.
     long updates = 0;
     long framesShown = 0;
@@ -67,22 +70,17 @@ struct Display::Impl {
     sdl::Aspect aspect = sdl::Aspect::FourByThree;
     SDL_Window* window = nullptr;
     Uint32 windowId = 0;
-    SDL_Renderer* renderer = nullptr;
-    sdl::Size maxTexture;
-    // copyTo uploads into `pending`; update swaps it with `shown` when it
-    // holds a newer copy, so `shown` is always what the window last showed
-    // and can be drawn again after the window is exposed or resized.
-    SDL_Texture* shown = nullptr;
-    SDL_Texture* pending = nullptr;
+    std::unique_ptr<sdl::Presenter> presenter;
+    // copyTo takes the picture into `pending`; update makes it `current`,
+    // the game's latest picture, which the window shows unless the
+    // schedule is behind. The window shows `current` again whenever it is
+    // exposed, resized or has lost its graphics device.
+    std::vector<std::uint32_t> current, pending;
     bool pendingIsNewer = false;
-    // The same two pictures in memory, to fill the textures again when the
-    // graphics device is lost and they with it.
-    std::vector<std::uint32_t> shownPixels, pendingPixels;
     bool redrawWanted = false;
-    // The picture scaled up by whole factors (presentation.h), made again
-    // whenever the window's size asks for other factors.
-    SDL_Texture* crisp = nullptr;
-    sdl::Size crispSize;
+    // The current picture was left off the screen by the schedule. A key
+    // wait shows it: the game stands still there, on its latest picture.
+    bool currentUnshown = false;
 
     bool closeRequested = false;
     std::deque<KeyEvent> keys;
@@ -132,14 +130,14 @@ struct Display::Impl {
         keys.clear();
         keyboard = {};
         pads = {};
-        pacer.reset();
+        pacer = {};
         updates = framesShown = 0;
         progress.emplace();
     }
 
     void createWindow(const std::string& title) {
-        const char* current = SDL_GetCurrentVideoDriver();
-        const std::string driver = current != nullptr ? current : "";
+        const char* driverName = SDL_GetCurrentVideoDriver();
+        const std::string driver = driverName != nullptr ? driverName : "";
         if (!sdl::hasVariable("SDL_VIDEODRIVER") && (driver == "offscreen" || driver == "dummy"))
             throw DynamicError("no display: set DISPLAY or WAYLAND_DISPLAY");
 
@@ -156,25 +154,11 @@ struct Display::Impl {
         const sdl::Size smallest = sdl::shownShape(aspect);
         SDL_SetWindowMinimumSize(window, smallest.width, smallest.height);
 
-        // No vsync: the pace comes from our own schedule, not the monitor.
-        // The crisp scaling draws into a texture, so the renderer must allow
-        // that; SDL's software renderer always does.
-        renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_TARGETTEXTURE);
-        if (renderer == nullptr)
-            renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE | SDL_RENDERER_TARGETTEXTURE);
-        if (renderer == nullptr)
-            fail("cannot create a renderer");
-        SDL_RendererInfo info;
-        if (SDL_GetRendererInfo(renderer, &info) != 0)
-            fail("cannot read the renderer's limits");
-        maxTexture = {info.max_texture_width, info.max_texture_height};
-
-        shownPixels.assign(static_cast<std::size_t>(Width) * Height, 0u);
-        pendingPixels = shownPixels;
-        shown = createTexture(shownPixels);
-        pending = createTexture(pendingPixels);
+        presenter = sdl::makePresenter(window, aspect);
+        current.assign(PicturePixels, 0u);
+        pending = current;
         pendingIsNewer = false;
-        present();
+        presenter->present(current.data());
         SDL_ShowWindow(window);
 
         // The window manager's frame must fit too; SDL knows its size only
@@ -192,43 +176,16 @@ struct Display::Impl {
         }
     }
 
-    SDL_Texture* createTexture(const std::vector<std::uint32_t>& pixels) {
-        // RGB888 is SDL's name for 32-bit 0x00RRGGBB, the surface's layout.
-        SDL_Texture* texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888,
-                                                 SDL_TEXTUREACCESS_STREAMING, Width, Height);
-        if (texture == nullptr)
-            fail("cannot create the frame texture");
-        if (SDL_SetTextureScaleMode(texture, SDL_ScaleModeNearest) != 0) {
-            SDL_DestroyTexture(texture);
-            fail("cannot select crisp scaling");
-        }
-        if (SDL_UpdateTexture(texture, nullptr, pixels.data(), Pitch) != 0) {
-            SDL_DestroyTexture(texture);
-            fail("cannot fill the frame texture");
-        }
-        return texture;
-    }
-
     // Safe to call at any time, more than once; never throws.
     void release() noexcept {
         for (const auto& [id, controller] : controllers)
             SDL_GameControllerClose(controller);
         controllers.clear();
-        if (crisp != nullptr)
-            SDL_DestroyTexture(crisp);
-        if (pending != nullptr)
-            SDL_DestroyTexture(pending);
-        if (shown != nullptr)
-            SDL_DestroyTexture(shown);
-        if (renderer != nullptr)
-            SDL_DestroyRenderer(renderer);
+        presenter.reset();
         if (window != nullptr) {
             SDL_ShowCursor(SDL_ENABLE);  // hidden while in full screen
             SDL_DestroyWindow(window);
         }
-        crisp = pending = shown = nullptr;
-        crispSize = {};
-        renderer = nullptr;
         window = nullptr;
         windowId = 0;
         if (padsStarted)
@@ -250,88 +207,23 @@ struct Display::Impl {
             throw Closed();
     }
 
-    void upload(const std::uint32_t* pixels) {
-        if (SDL_UpdateTexture(pending, nullptr, pixels, Pitch) != 0)
-            fail("cannot copy the frame");
-        pendingPixels.assign(pixels, pixels + pendingPixels.size());
+    void take(const std::vector<std::uint32_t>& pixels) {
+        pending.assign(pixels.begin(), pixels.end());
         pendingIsNewer = true;
     }
 
-    // The last picture shown, and the one copied since, become current.
+    // The picture copied last becomes the current one.
     void takePending() {
         if (!pendingIsNewer)
             return;
-        std::swap(shown, pending);
-        std::swap(shownPixels, pendingPixels);
+        std::swap(current, pending);
         pendingIsNewer = false;
     }
 
-    // After a lost device (a driver restart, say) every texture is gone:
-    // made again from the pictures in memory, and the window redrawn.
-    void recreateTextures() {
-        for (SDL_Texture** texture : {&crisp, &pending, &shown}) {
-            if (*texture != nullptr)
-                SDL_DestroyTexture(*texture);
-            *texture = nullptr;
-        }
-        crispSize = {};
-        shown = createTexture(shownPixels);
-        pending = createTexture(pendingPixels);
-        redrawWanted = true;
-    }
-
-    // The texture for the crisp step, made again when another size is wanted.
-    SDL_Texture* crispFor(sdl::Size wanted) {
-        if (crisp != nullptr && crispSize == wanted)
-            return crisp;
-        if (crisp != nullptr)
-            SDL_DestroyTexture(crisp);
-        crispSize = {};
-        crisp = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET,
-                                  wanted.width, wanted.height);
-        if (crisp == nullptr)
-            fail("cannot create the scaling texture");
-        // An opaque copy: no blending with the black behind it.
-        if (SDL_SetTextureScaleMode(crisp, SDL_ScaleModeLinear) != 0 ||
-            SDL_SetTextureBlendMode(crisp, SDL_BLENDMODE_NONE) != 0)
-            fail("cannot set up the scaling texture");
-        crispSize = wanted;
-        return crisp;
-    }
-
-    // Two copies: the frame up into the crisp texture by whole factors,
-    // nearest neighbour; that texture into its place in the window, linear.
-    // A place that is itself a whole multiple of the frame takes the frame
-    // in one nearest copy, pixel for pixel the same and cheaper.
     void present() {
-        int outputWidth = 0, outputHeight = 0;
-        if (SDL_GetRendererOutputSize(renderer, &outputWidth, &outputHeight) != 0)
-            fail("cannot read the window's size");
-        const sdl::Rect place = sdl::letterbox(aspect, {outputWidth, outputHeight});
-        // Black only where the picture leaves bars: a picture that covers
-        // the whole window is drawn without clearing it first.
-        const bool covers =
-            place.x == 0 && place.y == 0 && place.width == outputWidth && place.height == outputHeight;
-        if (!covers && (SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255) != 0 || SDL_RenderClear(renderer) != 0))
-            fail("cannot draw the frame");
-        if (place.width > 0 && place.height > 0) {
-            const SDL_Rect to{place.x, place.y, place.width, place.height};
-            const sdl::Size crispWanted = sdl::crispSize({place.width, place.height}, maxTexture);
-            bool drawn = false;
-            if (crispWanted == sdl::Size{place.width, place.height}) {
-                drawn = SDL_RenderCopy(renderer, shown, nullptr, &to) == 0;
-            } else {
-                SDL_Texture* target = crispFor(crispWanted);
-                drawn = SDL_SetRenderTarget(renderer, target) == 0 &&
-                        SDL_RenderCopy(renderer, shown, nullptr, nullptr) == 0 &&
-                        SDL_SetRenderTarget(renderer, nullptr) == 0 &&
-                        SDL_RenderCopy(renderer, target, nullptr, &to) == 0;
-            }
-            if (!drawn)
-                fail("cannot draw the frame");
-        }
-        SDL_RenderPresent(renderer);
+        presenter->present(current.data());
         redrawWanted = false;
+        currentUnshown = false;
     }
 
     bool isFullscreen() const { return (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0; }
@@ -370,16 +262,14 @@ struct Display::Impl {
         pads.removed(id);
     }
 
-    void waitForSlot() {
+    // Waits for the update's time on the schedule; false when its frame is
+    // to be left off the screen.
+    bool waitForSlot() {
         const auto now = sdl::FramePacer::Clock::now();
-        // The first frame goes out at once; the schedule counts from it.
-        if (!pacer) {
-            pacer.emplace(now);
-            return;
-        }
-        const auto due = pacer->next(now);
-        if (due > now)
-            std::this_thread::sleep_until(due);
+        const sdl::FramePacer::Slot slot = pacer.next(now);
+        if (slot.due > now)
+            std::this_thread::sleep_until(slot.due);
+        return slot.show;
     }
 
     void requestClose() {
@@ -411,7 +301,8 @@ struct Display::Impl {
             redrawWanted = true;
             break;
         case SDL_RENDER_DEVICE_RESET:
-            recreateTextures();
+            presenter->deviceLost();
+            redrawWanted = true;
             break;
         case SDL_KEYDOWN:
             // Auto-repeated presses count as presses, as they do for typing.
@@ -453,8 +344,8 @@ struct Display::Impl {
             present();
     }
 
-    // How long a blocking read may sleep in SDL before it looks again: at
-    // most WaitSliceMs, and no later than the next gamepad repeat.
+    // How long a blocking read may sleep before it looks again: at most
+    // WaitSliceMs, and no later than the next gamepad repeat.
     int waitSlice() const {
         const auto next = pads.nextRepeat();
         if (!next)
@@ -482,21 +373,23 @@ bool Display::option(const std::string& name) {
 
 void Display::open(const std::string& title, const PixelFormat&, int) { impl_->open(title); }
 
-int Display::width() const { return Width; }
+int Display::width() const { return DisplayWidth; }
 
-int Display::height() const { return Height; }
+int Display::height() const { return DisplayHeight; }
 
 void Display::update() {
     Impl& d = *impl_;
     d.requireOpen();
     d.throwIfClosed();
-    if (d.synchronized)
-        d.waitForSlot();
+    const bool show = !d.synchronized || d.waitForSlot();
     d.takePending();
-    d.present();
-    if (d.pacer)
-        d.pacer->shown(sdl::FramePacer::Clock::now());
-    d.progress->note(++d.updates, ++d.framesShown);
+    if (show) {
+        d.present();
+        ++d.framesShown;
+    } else {
+        d.currentUnshown = true;
+    }
+    d.progress->note(++d.updates, d.framesShown);
     d.pump();
     d.throwIfClosed();
 }
@@ -514,13 +407,17 @@ void Display::read(KeyEvent& key) {
     Impl& d = *impl_;
     d.requireOpen();
     d.throwIfClosed();
+    if (d.currentUnshown)
+        d.present();
     d.pump();
-    while (d.keys.empty()) {
-        d.throwIfClosed();
-        SDL_Event event;
-        if (SDL_WaitEventTimeout(&event, d.waitSlice()) != 0)
-            d.handle(event);
-        d.pump();
+    if (d.keys.empty()) {
+        do {
+            d.throwIfClosed();
+            std::this_thread::sleep_for(std::chrono::milliseconds(d.waitSlice()));
+            d.pump();
+        } while (d.keys.empty());
+        // The game stood still for the key: no time to catch up on.
+        d.pacer.restart();
     }
     d.throwIfClosed();
     key = d.keys.front();
@@ -534,9 +431,9 @@ void Surface::copyTo(Display& display) {
         throw DynamicError("surface is locked");
     Display::Impl& d = *display.impl_;
     d.requireOpen();
-    if (width_ != Width || height_ != Height)
+    if (width_ != DisplayWidth || height_ != DisplayHeight)
         throw DynamicError("the surface's size differs from the display's");
-    d.upload(pixels_.data());
+    d.take(pixels_);
 }
 
 Surface::~Surface() = default;

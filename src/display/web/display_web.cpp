@@ -22,6 +22,7 @@ namespace {
 
 EM_JS(void, pagePresent, (const std::uint8_t* rgba, int bytes),
       { Module.page.present(HEAPU8.subarray(rgba, rgba + bytes)); });
+EM_JS(void, pageUpdated, (long update), { Module.page.updated(update); });
 EM_ASYNC_JS(void, pageKeyArrival, (), { await Module.page.keyArrival(); });
 EM_ASYNC_JS(void, pageMessage, (const char* caption, const char* text),
             { await Module.page.message(UTF8ToString(caption), UTF8ToString(text)); });
@@ -30,11 +31,6 @@ EM_JS(void, pageOpen, (const char* title), { Module.page.open(UTF8ToString(title
 EM_JS(void, pageClose, (), { Module.page.close(); });
 
 constexpr int Width = DisplayWidth, Height = DisplayHeight;
-// A browser's timers wake late now and then (a busy page, a garbage
-// collection): updates up to this many frames late are caught up on, so
-// that the game keeps 70 updates a second. A longer stall (a hidden tab)
-// starts the schedule afresh instead.
-constexpr std::int64_t MaxLateFrames = 14;
 // An unpaced run lets the page draw and breathe this often.
 constexpr auto ScriptedBreak = std::chrono::milliseconds(50);
 
@@ -101,7 +97,12 @@ struct Display::Impl {
     bool open = false;
     std::vector<std::uint32_t> shown;  // what the last copyTo took
     std::vector<std::uint8_t> rgba;    // the same as the canvas wants it
-    sdl::FramePacer pacer{Clock::now(), MaxLateFrames};
+    // The window's schedule: 70 updates a second, late ones caught up on by
+    // leaving their frames off the screen. A browser's timers wake late now
+    // and then (a busy page, a garbage collection); that costs frames, not
+    // game time.
+    sdl::FramePacer pacer;
+    bool pictureBehind = false;  // the last update's frame was left off
     Clock::time_point lastBreak = Clock::now();
 
     void requireOpen() const {
@@ -120,14 +121,18 @@ struct Display::Impl {
         pagePresent(rgba.data(), static_cast<int>(rgba.size()));
     }
 
-    // Waits for the update's slot in the 70-a-second schedule, letting the
-    // browser run meanwhile; the sleep's own lateness does not add up, as
-    // every slot is computed from the start.
-    void waitForSlot() {
-        const Clock::time_point due = pacer.next(Clock::now());
-        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now());
+    // Waits for the update's slot in the schedule, letting the browser run
+    // meanwhile, and shows its frame unless the schedule leaves it off. The
+    // sleep's own lateness does not add up: every slot is computed from the
+    // start.
+    void paced() {
+        const sdl::FramePacer::Slot slot = pacer.next(Clock::now());
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(slot.due - Clock::now());
         if (wait.count() > 0)
             emscripten_sleep(static_cast<unsigned>(wait.count()));
+        pictureBehind = !slot.show;
+        if (slot.show)
+            present();
     }
 
     // An unpaced run still gives the page a moment now and then, to draw
@@ -165,7 +170,8 @@ void Display::open(const std::string& title, const PixelFormat&, int) {
     r.keys.clear();
     r.displayOpen = true;
     pageOpen(title.c_str());
-    impl_->pacer = sdl::FramePacer(Clock::now(), MaxLateFrames);
+    impl_->pacer = sdl::FramePacer();
+    impl_->pictureBehind = false;
     impl_->lastBreak = Clock::now();
 }
 
@@ -194,9 +200,8 @@ void Display::update() {
     // The update counts from here on: a key that comes while it waits for
     // its slot is read after it.
     ++r.updates;
-    impl_->waitForSlot();
-    impl_->present();
-    impl_->pacer.shown(Clock::now());
+    impl_->paced();
+    pageUpdated(r.updates);
     if (r.onUpdate)
         r.onUpdate(r.updates, impl_->shown.data());
 }
@@ -219,8 +224,17 @@ void Display::read(KeyEvent& key) {
         key = KeyEvent(k.code, k.alt, k.shift, k.control);
         return;
     }
-    while (r.keys.empty())
-        pageKeyArrival();
+    if (impl_->pictureBehind) {
+        impl_->present();
+        impl_->pictureBehind = false;
+    }
+    if (r.keys.empty()) {
+        do
+            pageKeyArrival();
+        while (r.keys.empty());
+        // The game stood still for the key: no time to catch up on.
+        impl_->pacer.restart();
+    }
     key = r.keys.front();
     r.keys.pop_front();
 }

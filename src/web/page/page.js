@@ -39,21 +39,25 @@ let module = null;
 let running = false;       // a display is open and takes keys
 let keyWaiters = [];
 let drawPending = false;
+let presented = false;     // a frame has come
 
 // What the module and the tests see.
 const page = {
   sound,
-  frames: 0,               // updates shown in this run
-  shownAt: [],             // performance.now() of each (the player's games)
+  updates: 0,              // the player's game's updates so far
+  updatedAt: [],           // performance.now() of each (its frame shown or not)
   firstFrameAt: null,      // when the first frame reached the screen
   recorded: null,          // {frames, keys} of a #record game, once it ends
 
   present(rgba) {
     frameImage.data.set(rgba);
     frameContext.putImageData(frameImage, 0, 0);
-    this.frames++;
-    if (replayScript === null) this.shownAt.push(performance.now());
+    presented = true;
     requestDraw();
+  },
+  updated(update) {
+    this.updates = update;
+    this.updatedAt.push(performance.now());
   },
   keyArrival() { return new Promise((resolve) => keyWaiters.push(resolve)); },
   message(caption, text) { return showBox(caption, text); },
@@ -96,7 +100,7 @@ function draw() {
   drawPending = false;
   screenContext.imageSmoothingEnabled = false;
   screenContext.drawImage(frame, 0, 0, screen.width, screen.height);
-  if (page.firstFrameAt === null && page.frames > 0) page.firstFrameAt = performance.now();
+  if (page.firstFrameAt === null && presented) page.firstFrameAt = performance.now();
 }
 
 function requestDraw() {
@@ -220,8 +224,8 @@ function offerNewGame(status) {
 async function playOnce() {
   hideOffer();
   stderrLines.length = 0;
-  page.frames = 0;
-  page.shownAt = [];
+  page.updates = 0;
+  page.updatedAt = [];
   page.recorded = null;
   const status = await module.ccall('vexlo_play', 'number', ['number'], [recording ? 1 : 0], { async: true });
   running = false;
