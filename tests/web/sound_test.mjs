@@ -4,6 +4,7 @@
 // stopping silences everything queued.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
+import fs from 'node:fs';
 
 class FakeNode {
   connect() {}
@@ -37,7 +38,10 @@ class FakeContext {
 }
 
 globalThis.window = { AudioContext: FakeContext };
-const { SoundOut } = await import('../../src/web/page/sound.js');
+// The page's module, as the browser takes it (Node 18 reads a .js file
+// outside a "type": "module" package as CommonJS).
+const text = fs.readFileSync(new URL('../../src/web/page/sound.js', import.meta.url), 'utf8');
+const { SoundOut } = await import(`data:text/javascript;base64,${Buffer.from(text).toString('base64')}`);
 
 function playingModule() {
   const sound = new SoundOut();
