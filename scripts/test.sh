@@ -1,12 +1,19 @@
 #!/usr/bin/env bash
-# Sets up, builds with warnings as errors and runs the whole test suite;
-# then builds the tests again with AddressSanitizer and
-# UndefinedBehaviorSanitizer and runs them once more.
+# Sets up, builds with warnings as errors and runs the whole test suite,
+# the browser build's tests in headless Chromium included; then builds the
+# tests again with AddressSanitizer and UndefinedBehaviorSanitizer and runs
+# them once more.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
-export CMAKE_EXTRA_ARGS="-DVEXLO_WERROR=ON ${CMAKE_EXTRA_ARGS:-}"
+site=${WEB_SITE_DIR:-$root/build-web}
+export CMAKE_EXTRA_ARGS="-DVEXLO_WERROR=ON -DVEXLO_WEB_TESTS=ON -DVEXLO_WEB_SITE=$site ${CMAKE_EXTRA_ARGS:-}"
 BUILD_DIR=$build bash "$root/scripts/build.sh"
+
+echo "== the browser build"
+bash "$root/scripts/setup-web.sh" --tests
+WEB_SITE_DIR=$site WEB_CMAKE_ARGS="-DVEXLO_WERROR=ON ${WEB_CMAKE_ARGS:-}" bash "$root/scripts/web.sh" --build-only
+(cd "$root/tests/web" && npm ci --no-audit --no-fund --loglevel=error)
 
 # Nothing in the tests may stop for a message box.
 export VEXLO_NO_MESSAGE_BOX=1

@@ -2,7 +2,7 @@
 // line through SDL_mixer's music hook, at the device rate, with the
 // renderer's default settings, repeating forever.
 #include "sound/fsound_state.h"
-#include "sound/sound_files.h"
+#include "sound/module_file.h"
 
 #include <libopenmpt/libopenmpt.hpp>
 
@@ -45,17 +45,6 @@ void renderModule(void* udata, Uint8* stream, int len) {
     std::memset(stream + done * FrameBytes, 0, std::size_t(len) - done * FrameBytes);
 }
 
-// Whether the module loader recognises the bytes as one of its formats.
-bool isModule(const std::vector<std::uint8_t>& bytes) {
-    if (bytes.empty()) return false;
-    try {
-        return openmpt::probe_file_header(openmpt::probe_file_header_flags_default2, bytes.data(), bytes.size(),
-                                          bytes.size()) == openmpt::probe_file_header_result_success;
-    } catch (...) {
-        return false;
-    }
-}
-
 bool isLive(FMUSIC_MODULE* module) {
     if (layer().modules.count(module)) return true;
     fail(SoundErrInvalidParam);
@@ -82,22 +71,8 @@ FMUSIC_MODULE* FMUSIC_LoadSong(const char* name) {
         return nullptr;
     }
     std::vector<std::uint8_t> bytes;
-    if (const int error = files::readWholeFile(files::normalisePath(name), bytes)) {
+    if (const int error = files::readModuleFile(name, bytes)) {
         fail(error);
-        return nullptr;
-    }
-
-    // The loader plays whatever part of a damaged module it can read; a
-    // module cut short is reported instead. XM, the game's format, is
-    // checked in full; other formats only by their signature.
-    const files::MemorySource source(bytes.data(), bytes.size());
-    if (files::looksLikeXm(source)) {
-        if (const int error = files::checkXm(source)) {
-            fail(error);
-            return nullptr;
-        }
-    } else if (!isModule(bytes)) {
-        fail(SoundErrFileFormat);
         return nullptr;
     }
 

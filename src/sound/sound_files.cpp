@@ -109,7 +109,7 @@ constexpr std::size_t MpegSyncWindow = 16 * 1024;
 
 std::size_t MemorySource::read(std::uint64_t offset, void* out, std::size_t n) const {
     if (offset >= size_) return 0;
-    const std::size_t count = std::min<std::uint64_t>(n, size_ - offset);
+    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(n, size_ - offset));
     std::memcpy(out, data_ + offset, count);
     return count;
 }

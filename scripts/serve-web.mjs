@@ -1,0 +1,54 @@
+// A static file server for the browser build, on the loopback address only.
+//   node scripts/serve-web.mjs FOLDER [PORT]
+// PORT 0 takes any free port. The first line on stdout is the address,
+// e.g. "http://127.0.0.1:8000/".
+import http from 'node:http';
+import fs from 'node:fs';
+import path from 'node:path';
+
+const Types = {
+  '.html': 'text/html; charset=utf-8',
+  '.js': 'text/javascript; charset=utf-8',
+  '.css': 'text/css; charset=utf-8',
+  '.wasm': 'application/wasm',
+  '.png': 'image/png',
+};
+
+export function serve(folder, port = 0) {
+  const root = path.resolve(folder);
+  const server = http.createServer((request, response) => {
+    const url = new URL(request.url, 'http://localhost');
+    const wanted = decodeURIComponent(url.pathname);
+    const file = path.join(root, wanted.endsWith('/') ? `${wanted}index.html` : wanted);
+    if ((request.method !== 'GET' && request.method !== 'HEAD') || !file.startsWith(root + path.sep)) {
+      response.writeHead(404).end();
+      return;
+    }
+    fs.readFile(file, (error, bytes) => {
+      if (error) {
+        response.writeHead(404).end();
+        return;
+      }
+      response.writeHead(200, {
+        'Content-Type': Types[path.extname(file)] ?? 'application/octet-stream',
+        'Content-Length': bytes.length,
+        'Cache-Control': 'no-cache',
+      });
+      response.end(request.method === 'HEAD' ? undefined : bytes);
+    });
+  });
+  return new Promise((resolve, reject) => {
+    server.once('error', reject);
+    server.listen(port, '127.0.0.1', () => resolve(server));
+  });
+}
+
+if (import.meta.url === `file://${process.argv[1]}`) {
+  const [folder, port = '8000'] = process.argv.slice(2);
+  if (!folder || !fs.existsSync(path.join(folder, 'index.html'))) {
+    console.error('usage: serve-web.mjs FOLDER [PORT] (FOLDER holds the built page)');
+    process.exit(2);
+  }
+  const server = await serve(folder, Number(port));
+  console.log(`http://127.0.0.1:${server.address().port}/`);
+}

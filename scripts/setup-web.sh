@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the browser build needs, when any is missing:
+# Debian's emscripten (which works offline: its system libraries come
+# prebuilt) and what fetches and unpacks Debian's source packages. With
+# --tests also Chromium and npm for the browser tests. Run as root (or with
+# sudo available) on Debian 12.
+set -euo pipefail
+
+packages=(emscripten dpkg-dev xz-utils)
+if [ "${1:-}" = "--tests" ]; then
+  packages+=(chromium)
+  # A Node.js from elsewhere brings its own npm; Debian's goes with Debian's.
+  command -v npm >/dev/null || packages+=(npm)
+fi
+command -v node >/dev/null || packages+=(nodejs)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Builds the game for the browser and serves it at http://127.0.0.1:8000/.
+#
+#   bash scripts/web.sh [--build-only]
+#
+# The page lands in build-web/ (or WEB_SITE_DIR): index.html, its scripts
+# and style, vexlo.js and vexlo.wasm, and a copy of data/. It is a static
+# folder that works from any web host. The work behind it (libopenmpt's
+# Debian source, the objects) stays in build-web-work/ (or WEB_WORK_DIR),
+# so a second build compiles only what changed.
+#
+# Everything comes from Debian: its emscripten, and libopenmpt's source
+# package, fetched with apt-get source through a private apt configuration
+# (deb-src entries made from the machine's own sources, which are left as
+# they are).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+site=${WEB_SITE_DIR:-$root/build-web}
+work=${WEB_WORK_DIR:-$root/build-web-work}
+serve=1
+case "${1:-}" in
+  --build-only) serve=0 ;;
+  "") ;;
+  *) echo "usage: scripts/web.sh [--build-only]" >&2; exit 2 ;;
+esac
+
+bash "$root/scripts/setup-web.sh"
+# emscripten's optimiser finds Debian's JavaScript modules (acorn) here,
+# whichever Node.js runs it.
+export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
+
+# --- libopenmpt's source, from Debian ------------------------------------------
+apt_dir=$work/apt
+sources=$work/src
+if ! ls -d "$sources"/libopenmpt-*/soundlib >/dev/null 2>&1; then
+  mkdir -p "$apt_dir/sources.list.d" "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$sources"
+  # The machine's own package sources, as source entries.
+  : > "$apt_dir/sources.list"
+  [ -f /etc/apt/sources.list ] && sed -n 's/^deb /deb-src /p' /etc/apt/sources.list > "$apt_dir/sources.list"
+  rm -f "$apt_dir"/sources.list.d/*
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [ -e "$f" ] && sed 's/^Types:.*/Types: deb-src/' "$f" > "$apt_dir/sources.list.d/$(basename "$f")"
+  done
+  for f in /etc/apt/sources.list.d/*.list; do
+    [ -e "$f" ] && sed -n 's/^deb /deb-src /p' "$f" > "$apt_dir/sources.list.d/$(basename "$f")"
+  done
+  apt=(apt-get -q
+       -o "Dir::Etc::sourcelist=$apt_dir/sources.list" -o "Dir::Etc::sourceparts=$apt_dir/sources.list.d"
+       -o "Dir::State::lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache"
+       -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache=
+       -o "APT::Sandbox::User=$(id -un)" -o Debug::NoLocking=1)
+  echo "fetching libopenmpt's Debian source package"
+  "${apt[@]}" update >"$work/apt-update.log" 2>&1 || { cat "$work/apt-update.log"; exit 1; }
+  (cd "$sources" && "${apt[@]}" source libopenmpt >"$work/apt-source.log" 2>&1) ||
+    { cat "$work/apt-source.log"; exit 1; }
+fi
+openmpt=$(ls -d "$sources"/libopenmpt-*/ | head -n 1)
+
+# --- the build -------------------------------------------------------------------
+rm -rf "$site"
+emcmake cmake -S "$root" -B "$work/cmake" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-Os -DNDEBUG" \
+  -DVEXLO_OPENMPT_SOURCE="${openmpt%/}" -DVEXLO_WEB_SITE="$site" -DVEXLO_TESTS=OFF -DVEXLO_BENCH=OFF \
+  ${WEB_CMAKE_ARGS:-} >"$work/configure.log" 2>&1 || { cat "$work/configure.log"; exit 1; }
+cmake --build "$work/cmake" -j"$(nproc)"
+echo "built $site: $(du -sb "$site" | cut -f1) bytes"
+
+if [ $serve -eq 1 ]; then
+  echo "serving $site at http://127.0.0.1:8000/ (Ctrl+C stops)"
+  exec node "$root/scripts/serve-web.mjs" "$site" 8000
+fi

@@ -1,0 +1,15 @@
+// Reading a tracker module file for libopenmpt, with the same checks and
+// error codes on every platform's sound layer.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace vexlo::soundfiles {
+
+// Reads the whole module named name ('\' or '/' between folders) into bytes.
+// 0, or the error code: 9 missing, 10 not a module format, 11 damaged (an
+// XM that is cut short or inconsistent), 12 too big for memory.
+int readModuleFile(const char* name, std::vector<std::uint8_t>& bytes);
+
+} // namespace vexlo::soundfiles

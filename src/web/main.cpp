@@ -1,0 +1,94 @@
+// The browser build's entry: the page calls these to run one game, either
+// the player's (vexlo_play) or one from a key script for the replay hook
+// (vexlo_replay). Each run starts from a fresh state, with the same numbers
+// as a new desktop run.
+#include "display/key_script.h"
+#include "display/ptc.h"
+#include "display/web/web.h"
+#include "frame_hash.h"
+#include "game/game_state.h"
+#include "game/random.h"
+#include "game/run_game.h"
+#include "sound/fsound.h"
+
+#include <emscripten.h>
+
+#include <sstream>
+#include <string>
+
+namespace {
+
+// The page's side of the hook: it publishes the replay tool's frames.txt,
+// sound.txt and exit status.
+EM_JS(void, pageReplayDone, (const char* frames, const char* sound, int status),
+      { Module.page.replayDone(UTF8ToString(frames), UTF8ToString(sound), status); });
+
+// A #record game's frames and keys, for the tests.
+EM_JS(void, pageRecordDone, (const char* frames, const char* keys),
+      { Module.page.recordDone(UTF8ToString(frames), UTF8ToString(keys)); });
+
+// The replay tool's update limit.
+constexpr long MaxUpdates = 100000;
+// The replay tool's status for a script it cannot read.
+constexpr int BadScript = 2;
+
+std::string soundLog;
+
+void logSoundCall(const char* call) {
+    soundLog += std::to_string(ptc::web::updates()) + ' ' + call + '\n';
+}
+
+// What a new process would start with. The traffic and the pictures are
+// made afresh by runGame itself.
+void freshGame() {
+    vexlo::gameState = vexlo::GameState{};
+    vexlo::setRandomState(1);
+}
+
+} // namespace
+
+// One game with the player's keys. When recording, every frame's line and
+// every key are kept and handed to the page at the end.
+extern "C" EMSCRIPTEN_KEEPALIVE int vexlo_play(int recording) {
+    freshGame();
+    std::string frames;
+    if (recording)
+        ptc::web::playLive([&frames](long n, const std::uint32_t* shown) {
+            frames += replay::frameLine(n, shown);
+            frames += '\n';
+        });
+    else
+        ptc::web::playLive();
+    const int status = vexlo::runGame();
+    if (recording) {
+        std::string keys;
+        for (const ptc::ScriptedKey& key : ptc::web::playersKeys())
+            keys += ptc::keyScriptLine(key) + '\n';
+        pageRecordDone(frames.c_str(), keys.c_str());
+    }
+    return status;
+}
+
+extern "C" EMSCRIPTEN_KEEPALIVE int vexlo_replay(const char* script) {
+    std::vector<ptc::ScriptedKey> keys;
+    try {
+        std::istringstream in(script);
+        keys = ptc::readKeyScript(in, "keys");
+    } catch (const ptc::KeyScriptError& error) {
+        ptc::DynamicError(error.what()).report();
+        pageReplayDone("", "", BadScript);
+        return BadScript;
+    }
+    std::string frames;
+    soundLog.clear();
+    freshGame();
+    ptc::web::playScripted(std::move(keys), MaxUpdates, [&frames](long n, const std::uint32_t* shown) {
+        frames += replay::frameLine(n, shown);
+        frames += '\n';
+    });
+    soundLayerSetTrace(logSoundCall);
+    const int status = vexlo::runGame();
+    soundLayerSetTrace(nullptr);
+    pageReplayDone(frames.c_str(), soundLog.c_str(), status);
+    return status;
+}
