@@ -1,5 +1,6 @@
 #include "sound/module_file.h"
 
+#include "sound/fsound.h"
 #include "sound/sound_files.h"
 
 #include <libopenmpt/libopenmpt.hpp>
@@ -7,9 +8,6 @@
 namespace vexlo::soundfiles {
 
 namespace {
-
-constexpr int Ok = 0;
-constexpr int WrongFormat = 10;
 
 // Whether the module loader recognises the bytes as one of its formats.
 bool isModule(const std::vector<std::uint8_t>& bytes) {
@@ -31,7 +29,7 @@ int readModuleFile(const char* name, std::vector<std::uint8_t>& bytes) {
     // checked in full; other formats only by their signature.
     const MemorySource source(bytes.data(), bytes.size());
     if (looksLikeXm(source)) return checkXm(source);
-    return isModule(bytes) ? Ok : WrongFormat;
+    return isModule(bytes) ? SoundOk : SoundErrFileFormat;
 }
 
 } // namespace vexlo::soundfiles
