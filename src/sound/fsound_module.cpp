@@ -3,6 +3,7 @@
 // renderer's default settings, repeating forever.
 #include "sound/fsound_state.h"
 #include "sound/module_file.h"
+#include "sound/sound_files.h"
 
 #include <libopenmpt/libopenmpt.hpp>
 
@@ -51,6 +52,20 @@ bool isLive(FMUSIC_MODULE* module) {
     return false;
 }
 
+// Waits for the module's making, if it is still on its way.
+bool isMade(FMUSIC_MODULE* module) {
+    if (module->making.valid()) {
+        try {
+            module->module = module->making.get();
+        } catch (const std::bad_alloc&) {
+            fail(SoundErrMemory);
+        } catch (...) {
+            fail(SoundErrFileBad);
+        }
+    }
+    return module->module != nullptr;
+}
+
 } // namespace
 
 namespace vexlo::soundlayer {
@@ -79,8 +94,17 @@ FMUSIC_MODULE* FMUSIC_LoadSong(const char* name) {
     FMUSIC_MODULE* song = nullptr;
     try {
         song = new FMUSIC_MODULE;
-        song->module = std::make_unique<openmpt::module>(bytes, song->log);
-        song->module->set_repeat_count(-1);
+        // An XM file has been checked in full, so libopenmpt can make it
+        // later; the loader's verdict on any other format is awaited here.
+        const bool checked = files::looksLikeXm(files::MemorySource(bytes.data(), bytes.size()));
+        song->making = std::async(checked ? std::launch::async : std::launch::deferred,
+                                  [bytes = std::move(bytes), log = &song->log] {
+                                      auto made = std::make_unique<openmpt::module>(bytes, *log);
+                                      made->set_repeat_count(-1);
+                                      return made;
+                                  });
+        if (!checked)
+            song->module = song->making.get();
         layer().modules.insert(song);
         return song;
     } catch (const std::bad_alloc&) {
@@ -94,7 +118,7 @@ FMUSIC_MODULE* FMUSIC_LoadSong(const char* name) {
 
 signed char FMUSIC_PlaySong(FMUSIC_MODULE* module) {
     traceCall("FMUSIC_PlaySong");
-    if (!requireInit() || !isLive(module)) return -1;
+    if (!requireInit() || !isLive(module) || !isMade(module)) return -1;
     stopMusicLine();
     try {
         module->module->set_position_order_row(0, 0);

@@ -7,6 +7,7 @@
 #include <SDL_mixer.h>
 
 #include <atomic>
+#include <future>
 #include <memory>
 #include <ostream>
 #include <set>
@@ -15,12 +16,17 @@ namespace openmpt {
 class module;
 }
 
+// A module or sample whose file has passed its checks is decoded on a
+// thread of its own while the game goes on starting (the window opens in
+// the meantime); the first call that needs it waits for it. Declared last,
+// so that an unfinished decoding is waited for before the rest goes.
 struct FMUSIC_MODULE {
     // Where the module loader's warnings go: nowhere. It keeps writing to
     // this stream while the module lives, so the stream lives beside it.
     std::ostream log{nullptr};
     std::unique_ptr<openmpt::module> module;
     int rate = 44100;  // device rate the module renders at
+    std::future<std::unique_ptr<openmpt::module>> making;
 };
 
 struct FSOUND_STREAM {
@@ -29,6 +35,11 @@ struct FSOUND_STREAM {
 
 struct FSOUND_SAMPLE {
     Mix_Chunk* chunk = nullptr;
+    struct Decoded {
+        Mix_Chunk* chunk = nullptr;
+        int error = SoundOk;
+    };
+    std::future<Decoded> decoding;
 };
 
 namespace vexlo::soundlayer {

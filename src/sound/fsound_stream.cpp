@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <system_error>
 #include <vector>
 
 using namespace vexlo::soundlayer;
@@ -71,6 +72,16 @@ bool isLive(FSOUND_SAMPLE* sample) {
     return false;
 }
 
+// Waits for the sample's decoding, if it is still on its way.
+bool isDecoded(FSOUND_SAMPLE* sample) {
+    if (sample->decoding.valid()) {
+        const FSOUND_SAMPLE::Decoded decoded = sample->decoding.get();
+        sample->chunk = decoded.chunk;
+        if (!decoded.chunk) fail(decoded.error);
+    }
+    return sample->chunk != nullptr;
+}
+
 } // namespace
 
 namespace vexlo::soundlayer {
@@ -83,6 +94,8 @@ void destroyStream(FSOUND_STREAM* stream) {
 }
 
 void destroySample(FSOUND_SAMPLE* sample) {
+    if (sample->decoding.valid())
+        sample->chunk = sample->decoding.get().chunk;
     Mix_FreeChunk(sample->chunk);  // also stops the channels playing it
     layer().samples.erase(sample);
     delete sample;
@@ -135,19 +148,24 @@ FSOUND_SAMPLE* FSOUND_Sample_LoadMpeg(int /*index*/, const char* name, unsigned 
         fail(error);
         return nullptr;
     }
-    Mix_Chunk* chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(bytes.data(), int(bytes.size())), 1);
-    if (!chunk) {
-        fail(decoderError());
-        return nullptr;
-    }
-    auto* sample = new (std::nothrow) FSOUND_SAMPLE{chunk};
+    FSOUND_SAMPLE* sample = nullptr;
     try {
-        if (!sample) throw std::bad_alloc();
+        sample = new FSOUND_SAMPLE;
+        // The file has passed its check: the decoder may take its time.
+        sample->decoding = std::async(std::launch::async, [bytes = std::move(bytes)] {
+            FSOUND_SAMPLE::Decoded decoded;
+            decoded.chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(bytes.data(), int(bytes.size())), 1);
+            if (!decoded.chunk) decoded.error = decoderError();  // SDL's error text is the thread's own
+            return decoded;
+        });
         layer().samples.insert(sample);
         return sample;
     } catch (const std::bad_alloc&) {
+        if (sample) destroySample(sample);
+        fail(SoundErrMemory);
+        return nullptr;
+    } catch (const std::system_error&) {  // no thread to decode on
         delete sample;
-        Mix_FreeChunk(chunk);
         fail(SoundErrMemory);
         return nullptr;
     }
@@ -155,7 +173,7 @@ FSOUND_SAMPLE* FSOUND_Sample_LoadMpeg(int /*index*/, const char* name, unsigned 
 
 int FSOUND_PlaySound(int channel, FSOUND_SAMPLE* sample) {
     traceCall("FSOUND_PlaySound");
-    if (!requireInit() || !isLive(sample)) return -1;
+    if (!requireInit() || !isLive(sample) || !isDecoded(sample)) return -1;
     if (channel < SoundAnyChannel || channel >= layer().sampleChannels) {
         fail(SoundErrInvalidParam);
         return -1;
