@@ -228,9 +228,6 @@ class Session:
             env.pop(name, None)
         env["DISPLAY"] = f":{number}"
         env["VEXLO_NO_MESSAGE_BOX"] = "1"
-        # The game's first window every time, whatever the user's own runs
-        # left in their settings.
-        env["XDG_CONFIG_HOME"] = os.path.join(self.tmp, "config")
         # The same audio path for both programs; the dummy driver consumes the
         # sound at the real pace, so the module is rendered as on a sound card.
         env["SDL_AUDIODRIVER"] = self.args.audio_driver
@@ -247,6 +244,9 @@ class Session:
         env = dict(self.env)
         env.update(extra_env or {})
         env["VEXLO_PROBE_LOG"] = log
+        # Settings of their own for every launch: the game's first window
+        # every time, whatever the user's runs or an earlier case left.
+        env["XDG_CONFIG_HOME"] = os.path.join(self.tmp, f"config-{self.launches}")
         env["VEXLO_PROGRESS_FILE"] = os.path.join(self.tmp, f"{log_name}-{self.launches}.progress")
         env["LD_PRELOAD"] = self.args.probe
         out = open(os.path.join(self.tmp, log_name + ".out"), "w")
