@@ -107,9 +107,11 @@ to_play() {
   fi
 }
 
-# The car's row, once it has settled at the row wanted.
+# The car's row, once it has settled at the row wanted. Returns 1 if the
+# traffic hits the car first.
 wait_row() {
-  wait_for "player=car:$1\\b" "$key_updates"
+  wait_for "player=car:$1\\b|player=explosion|screen=gameover" "$key_updates"
+  [[ $seen =~ player=car ]] || return 1
   [ "$(($(field score) % 40))" = "$(field road)" ] || fail "the road does not follow the score: $seen"
 }
 
@@ -124,11 +126,12 @@ gcd() {
 # frame: looks come a frame or a few apart, so the steps between the scores
 # they see have the speed as their greatest common divisor, whatever the
 # frame rate. The first step may still span the key's frame and is left out.
+# Returns 1 if the traffic hits the car first.
 speed_is() {
   local last="" divisor=0 steps="" i score
   for ((i = 0; i < 20; i++)); do
     look
-    [[ $seen =~ player=car ]] || fail "the car crashed while its speed was read: $seen"
+    [[ $seen =~ player=car ]] || return 1
     score=$(field score)
     if [ -n "$last" ] && [ $i -ge 2 ] && [ "$score" != "$last" ]; then
       divisor=$(gcd "$divisor" $((score - last)))
@@ -199,20 +202,22 @@ quiet() { awk -v a="$1" -v b="$2" '$1 >= a && $1 + 250 <= b && $2 > 0.0005 { lou
 # music FROM TO: no quarter of a second from FROM to TO ms is silent.
 music() { awk -v a="$1" -v b="$2" '$1 >= a && $1 + 250 <= b { n++; if ($2 < 0.01) gap = 1 } END { exit gap || n == 0 }' "$tmp/levels"; }
 
-case $group in
-play)
-  # 640 x 480: the first window on a 700 x 520 screen.
-  start_xvfb 700x520
-  export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$tmp/audio.raw"
-  replay_title
+# steered: starts a game; checks the intro, the reveal and the title, then
+# in play the car's rows and two speeds. Returns 1 if the traffic hits the
+# car before that is done.
+steered() {
   launched_ms=$(now_ms)
   start_game
   [ "$(size_of)" = 640x480 ] || fail "first size $(size_of)"
 
-  # The intro is black; the title then grows downward and stands whole,
-  # the same as the replay tool's, pixel for pixel.
+  # The intro is black (on a busy machine the first look may come after
+  # it); the title then grows downward and stands whole, the same as the
+  # replay tool's, pixel for pixel.
   wait_for 'screen=(black|reveal)' 100
-  [ "$seen" = screen=black ] || fail "the intro is not black: $seen"
+  if [ "$seen" != screen=black ]; then
+    [ "$(updates)" -gt 70 ] || fail "the intro is not black: $seen"
+    echo "the first look came after the intro"
+  fi
   wait_for 'screen=reveal' 100
   reveal_ms=$seen_ms
   first_rows=$(field rows)
@@ -229,16 +234,36 @@ play)
   xdotool key space
   wait_for 'screen=play' "$key_updates"
   play_ms=$seen_ms play_updates=$(updates)
-  wait_row 100
+  wait_row 100 || return 1
   xdotool key --delay 40 Up Up Up
-  wait_row 85
+  wait_row 85 || return 1
   xdotool key --delay 40 Down Down Down Down Down
-  wait_row 110
+  wait_row 110 || return 1
   # Right and Left change the speed: two Rights make 3, a Left 2.
   xdotool key --delay 20 Right Right
-  speed_is 3
+  speed_is 3 || return 1
   xdotool key Left
   speed_is 2
+}
+
+case $group in
+play)
+  # 640 x 480: the first window on a 700 x 520 screen.
+  start_xvfb 700x520
+  export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$tmp/audio.raw"
+  replay_title
+  # Real keys come late on a busy machine, and the later the car reaches
+  # its rows and speeds, the more traffic there is to hit it on the way: a
+  # game in which it is hit before its speeds have been read is ended, and
+  # the checks start again in a new one (three games at most).
+  for attempt in 1 2 3; do
+    steered && break
+    [ $attempt -lt 3 ] || fail "the traffic hit the car before its speeds were read in 3 games: $seen"
+    echo "the traffic hit the car before its speeds were read (score $(field score)): a new game"
+    wait_for 'screen=gameover' 1900
+    xdotool key space
+    ended_cleanly $((WAIT_LIMIT_S * 1000))
+  done
 
   # Flat out until the traffic hits the car: on the way every step of the
   # score is a multiple of 5; the explosion stands where the car was, and
@@ -327,7 +352,7 @@ square)
   # Escape starts the game like any key; in play it ends the game at once.
   xdotool key Escape
   wait_for 'screen=play' "$key_updates"
-  wait_row 100
+  wait_row 100 || fail "the traffic hit the car: $seen"
   xdotool key Escape
   ended_cleanly $((WAIT_LIMIT_S * 1000))
   echo "Escape in play ends the game with status 0"
@@ -366,7 +391,7 @@ fullscreen)
   wait_updates 20
   xdotool key alt+KP_Enter
   wait_size 640x480
-  wait_row 100
+  wait_row 100 || fail "the traffic hit the car: $seen"
   score=$(field score)
   [ "$score" -gt "$before" ] || fail "the game stood still in full screen: $before, then $seen"
   xdotool key Escape
@@ -382,8 +407,10 @@ close | term)
   for stage in intro reveal title play crash gameover; do
     start_game
     case $stage in
-    intro) wait_for 'screen=black' 100 ;;
-    reveal) wait_for 'screen=reveal' 150 ;;
+    # The intro's 70 updates and the reveal's 200 go by faster than a busy
+    # machine looks at the window: these two follow the game's count.
+    intro) until_true '[ "$(updates)" -ge 1 ]' || fail "no update in $WAIT_LIMIT_S s" ;;
+    reveal) until_true '[ "$(updates)" -ge 80 ]' || fail "no 80 updates in $WAIT_LIMIT_S s" ;;
     title)
       wait_for 'screen=(reveal|title)' 300
       xdotool key space
@@ -406,7 +433,7 @@ close | term)
     if [ "$group" = close ]; then "$x11_tool" close "$window"; else kill -TERM "$game_pid"; fi
     ended_cleanly 500
     ! grep -qi error "$tmp/game.log" || fail "$stage: $(cat "$tmp/game.log")"
-    echo "$stage: ended in $elapsed_ms ms"
+    echo "$stage: ended in $elapsed_ms ms (after update $(updates))"
   done
   ;;
 
@@ -419,7 +446,7 @@ pause)
   # At speed 1 on row 90 the traffic first hits the car some 1000 updates
   # into play: time enough on a busy machine.
   xdotool key --delay 40 Up Up m
-  wait_row 90
+  wait_row 90 || fail "the traffic hit the car: $seen"
   xdotool key p
   paused_as_replayed "$tmp/game.keys"
   first=$paused_at
@@ -427,7 +454,7 @@ pause)
   xdotool key --delay 40 Down Down p
   wait_updates 30
   xdotool key m Down
-  wait_row 95
+  wait_row 95 || fail "the traffic hit the car: $seen"
   "$x11_tool" unfocus "$window"
   paused_as_replayed "$tmp/game.keys"
   echo "paused at updates $first and $paused_at, the frames the replay tool makes of the recorded keys"
