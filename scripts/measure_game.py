@@ -596,8 +596,8 @@ def main():
             cells += [game_value(g, heading), minimal_value(m, heading) if minimal_value else ""]
         rows.append(cells + [target, verdict])
 
-    def fmt(key, spec):
-        return lambda results, _: format(med(results, key), spec)
+    def fmt(key, form):
+        return lambda results, _: format(med(results, key), form)
 
     row("updates in the window (game time)", fmt("updates", ".0f"), fmt("updates", ".0f"),
         f"{due:.0f} +/-{tolerance:.0f}",
