@@ -99,7 +99,9 @@ public:
     // update, keyPressed, read and Surface::copyTo need an open display:
     // before open (or after close) they throw DynamicError.
 
-    // Shows what the last Surface::copyTo took.
+    // Shows what the last Surface::copyTo took. Paced, an update that has
+    // fallen more than a frame behind counts but may leave its frame off
+    // the screen: game time holds, the screen catches up.
     void update();
     // 1 when a key event waits, else 0; never blocks.
     int keyPressed();
