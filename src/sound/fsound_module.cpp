@@ -3,13 +3,13 @@
 // renderer's default settings, repeating forever.
 #include "sound/fsound_state.h"
 #include "sound/module_file.h"
-#include "sound/sound_files.h"
 
 #include <libopenmpt/libopenmpt.hpp>
 
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <system_error>
 #include <vector>
 
 using namespace vexlo::soundlayer;
@@ -52,17 +52,19 @@ bool isLive(FMUSIC_MODULE* module) {
     return false;
 }
 
-// Waits for the module's making, if it is still on its way.
+// Waits for the module's making, if it is still on its way. A module that
+// could not be made says why at every call, as a failed load would have.
 bool isMade(FMUSIC_MODULE* module) {
     if (module->making.valid()) {
         try {
             module->module = module->making.get();
         } catch (const std::bad_alloc&) {
-            fail(SoundErrMemory);
+            module->unmade = SoundErrMemory;
         } catch (...) {
-            fail(SoundErrFileBad);
+            module->unmade = SoundErrFileBad;
         }
     }
+    if (!module->module) fail(module->unmade);
     return module->module != nullptr;
 }
 
@@ -86,7 +88,8 @@ FMUSIC_MODULE* FMUSIC_LoadSong(const char* name) {
         return nullptr;
     }
     std::vector<std::uint8_t> bytes;
-    if (const int error = files::readModuleFile(name, bytes)) {
+    bool checked = false;
+    if (const int error = files::readModuleFile(name, bytes, &checked)) {
         fail(error);
         return nullptr;
     }
@@ -94,9 +97,9 @@ FMUSIC_MODULE* FMUSIC_LoadSong(const char* name) {
     FMUSIC_MODULE* song = nullptr;
     try {
         song = new FMUSIC_MODULE;
-        // An XM file has been checked in full, so libopenmpt can make it
-        // later; the loader's verdict on any other format is awaited here.
-        const bool checked = files::looksLikeXm(files::MemorySource(bytes.data(), bytes.size()));
+        // A file checked in full leaves the loader nothing to refuse (but
+        // memory), so libopenmpt makes it on a thread of its own; on any
+        // other its verdict is awaited here, where an error gets its box.
         song->making = std::async(checked ? std::launch::async : std::launch::deferred,
                                   [bytes = std::move(bytes), log = &song->log] {
                                       auto made = std::make_unique<openmpt::module>(bytes, *log);
@@ -108,6 +111,8 @@ FMUSIC_MODULE* FMUSIC_LoadSong(const char* name) {
         layer().modules.insert(song);
         return song;
     } catch (const std::bad_alloc&) {
+        fail(SoundErrMemory);
+    } catch (const std::system_error&) {  // no thread to make it on
         fail(SoundErrMemory);
     } catch (...) {
         fail(SoundErrFileBad);

@@ -27,6 +27,7 @@ struct FMUSIC_MODULE {
     std::unique_ptr<openmpt::module> module;
     int rate = 44100;  // device rate the module renders at
     std::future<std::unique_ptr<openmpt::module>> making;
+    int unmade = SoundErrFileBad;  // why making failed, once it has
 };
 
 struct FSOUND_STREAM {

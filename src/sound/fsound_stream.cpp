@@ -151,7 +151,8 @@ FSOUND_SAMPLE* FSOUND_Sample_LoadMpeg(int /*index*/, const char* name, unsigned 
     FSOUND_SAMPLE* sample = nullptr;
     try {
         sample = new FSOUND_SAMPLE;
-        // The file has passed its check: the decoder may take its time.
+        // The file has passed its check: it is decoded while the window
+        // opens (SDL_mixer holds its audio lock meanwhile; nothing plays yet).
         sample->decoding = std::async(std::launch::async, [bytes = std::move(bytes)] {
             FSOUND_SAMPLE::Decoded decoded;
             decoded.chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(bytes.data(), int(bytes.size())), 1);

@@ -232,7 +232,8 @@ bool looksLikeXm(const ByteSource& src) {
     return readExact(src, 0, id, sizeof id) && std::memcmp(id, "Extended Module: ", sizeof id) == 0;
 }
 
-int checkXm(const ByteSource& src) {
+int checkXm(const ByteSource& src, bool* whole) {
+    if (whole) *whole = false;
     // Fixed part: id text, name, 0x1A, tracker name, version; then the
     // header proper, whose size counts from its own size field at 60.
     constexpr std::uint64_t HeaderStart = 60;
@@ -284,6 +285,7 @@ int checkXm(const ByteSource& src) {
         pos += sampleBytes;
         if (pos > size) return Damaged;
     }
+    if (whole) *whole = true;
     return Ok;
 }
 

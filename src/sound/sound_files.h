@@ -77,7 +77,8 @@ int checkWav(const ByteSource& src);
 bool looksLikeXm(const ByteSource& src);
 // For an XM of version 1.04: every pattern, instrument and sample the
 // header announces is inside the file. Structures the walk does not know
-// (older versions, compressed samples) are left to the module loader.
-int checkXm(const ByteSource& src);
+// (older versions, compressed samples) are left to the module loader;
+// *whole, if given, says whether none was.
+int checkXm(const ByteSource& src, bool* whole = nullptr);
 
 } // namespace vexlo::soundfiles

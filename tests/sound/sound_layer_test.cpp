@@ -152,13 +152,16 @@ TEST_F(SoundLayer, LoadersTellMissingForeignAndCutFilesApart) {
     const auto cut = [](const Bytes& b, std::size_t size) { return Bytes(b.begin(), b.begin() + long(size)); };
     Bytes tagged = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 20}, longTag = {'I', 'D', '3', 3, 0, 0, 0, 8, 0, 0};
     tagged.resize(30);
+    Bytes unwalked = xm;  // more patterns than an XM holds: the check leaves it to the loader, which says no
+    unwalked[70] = 0x2C, unwalked[71] = 0x01;
     tagged.insert(tagged.end(), mp3.begin(), mp3.end());  // a 20-byte tag, then audio
     longTag.insert(longTag.end(), mp3.begin(), mp3.end());  // a tag longer than the file
     const std::pair<const char*, Bytes> files[] = {
         {"good.xm", xm}, {"good.mp3", mp3}, {"tagged.mp3", tagged}, {"good.wav", wav}, {"empty", {}},
         {"garbage", Bytes(5000, 'x')}, {"cut-sample.xm", cut(xm, xm.size() - 10)},
         {"cut-pattern.xm", cut(xm, 350)}, {"cut-header.xm", cut(xm, 50)}, {"cut.mp3", cut(mp3, 200)},
-        {"long-tag.mp3", longTag}, {"cut.wav", cut(wav, wav.size() - 1000)}, {"riff-only.wav", cut(wav, 12)}};
+        {"long-tag.mp3", longTag}, {"cut.wav", cut(wav, wav.size() - 1000)}, {"riff-only.wav", cut(wav, 12)},
+        {"unwalked.xm", unwalked}};
     for (const auto& [name, bytes] : files) write(std::string("data/") + name, bytes);
 
     using Load = bool (*)(const char*);
@@ -170,6 +173,7 @@ TEST_F(SoundLayer, LoadersTellMissingForeignAndCutFilesApart) {
         {module, "data\\good.xm", 0}, {module, "data/none.xm", 9}, {module, "data", 9},
         {module, "data/garbage", 10}, {module, "data/empty", 10}, {module, "data/good.wav", 10},
         {module, "data/cut-sample.xm", 11}, {module, "data/cut-pattern.xm", 11}, {module, "data/cut-header.xm", 11},
+        {module, "data/unwalked.xm", 11},
         {mpeg, "data\\good.mp3", 0}, {mpeg, "data/tagged.mp3", 0}, {mpeg, "data/none.mp3", 9},
         {mpeg, "data/garbage", 10}, {mpeg, "data/good.wav", 10}, {mpeg, "data/cut.mp3", 11},
         {mpeg, "data/long-tag.mp3", 11}, {wave, "data\\good.wav", 0}, {wave, "data/none.wav", 9},
