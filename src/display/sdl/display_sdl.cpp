@@ -72,6 +72,7 @@ struct Display::Impl : sdl::ComfortsWindow {
     sdl::Aspect aspect = sdl::Aspect::FourByThree;
     SDL_Window* window = nullptr;
     Uint32 windowId = 0;
+    bool opened = false;  // open() finished
     std::unique_ptr<sdl::Presenter> presenter;
     // copyTo takes the picture into `pending`; update makes it `current`,
     // the game's latest picture, which the window shows unless the
@@ -137,6 +138,7 @@ struct Display::Impl : sdl::ComfortsWindow {
             release();
             throw;
         }
+        opened = true;
         closeRequested = false;
         instead.clear();
         keys.clear();
@@ -196,12 +198,16 @@ struct Display::Impl : sdl::ComfortsWindow {
         controllers.clear();
         presenter.reset();
         if (window != nullptr) {
-            comforts.end(isFullscreen(), aspect);
+            // A window that never opened whole says nothing of how the
+            // player likes it.
+            if (opened)
+                comforts.end(isFullscreen(), aspect);
             SDL_ShowCursor(SDL_ENABLE);  // hidden while in full screen
             SDL_DestroyWindow(window);
         }
         window = nullptr;
         windowId = 0;
+        opened = false;
         if (padsStarted)
             SDL_QuitSubSystem(PadSubsystem);
         padsStarted = false;

@@ -34,8 +34,6 @@ public:
     virtual void present(const std::uint32_t* pixels) = 0;
     // The graphics device was lost, and everything made on it with it.
     virtual void deviceLost() {}
-    // "renderer (NAME)" or "processor".
-    virtual std::string name() const = 0;
 };
 
 enum class Scaling { Renderer, Processor };

@@ -24,7 +24,6 @@ public:
             fail("cannot read the renderer's limits");
         }
         maxTexture_ = {info.max_texture_width, info.max_texture_height};
-        name_ = std::string("renderer (") + info.name + ")";
     }
     RendererPresenter(const RendererPresenter&) = delete;
     RendererPresenter& operator=(const RendererPresenter&) = delete;
@@ -70,7 +69,6 @@ public:
     // The textures are gone with the device: made again at the next present.
     void deviceLost() override { dropTextures(); }
 
-    std::string name() const override { return name_; }
 
 private:
     SDL_Texture* makeFrameTexture() {
@@ -117,7 +115,6 @@ private:
     SDL_Renderer* renderer_;
     Aspect aspect_;
     Size maxTexture_;
-    std::string name_;
     SDL_Texture* frame_ = nullptr;
     SDL_Texture* crisp_ = nullptr;
     Size crispSize_;

@@ -50,7 +50,6 @@ public:
             fail("cannot show the frame");
     }
 
-    std::string name() const override { return "processor"; }
 
 private:
     void draw(SDL_Surface* surface, const std::uint32_t* pixels, const Rect& place) {
