@@ -5,6 +5,7 @@
 import http from 'node:http';
 import fs from 'node:fs';
 import path from 'node:path';
+import { pathToFileURL } from 'node:url';
 
 const Types = {
   '.html': 'text/html; charset=utf-8',
@@ -17,10 +18,15 @@ const Types = {
 export function serve(folder, port = 0) {
   const root = path.resolve(folder);
   const server = http.createServer((request, response) => {
-    const url = new URL(request.url, 'http://localhost');
-    const wanted = decodeURIComponent(url.pathname);
+    let wanted = '';
+    try {
+      wanted = decodeURIComponent(new URL(request.url, 'http://localhost').pathname);
+    } catch (e) {
+      // Not a path, or not valid URL encoding: found nowhere.
+    }
     const file = path.join(root, wanted.endsWith('/') ? `${wanted}index.html` : wanted);
-    if ((request.method !== 'GET' && request.method !== 'HEAD') || !file.startsWith(root + path.sep)) {
+    if ((request.method !== 'GET' && request.method !== 'HEAD') || wanted.includes('\0') ||
+        !file.startsWith(root + path.sep)) {
       response.writeHead(404).end();
       return;
     }
@@ -43,7 +49,7 @@ export function serve(folder, port = 0) {
   });
 }
 
-if (import.meta.url === `file://${process.argv[1]}`) {
+if (process.argv[1] && import.meta.url === pathToFileURL(fs.realpathSync(process.argv[1])).href) {
   const [folder, port = '8000'] = process.argv.slice(2);
   if (!folder || !fs.existsSync(path.join(folder, 'index.html'))) {
     console.error('usage: serve-web.mjs FOLDER [PORT] (FOLDER holds the built page)');

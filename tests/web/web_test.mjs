@@ -198,11 +198,13 @@ test('the replay hook plays whole games exactly as the native replay tool does',
     assert.deepEqual(await page.evaluate(() => window.vexloReplay), native);
     await page.close();
   });
-  await t.test('a script the replay tool cannot read', async () => {
-    const page = await openGame(`#keys=${encodeURIComponent('272 13\n300 up\n')}`);
-    await page.waitForFunction(() => document.title === 'exit 2');
-    assert.deepEqual(await page.evaluate(() => window.vexloReplay), { frames: [], sound: [], exit: 2 });
-    await page.close();
+  await t.test('a script the replay tool cannot read, or an address that cannot be decoded', async () => {
+    for (const hash of [`#keys=${encodeURIComponent('272 13\n300 up\n')}`, '#keys=272%E0']) {
+      const page = await openGame(hash);
+      await page.waitForFunction(() => document.title === 'exit 2');
+      assert.deepEqual(await page.evaluate(() => window.vexloReplay), { frames: [], sound: [], exit: 2 }, hash);
+      await page.close();
+    }
   });
 });
 
@@ -367,8 +369,10 @@ test('the server gives nothing outside its folder', async () => {
     }).on('error', reject);
   });
   assert.equal(await get('/data/vexlo.xm'), 200);
-  for (const wanted of ['/../CMakeLists.txt', '/data/..%2f..%2fREADME.md', '/%2e%2e/%2e%2e/README.md'])
+  // Nothing outside, and a request it cannot read is refused, not fatal.
+  for (const wanted of ['/../CMakeLists.txt', '/data/..%2f..%2fREADME.md', '/%2e%2e/%2e%2e/README.md', '/%', '/%00'])
     assert.equal(await get(wanted), 404, wanted);
+  assert.equal(await get('/index.html'), 200);
 });
 
 test('the built folder stays small', () => {

@@ -23,9 +23,16 @@ const frameContext = frame.getContext('2d', { alpha: false });
 const frameImage = frameContext.createImageData(320, 200);
 
 const hash = location.hash;
-const replayScript = hash.startsWith('#keys=')
-  ? decodeURIComponent(hash.slice('#keys='.length).replace(/\+/g, ' '))
-  : null;
+// The key script of the replay hook; null without one, undefined when the
+// address holds one that is not valid URL encoding.
+let replayScript = null;
+if (hash.startsWith('#keys=')) {
+  try {
+    replayScript = decodeURIComponent(hash.slice('#keys='.length).replace(/\+/g, ' '));
+  } catch (e) {
+    replayScript = undefined;
+  }
+}
 const recording = hash === '#record';
 
 const FullscreenKey = 122;  // F11
@@ -61,7 +68,7 @@ const page = {
   },
   keyArrival() { return new Promise((resolve) => keyWaiters.push(resolve)); },
   message(caption, text) { return showBox(caption, text); },
-  report(text) { showNote(text); },
+  report(text) { showNote(`The game stopped: ${text}`); },
   open(title) { running = true; hideOffer(); screen.setAttribute('aria-label', title); },
   close() { running = false; },
   replayDone(frames, soundLines, status) {
@@ -213,8 +220,16 @@ function hideOffer() {
   byId('note').textContent = '';
 }
 
+// A problem that leaves nothing to play: the note alone, without the button.
+function showProblem(text) {
+  showNote(text);
+  byId('again').hidden = true;
+  byId('offer').hidden = false;
+}
+
 function offerNewGame(status) {
-  if (status !== 0) showNote(`The game stopped:\n${stderrLines.join('\n')}`);
+  // The game's own report, if it made one, says it already.
+  if (status !== 0 && byId('note').hidden) showNote(`The game stopped:\n${stderrLines.join('\n')}`);
   byId('offer').hidden = false;
   byId('again').focus();
 }
@@ -257,6 +272,12 @@ async function start() {
   new ResizeObserver(fit).observe(stage);
   byId('fullscreen').addEventListener('click', toggleFullscreen);
   byId('again').addEventListener('click', () => playOnce());
+  if (replayScript === undefined) {
+    // The replay tool refuses a script it cannot read with status 2.
+    showProblem('The key script in the address is not valid URL encoding.');
+    page.replayDone('', '', 2);
+    return;
+  }
   try {
     const [loaded, files] = await Promise.all([
       createVexlo({
@@ -271,7 +292,7 @@ async function start() {
     module.FS.mkdir('/data');
     for (const [name, bytes] of files) if (bytes) module.FS.writeFile(`/data/${name}`, bytes);
   } catch (error) {
-    showNote(`The game could not be loaded: ${error.message || error}`);
+    showProblem(`The game could not be loaded: ${error.message || error}`);
     return;
   }
   if (replayScript !== null) await replay();

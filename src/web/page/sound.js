@@ -32,11 +32,18 @@ export class SoundOut {
   // later one in case the browser suspended the output meanwhile.
   unlock() {
     const Context = window.AudioContext || window.webkitAudioContext;
-    if (!Context) return;
+    if (!Context || this.unavailable) return;
     if (!this.context) {
       // The smallest output buffer the device allows: the crash is heard
       // at once after the hit.
-      this.context = new Context({ sampleRate: this.rate, latencyHint: 0 });
+      try {
+        this.context = new Context({ sampleRate: this.rate, latencyHint: 0 });
+      } catch (e) {
+        // No output at this rate (or at all): the game plays on in silence.
+        console.warn(`no sound: ${e.message || e}`);
+        this.unavailable = true;
+        return;
+      }
       this.musicBus = this.context.createGain();
       this.effectBus = this.context.createGain();
       this.musicBus.connect(this.context.destination);
