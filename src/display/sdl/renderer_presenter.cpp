@@ -69,7 +69,6 @@ public:
     // The textures are gone with the device: made again at the next present.
     void deviceLost() override { dropTextures(); }
 
-
 private:
     SDL_Texture* makeFrameTexture() {
         // RGB888 is SDL's name for 32-bit 0x00RRGGBB, the surface's layout.

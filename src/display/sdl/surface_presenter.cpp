@@ -50,7 +50,6 @@ public:
             fail("cannot show the frame");
     }
 
-
 private:
     void draw(SDL_Surface* surface, const std::uint32_t* pixels, const Rect& place) {
         if (takesPicturePixels(surface)) {
