@@ -41,6 +41,7 @@ struct FSOUND_SAMPLE {
         int error = SoundOk;
     };
     std::future<Decoded> decoding;
+    int undecoded = SoundOk;  // why decoding failed, once it has
 };
 
 namespace vexlo::soundlayer {

@@ -72,13 +72,15 @@ bool isLive(FSOUND_SAMPLE* sample) {
     return false;
 }
 
-// Waits for the sample's decoding, if it is still on its way.
+// Waits for the sample's decoding, if it is still on its way. A sample
+// that could not be decoded says why at every call.
 bool isDecoded(FSOUND_SAMPLE* sample) {
     if (sample->decoding.valid()) {
         const FSOUND_SAMPLE::Decoded decoded = sample->decoding.get();
         sample->chunk = decoded.chunk;
-        if (!decoded.chunk) fail(decoded.error);
+        sample->undecoded = decoded.error;
     }
+    if (!sample->chunk) fail(sample->undecoded);
     return sample->chunk != nullptr;
 }
 
