@@ -1,6 +1,6 @@
 // The parts of the SDL platform that need no window: the frame schedule and
 // the key codes.
-#include "display/sdl/frame_pacer.h"
+#include "display/frame_pacer.h"
 #include "display/sdl/key_codes.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@
 
 namespace {
 
-using ptc::sdl::FramePacer;
+using ptc::FramePacer;
 using namespace std::chrono_literals;
 
 constexpr FramePacer::Clock::time_point Start{1h};

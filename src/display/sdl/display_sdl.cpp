@@ -12,7 +12,7 @@
 #include "display/ptc.h"
 #include "display/sdl/comforts.h"
 #include "display/sdl/environment.h"
-#include "display/sdl/frame_pacer.h"
+#include "display/frame_pacer.h"
 #include "display/sdl/input.h"
 #include "display/sdl/key_codes.h"
 #include "display/sdl/presentation.h"
@@ -57,7 +57,7 @@ void dropLogMessage(void*, int, SDL_LogPriority, const char*) {}
 
 struct Display::Impl : sdl::ComfortsWindow {
     bool synchronized = false;
-    sdl::FramePacer pacer;
+    FramePacer pacer;
     // Updates made and frames shown since the window opened.
     long updates = 0;
     long framesShown = 0;
@@ -285,8 +285,8 @@ struct Display::Impl : sdl::ComfortsWindow {
     // Waits for the update's time on the schedule; false when its frame is
     // to be left off the screen.
     bool waitForSlot() {
-        const auto now = sdl::FramePacer::Clock::now();
-        const sdl::FramePacer::Slot slot = pacer.next(now);
+        const auto now = FramePacer::Clock::now();
+        const FramePacer::Slot slot = pacer.next(now);
         if (slot.due > now)
             std::this_thread::sleep_until(slot.due);
         return slot.show;

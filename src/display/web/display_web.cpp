@@ -7,7 +7,7 @@
 // draws, reads keys and shows messages; everything here reaches it as
 // Module.page.
 #include "display/ptc.h"
-#include "display/sdl/frame_pacer.h"
+#include "display/frame_pacer.h"
 #include "display/web/web.h"
 
 #include <emscripten.h>
@@ -34,7 +34,7 @@ constexpr int Width = DisplayWidth, Height = DisplayHeight;
 // An unpaced run lets the page draw and breathe this often.
 constexpr auto ScriptedBreak = std::chrono::milliseconds(50);
 
-using Clock = sdl::FramePacer::Clock;
+using Clock = FramePacer::Clock;
 
 struct Record {
     bool scripted = false;
@@ -101,7 +101,7 @@ struct Display::Impl {
     // leaving their frames off the screen. A browser's timers wake late now
     // and then (a busy page, a garbage collection); that costs frames, not
     // game time.
-    sdl::FramePacer pacer;
+    FramePacer pacer;
     bool pictureBehind = false;  // the last update's frame was left off
     Clock::time_point lastBreak = Clock::now();
 
@@ -126,7 +126,7 @@ struct Display::Impl {
     // sleep's own lateness does not add up: every slot is computed from the
     // start.
     void paced() {
-        const sdl::FramePacer::Slot slot = pacer.next(Clock::now());
+        const FramePacer::Slot slot = pacer.next(Clock::now());
         const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(slot.due - Clock::now());
         if (wait.count() > 0)
             emscripten_sleep(static_cast<unsigned>(wait.count()));
@@ -170,7 +170,7 @@ void Display::open(const std::string& title, const PixelFormat&, int) {
     r.keys.clear();
     r.displayOpen = true;
     pageOpen(title.c_str());
-    impl_->pacer = sdl::FramePacer();
+    impl_->pacer = FramePacer();
     impl_->pictureBehind = false;
     impl_->lastBreak = Clock::now();
 }

@@ -19,7 +19,7 @@
 #include <chrono>
 #include <cstdint>
 
-namespace ptc::sdl {
+namespace ptc {
 
 class FramePacer {
 public:
@@ -79,4 +79,4 @@ private:
     int skipped_ = 0;
 };
 
-} // namespace ptc::sdl
+} // namespace ptc
