@@ -34,6 +34,11 @@ enum SoundLayerError : int {
 // Channel argument meaning "any free channel".
 constexpr int SoundAnyChannel = -1;
 
+// What FSOUND_Init accepts; anything else is SoundErrInvalidParam.
+constexpr int SoundMinRate = 4000;
+constexpr int SoundMaxRate = 192000;
+constexpr int SoundMaxChannels = 4096;
+
 // Opens the audio device at mixrate with maxchannels mixing channels for
 // samples. flags are accepted and not used. When no real device can be
 // opened the layer plays into a silent one and says so on stderr; only a

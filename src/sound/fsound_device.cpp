@@ -142,7 +142,7 @@ signed char FSOUND_Init(int mixrate, int maxchannels, unsigned int /*flags*/) {
         fail(SoundErrAlreadyInit);
         return 0;
     }
-    if (mixrate < 4000 || mixrate > 192000 || maxchannels < 0 || maxchannels > 4096) {
+    if (mixrate < SoundMinRate || mixrate > SoundMaxRate || maxchannels < 0 || maxchannels > SoundMaxChannels) {
         fail(SoundErrInvalidParam);
         return 0;
     }
