@@ -2,7 +2,7 @@
 // game itself never includes this: it sees the same ptc classes either way.
 #pragma once
 
-#include "display/key_script.h"
+#include "replay/key_script.h"
 
 #include <cstdint>
 #include <functional>

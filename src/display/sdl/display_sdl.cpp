@@ -10,14 +10,14 @@
 // runs next. SDL turns SIGINT and SIGTERM into SDL_QUIT once its events are
 // started, so both kinds of request arrive as events.
 #include "display/ptc.h"
-#include "display/sdl/comforts.h"
+#include "window/comforts.h"
 #include "display/sdl/environment.h"
-#include "display/frame_pacer.h"
+#include "window/frame_pacer.h"
 #include "display/sdl/input.h"
 #include "display/sdl/key_codes.h"
-#include "display/sdl/presentation.h"
+#include "window/presentation.h"
 #include "display/sdl/presenter.h"
-#include "display/sdl/progress_file.h"
+#include "window/progress_file.h"
 
 #include <SDL.h>
 
@@ -55,13 +55,13 @@ void dropLogMessage(void*, int, SDL_LogPriority, const char*) {}
 
 } // namespace
 
-struct Display::Impl : sdl::ComfortsWindow {
+struct Display::Impl : window::ComfortsWindow {
     bool synchronized = false;
-    FramePacer pacer;
+    window::FramePacer pacer;
     // Updates made and frames shown since the window opened.
     long updates = 0;
     long framesShown = 0;
-    std::optional<sdl::ProgressFile> progress;
+    std::optional<window::ProgressFile> progress;
 
     bool logSilenced = false;
     SDL_LogOutputFunction savedLog = nullptr;
@@ -69,7 +69,7 @@ struct Display::Impl : sdl::ComfortsWindow {
 
     bool sdlStarted = false;
     bool padsStarted = false;
-    sdl::Aspect aspect = sdl::Aspect::FourByThree;
+    window::Aspect aspect = window::Aspect::FourByThree;
     SDL_Window* window = nullptr;
     Uint32 windowId = 0;
     bool opened = false;  // open() finished
@@ -91,7 +91,7 @@ struct Display::Impl : sdl::ComfortsWindow {
     sdl::Gamepads pads;
     std::map<SDL_JoystickID, SDL_GameController*> controllers;
     // Pause, mute, record and watch; how the window opens and was left.
-    sdl::Comforts comforts;
+    window::Comforts comforts;
     // A picture the comforts show in place of the current one (paused).
     std::vector<std::uint32_t> instead;
     // A read waited for its key.
@@ -158,14 +158,14 @@ struct Display::Impl : sdl::ComfortsWindow {
         SDL_Rect usable;
         if (SDL_GetDisplayUsableBounds(0, &usable) != 0)
             fail("cannot read the desktop's size");
-        sdl::Size size = comforts.startSize(aspect, {usable.w, usable.h});
+        window::Size size = comforts.startSize(aspect, {usable.w, usable.h});
         window = SDL_CreateWindow(title.c_str(), usable.x + (usable.w - size.width) / 2,
                                   usable.y + (usable.h - size.height) / 2, size.width, size.height,
                                   SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
         if (window == nullptr)
             fail("cannot create the window");
         windowId = SDL_GetWindowID(window);
-        const sdl::Size smallest = sdl::shownShape(aspect);
+        const window::Size smallest = window::shownShape(aspect);
         SDL_SetWindowMinimumSize(window, smallest.width, smallest.height);
 
         presenter = sdl::makePresenter(window, aspect);
@@ -179,7 +179,7 @@ struct Display::Impl : sdl::ComfortsWindow {
         // once the window is shown, and not at all without a manager.
         int top = 0, left = 0, bottom = 0, right = 0;
         if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0) {
-            const sdl::Size framed =
+            const window::Size framed =
                 comforts.startSize(aspect, {usable.w - left - right, usable.h - top - bottom});
             if (framed.width < size.width) {
                 size = framed;
@@ -285,8 +285,8 @@ struct Display::Impl : sdl::ComfortsWindow {
     // Waits for the update's time on the schedule; false when its frame is
     // to be left off the screen.
     bool waitForSlot() {
-        const auto now = FramePacer::Clock::now();
-        const FramePacer::Slot slot = pacer.next(now);
+        const auto now = window::FramePacer::Clock::now();
+        const window::FramePacer::Slot slot = pacer.next(now);
         if (slot.due > now)
             std::this_thread::sleep_until(slot.due);
         return slot.show;
@@ -462,15 +462,9 @@ void Display::read(KeyEvent& key) {
 
 void Display::close() { impl_->release(); }
 
-void Surface::copyTo(Display& display) {
-    if (locked_)
-        throw DynamicError("surface is locked");
-    Display::Impl& d = *display.impl_;
-    d.requireOpen();
-    if (width_ != DisplayWidth || height_ != DisplayHeight)
-        throw DynamicError("the surface's size differs from the display's");
-    d.take(pixels_);
-}
+void Display::requireOpen() const { impl_->requireOpen(); }
+
+void Display::take(const std::vector<std::uint32_t>& pixels) { impl_->take(pixels); }
 
 Surface::~Surface() = default;
 
