@@ -61,7 +61,10 @@ wait_updates() {
 }
 # start_xvfb WIDTHxHEIGHT: starts the server and points DISPLAY at it.
 start_xvfb() {
-  Xvfb -displayfd 3 -screen 0 "${1}x24" -nolisten tcp 3>"$tmp/display" >/dev/null 2>&1 &
+  # -noreset: by default the server resets when its last client leaves, and
+  # refuses connections meanwhile; a program started just then (the window
+  # manager, on a busy machine) would find no display.
+  Xvfb -displayfd 3 -screen 0 "${1}x24" -nolisten tcp -noreset 3>"$tmp/display" >/dev/null 2>&1 &
   xvfb_pid=$!
   until_true 'grep -q . "$tmp/display"' || fail "Xvfb did not start"
   export DISPLAY=":$(head -n1 "$tmp/display")" VEXLO_NO_MESSAGE_BOX=1
