@@ -1,4 +1,4 @@
-// The page's sound output (src/web/page/sound.js) over a stand-in for Web
+// The page's sound output (src/launch/web/page/sound.js) over a stand-in for Web
 // Audio whose clock the test moves: the module's chunks follow each other
 // without gap or overlap, a stall starts the queue afresh from now, and
 // stopping silences everything queued.
@@ -40,7 +40,7 @@ class FakeContext {
 globalThis.window = { AudioContext: FakeContext };
 // The page's module, as the browser takes it (Node 18 reads a .js file
 // outside a "type": "module" package as CommonJS).
-const text = fs.readFileSync(new URL('../../src/web/page/sound.js', import.meta.url), 'utf8');
+const text = fs.readFileSync(new URL('../../src/launch/web/page/sound.js', import.meta.url), 'utf8');
 const { SoundOut } = await import(`data:text/javascript;base64,${Buffer.from(text).toString('base64')}`);
 
 function playingModule() {

@@ -2,17 +2,21 @@
 // the player's (vexlo_play) or one from a key script for the replay hook
 // (vexlo_replay). Each run starts from a fresh state, with the same numbers
 // as a new desktop run.
-#include "display/key_script.h"
 #include "display/ptc.h"
 #include "display/web/web.h"
-#include "frame_hash.h"
 #include "game/game_state.h"
 #include "game/random.h"
 #include "game/run_game.h"
+#include "replay/frame_hash.h"
+#include "replay/key_script.h"
 #include "sound/fsound.h"
+#include "window/presentation.h"
 
 #include <emscripten.h>
 
+#include <algorithm>
+#include <cmath>
+#include <iterator>
 #include <sstream>
 #include <string>
 
@@ -53,12 +57,12 @@ extern "C" EMSCRIPTEN_KEEPALIVE int vexlo_play(int recording) {
     freshGame();
     std::string frames;
     if (recording)
-        ptc::web::playLive([&frames](long n, const std::uint32_t* shown) {
+        ptc::web::playLive({}, [&frames](long n, const std::uint32_t* shown) {
             frames += replay::frameLine(n, shown);
             frames += '\n';
         });
     else
-        ptc::web::playLive();
+        ptc::web::playLive({});
     const int status = vexlo::runGame();
     if (recording) {
         std::string keys;
@@ -91,4 +95,21 @@ extern "C" EMSCRIPTEN_KEEPALIVE int vexlo_replay(const char* script) {
     soundLayerSetTrace(nullptr);
     pageReplayDone(frames.c_str(), soundLog.c_str(), status);
     return status;
+}
+
+// Where the page shows the picture in an area of `width` x `height` CSS
+// pixels, by the window's own rules (window/presentation.h): the largest 4:3
+// box that fits, and the canvas it draws into at `ratio` device pixels a CSS
+// pixel, scaled up from the frame by whole factors to just at least that
+// box (the browser shrinks it the rest of the way smoothly). Six numbers:
+// the frame's width and height, the box's, the canvas's.
+extern "C" EMSCRIPTEN_KEEPALIVE const int* vexlo_web_place(int width, int height, double ratio) {
+    using namespace ptc::window;
+    static int numbers[6];
+    const Rect box = letterbox(Aspect::FourByThree, {std::max(1, width), std::max(1, height)});
+    const Size canvas = crispSize({static_cast<int>(std::ceil(box.width * ratio)),
+                                   static_cast<int>(std::ceil(box.height * ratio))}, {});
+    const int placed[6] = {ptc::DisplayWidth, ptc::DisplayHeight, box.width, box.height, canvas.width, canvas.height};
+    std::copy(std::begin(placed), std::end(placed), numbers);
+    return numbers;
 }

@@ -1,6 +1,7 @@
 // The page around the game: it loads the module and the game's data/,
 // shows the frames, passes keys and taps on, shows messages and offers a
 // new game when one ends. It is the module's `page` (src/display/web).
+// The picture's size and scaling are the module's (vexlo_web_place).
 //
 //   index.html              the game, with the keyboard (and touch buttons)
 //   index.html#keys=SCRIPT  the replay hook: one unpaced game with the keys
@@ -15,12 +16,11 @@ const byId = (id) => document.getElementById(id);
 const stage = byId('stage');
 const screen = byId('screen');
 const screenContext = screen.getContext('2d', { alpha: false });
-// Each update lands here first, at the game's own size.
+// Each update lands here first, at the game's own size (known once the
+// first frame comes).
 const frame = document.createElement('canvas');
-frame.width = 320;
-frame.height = 200;
 const frameContext = frame.getContext('2d', { alpha: false });
-const frameImage = frameContext.createImageData(320, 200);
+let frameImage = null;
 
 const hash = location.hash;
 // The key script of the replay hook; null without one, undefined when the
@@ -56,7 +56,12 @@ const page = {
   firstFrameAt: null,      // when the first frame reached the screen
   recorded: null,          // {frames, keys} of a #record game, once it ends
 
-  present(rgba) {
+  present(rgba, width, height) {
+    if (!frameImage || frameImage.width !== width || frameImage.height !== height) {
+      frame.width = width;
+      frame.height = height;
+      frameImage = frameContext.createImageData(width, height);
+    }
     frameImage.data.set(rgba);
     frameContext.putImageData(frameImage, 0, 0);
     presented = true;
@@ -66,7 +71,13 @@ const page = {
     this.updates = update;
     this.updatedAt.push(performance.now());
   },
-  keyArrival() { return new Promise((resolve) => keyWaiters.push(resolve)); },
+  // Resolves when a key comes, or after ms milliseconds.
+  keyArrival(ms) {
+    return new Promise((resolve) => {
+      keyWaiters.push(resolve);
+      setTimeout(resolve, ms);
+    });
+  },
   message(caption, text) { return showBox(caption, text); },
   report(text) { showNote(`The game stopped: ${text}`); },
   open(title) { running = true; hideOffer(); screen.setAttribute('aria-label', title); },
@@ -76,8 +87,8 @@ const page = {
     document.title = `exit ${status}`;
   },
   recordDone(frames, keys) { this.recorded = { frames: lines(frames), keys: lines(keys) }; },
-  // The 320 x 200 frame last shown, as RGBA bytes.
-  framePixels() { return frameContext.getImageData(0, 0, 320, 200).data; },
+  // The frame last shown, at the game's own size, as RGBA bytes.
+  framePixels() { return frameContext.getImageData(0, 0, frame.width, frame.height).data; },
 };
 window.vexlo = page;
 
@@ -85,26 +96,25 @@ function lines(text) { return text === '' ? [] : text.replace(/\n$/, '').split('
 
 // --- the picture ------------------------------------------------------------
 
-// The largest 4:3 box the stage holds. The frame is scaled up by whole
-// factors with hard edges to just at least that size, and the browser
-// shrinks it the rest of the way smoothly: crisp pixels, even rows.
+// The largest 4:3 box the stage holds, and the canvas behind it: the frame
+// scaled up by whole factors with hard edges to just at least that size,
+// which the browser shrinks the rest of the way smoothly (crisp pixels,
+// even rows). The numbers are the module's, as the desktop window's.
 function fit() {
+  if (!module) return;
   const area = stage.getBoundingClientRect();
-  let width = area.width, height = area.height;
-  if (width * 3 > height * 4) width = (height * 4) / 3;
-  else height = (width * 3) / 4;
-  width = Math.max(1, Math.floor(width));
-  height = Math.max(1, Math.floor(height));
+  const at = module._vexlo_web_place(Math.floor(area.width), Math.floor(area.height), window.devicePixelRatio || 1);
+  const [, , width, height, canvasWidth, canvasHeight] = module.HEAP32.subarray(at >> 2, (at >> 2) + 6);
   screen.style.width = `${width}px`;
   screen.style.height = `${height}px`;
-  const ratio = window.devicePixelRatio || 1;
-  screen.width = Math.ceil((width * ratio) / 320) * 320;
-  screen.height = Math.ceil((height * ratio) / 200) * 200;
+  screen.width = canvasWidth;
+  screen.height = canvasHeight;
   draw();
 }
 
 function draw() {
   drawPending = false;
+  if (!frameImage) return;
   screenContext.imageSmoothingEnabled = false;
   screenContext.drawImage(frame, 0, 0, screen.width, screen.height);
   if (page.firstFrameAt === null && presented) page.firstFrameAt = performance.now();
@@ -123,10 +133,10 @@ function toggleFullscreen() {
 
 // --- keys and taps ------------------------------------------------------------
 
-function sendKey(code, shift = false, alt = false, control = false) {
+function sendKey(code, shift = false, alt = false, control = false, repeat = false) {
   sound.unlock();
   if (!running || !module) return;
-  module._vexlo_web_key(code, shift, alt, control);
+  module._vexlo_web_key(code, shift, alt, control, repeat);
   const waiting = keyWaiters;
   keyWaiters = [];
   for (const resolve of waiting) resolve();
@@ -160,7 +170,7 @@ window.addEventListener('keydown', (event) => {
     return;
   }
   sendHeldAlt();
-  sendKey(code, event.shiftKey, event.altKey, event.ctrlKey);
+  sendKey(code, event.shiftKey, event.altKey, event.ctrlKey, event.repeat);
 });
 
 window.addEventListener('keyup', (event) => { if (event.keyCode === AltKey) sendHeldAlt(); });
@@ -268,8 +278,6 @@ async function fetchData() {
 
 async function start() {
   setUpTouch();
-  fit();
-  new ResizeObserver(fit).observe(stage);
   byId('fullscreen').addEventListener('click', toggleFullscreen);
   byId('again').addEventListener('click', () => playOnce());
   if (replayScript === undefined) {
@@ -289,6 +297,8 @@ async function start() {
       fetchData(),
     ]);
     module = loaded;
+    fit();
+    new ResizeObserver(fit).observe(stage);
     module.FS.mkdir('/data');
     for (const [name, bytes] of files) if (bytes) module.FS.writeFile(`/data/${name}`, bytes);
   } catch (error) {
