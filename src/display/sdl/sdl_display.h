@@ -26,7 +26,7 @@ namespace ptc {
 // The picture's pixels.
 constexpr std::size_t PicturePixels = static_cast<std::size_t>(DisplayWidth) * DisplayHeight;
 
-struct Display::Impl : window::ComfortsWindow {
+struct Display::Impl final : window::ComfortsWindow {
     bool synchronized = false;
     window::FramePacer pacer;
     // Updates made and frames shown since the window opened.
