@@ -114,6 +114,18 @@ int lowest(const std::vector<int>& p) { return p.empty() ? -1 : *std::min_elemen
 int highest(const std::vector<int>& p) { return p.empty() ? -1 : *std::max_element(p.begin(), p.end()); }
 void wait(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+// Waits for the capture to hold at least bytes, however slowly a busy
+// machine writes it; false after a generous bound.
+bool growsTo(const std::string& capture, std::size_t bytes) {
+    for (int tries = 0; tries < 2000; ++tries) {
+        std::error_code absent;
+        const std::uintmax_t held = fs::file_size(capture, absent);
+        if (!absent && held >= bytes) return true;
+        wait(5);
+    }
+    return false;
+}
+
 // Each test runs in a fresh folder with data/ in it, silent unless it
 // asks for the disk output, and the layer is shut down after it.
 class SoundLayer : public ::testing::Test {
@@ -302,11 +314,14 @@ TEST_F(SoundLayer, StreamKindsPlayTheirFile) {
         const std::string capture = captureToDisk("stream" + std::to_string(kind) + ".raw");
         vexlo::SoundPlayer player;
         player.open(file, kind);
-        wait(50);
-        const std::size_t started = size(capture);
+        ASSERT_TRUE(growsTo(capture, Buffer)) << "the device writes";
         ASSERT_EQ(player.play(), 1);
-        wait(300);
-        const std::vector<int> sound = peaks(capture, started + Margin, size(capture));
+        // Whatever was mixed before the start lies within Margin of what
+        // the file held after it (give one buffer more for a busy machine);
+        // then eight buffers, well inside the one-second file.
+        const std::size_t from = size(capture) + Margin + Buffer, to = from + 8 * Buffer;
+        ASSERT_TRUE(growsTo(capture, to)) << file;
+        const std::vector<int> sound = peaks(capture, from, to);
         player.close();
         EXPECT_GE(sound.size(), 5u) << file;
         EXPECT_GT(lowest(sound), 8000) << file;  // a 0.3 sine peaks near 9800
