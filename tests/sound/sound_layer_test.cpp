@@ -275,31 +275,37 @@ TEST_F(SoundLayer, ModuleRepeatsUnderTheExplosionAndFallsSilentAtTheEnd) {
     vexlo::SoundPlayer player;
     player.open("data\\vexlo.xm", vexlo::SoundKind::Module);
     ASSERT_TRUE(ptc::headless::messages().empty());
-    wait(100);
-    const std::size_t started = size(capture);
+    // Each call stands between the capture's size just before it and just
+    // after it, however long a busy machine held it up; what comes between
+    // is not looked at. The waits are for buffers written, not for time.
+    const std::size_t Burst = BytesPerSecond * 3 / 10;
+    ASSERT_TRUE(growsTo(capture, Buffer));
+    const std::size_t beforePlay = size(capture);
     ASSERT_EQ(player.play(), 1);
-    wait(400);
-    const std::size_t exploded = size(capture);
+    const std::size_t started = size(capture);
+    ASSERT_TRUE(growsTo(capture, started + Margin + 12 * Buffer));
+    const std::size_t beforeExplosion = size(capture);
     player.playExplosion();
-    wait(600);
-    const std::size_t stopped = size(capture);
+    const std::size_t exploded = size(capture);
+    ASSERT_TRUE(growsTo(capture, exploded + Burst + 2 * Margin + 6 * Buffer));
+    const std::size_t beforeStop = size(capture);
     player.stop();
-    wait(200);
+    const std::size_t stopped = size(capture);
+    ASSERT_TRUE(growsTo(capture, stopped + Margin + 5 * Buffer));
     const std::size_t closed = size(capture);
     player.close();
     const std::size_t final = size(capture);
     wait(100);
 
-    EXPECT_EQ(highest(peaks(capture, 0, started)), 0);
+    EXPECT_EQ(highest(peaks(capture, 0, beforePlay)), 0);
     // Five times the song's length and sounding in every buffer: it repeats.
-    const std::vector<int> music = peaks(capture, started + Margin, exploded);
+    const std::vector<int> music = peaks(capture, started + Margin, beforeExplosion);
     EXPECT_GE(music.size(), 10u);
     EXPECT_GT(lowest(music), 300);
     EXPECT_LT(highest(music), 9000);
     // The explosion, near full scale, lasts 0.3 s and a little encoder padding.
-    const std::size_t burstEnd = exploded + BytesPerSecond * 3 / 10;
-    EXPECT_GT(lowest(peaks(capture, exploded + Margin, burstEnd - Margin)), 20000);
-    const std::vector<int> after = peaks(capture, burstEnd + 2 * Margin, stopped);
+    EXPECT_GT(lowest(peaks(capture, exploded + Margin, beforeExplosion + Burst - Margin)), 20000);
+    const std::vector<int> after = peaks(capture, exploded + Burst + 2 * Margin, beforeStop);
     EXPECT_GT(lowest(after), 300);
     EXPECT_LT(highest(after), 9000);
     EXPECT_EQ(highest(peaks(capture, stopped + Margin, closed)), 0);
