@@ -1,5 +1,5 @@
 // The page's sound output, the browser side of the sound layer
-// (src/sound/web/fsound_web.cpp), which reaches it as Module.sound.
+// (src/sound/web/web_back_end.cpp), which reaches it as Module.sound.
 //
 // Browsers start audio only after a key or a tap, so the AudioContext is
 // made at the player's first one (unlock); until then the layer's calls are
@@ -26,6 +26,8 @@ export class SoundOut {
     this.queuedUntil = 0;
     this.pump = null;
     this.lastEffectAt = null;     // performance.now() of the last effect asked for
+    this.paused = false;          // the layer's pause and mute (hold)
+    this.muted = false;
   }
 
   // Called by the page at the player's first key or tap, and again at any
@@ -49,8 +51,9 @@ export class SoundOut {
       this.musicBus.connect(this.context.destination);
       this.effectBus.connect(this.context.destination);
       this.startMusicLine();
+      if (this.paused || this.muted) this.applyHold();
     }
-    if (this.context.state === 'suspended') this.context.resume();
+    if (this.context.state === 'suspended' && !this.paused) this.context.resume();
   }
 
   get running() { return this.context !== null && this.context.state === 'running'; }
@@ -118,6 +121,22 @@ export class SoundOut {
     this.musicStop();
     this.music = id;
     this.startMusicLine();
+  }
+
+  // Paused, the whole output holds where it is (the music, the effects and
+  // their clock); muted, it plays on unheard. Kept until changed, from
+  // before the output exists on.
+  hold(paused, muted) {
+    this.paused = paused;
+    this.muted = muted;
+    if (this.context) this.applyHold();
+  }
+
+  applyHold() {
+    this.musicBus.gain.value = this.muted ? 0 : 1;
+    this.effectBus.gain.value = this.muted ? 0 : 1;
+    if (this.paused) this.context.suspend();
+    else this.context.resume();
   }
 
   musicStop() {
