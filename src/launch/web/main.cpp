@@ -10,12 +10,14 @@
 #include "replay/frame_hash.h"
 #include "replay/key_script.h"
 #include "sound/fsound.h"
+#include "sound/sound_control.h"
 #include "window/presentation.h"
 
 #include <emscripten.h>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -42,6 +44,20 @@ void logSoundCall(const char* call) {
     soundLog += std::to_string(ptc::web::updates()) + ' ' + call + '\n';
 }
 
+// Pause and mute act on the sound, as on the desktop; the sound stays
+// muted from one game to the next until M again.
+ptc::window::ComfortsSetUp windowSetUp() {
+    static bool muted = false;
+    ptc::window::ComfortsSetUp setUp;
+    setUp.muted = muted;
+    setUp.pauseChanged = soundLayerSetPaused;
+    setUp.muteChanged = [](bool now) {
+        muted = now;
+        soundLayerSetMuted(now);
+    };
+    return setUp;
+}
+
 // What a new process would start with. The traffic and the pictures are
 // made afresh by runGame itself.
 void freshGame() {
@@ -56,13 +72,13 @@ void freshGame() {
 extern "C" EMSCRIPTEN_KEEPALIVE int vexlo_play(int recording) {
     freshGame();
     std::string frames;
+    std::function<void(long, const std::uint32_t*)> keepFrames;
     if (recording)
-        ptc::web::playLive({}, [&frames](long n, const std::uint32_t* shown) {
+        keepFrames = [&frames](long n, const std::uint32_t* shown) {
             frames += replay::frameLine(n, shown);
             frames += '\n';
-        });
-    else
-        ptc::web::playLive({});
+        };
+    ptc::web::playLive(windowSetUp(), keepFrames);
     const int status = vexlo::runGame();
     if (recording) {
         std::string keys;
