@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The real game in a real window on a private X server, measured against
 a minimal SDL program (bench/minimal_sdl.cpp) run the same way in the same
-run, and summed up in one table. Started by scripts/measure-game.sh, which
+run, and summed up in one table. Started by bench/measure-game.sh, which
 builds what it needs first.
 
 Three cases, each the game and then the minimal program in a window of the
@@ -498,7 +498,7 @@ def machine():
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--build", required=True, help="the build folder")
-    parser.add_argument("--root", default=os.path.dirname(os.path.dirname(os.path.abspath(__file__))),
+    parser.add_argument("--root", default=os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))),
                         help="the source tree (data/ is read from here)")
     parser.add_argument("--seconds", type=float, default=20.0, help="length of each measured window")
     parser.add_argument("--rounds", type=int, default=1, help="game and minimal program, each this many times")
