@@ -25,7 +25,11 @@ Record& record() {
     return r;
 }
 
-void note(const char* call) { record().calls.emplace_back(call); }
+void note(const char* call) {
+    Record& r = record();
+    if (r.script.recordCalls)
+        r.calls.emplace_back(call);
+}
 
 // True when the next unread scripted key has arrived by now.
 bool keyWaiting() {
@@ -109,6 +113,8 @@ void Display::read(KeyEvent& key) {
         throw DynamicError("end of key script");
     const headless::ScriptedKey& k = r.script.keys[r.nextKey++];
     note("read");
+    if (r.script.onRead)
+        r.script.onRead(r.updates, k);
     key = KeyEvent(k.code, k.alt, k.shift, k.control);
 }
 
