@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,6 +25,8 @@ void limit(int resource, rlim_t soft, rlim_t hard) {
 
 // In the child: limits, quiet output, the work, its text down the pipe.
 [[noreturn]] void childMain(int out, const std::function<std::string()>& work, const ChildLimits& limits) {
+    // A worker killed outright takes its game with it.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
     // Ctrl+C reaches the whole terminal's group; the parent decides.
     std::signal(SIGINT, SIG_IGN);
     std::signal(SIGTERM, SIG_DFL);
