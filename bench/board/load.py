@@ -118,8 +118,9 @@ def fill(cluster, rows):
         INSERT INTO score_counts SELECT score, count(*) FROM runs WHERE status = 'verified' GROUP BY score
           ON CONFLICT (score) DO UPDATE SET runs = excluded.runs;
         INSERT INTO score_band_counts SELECT score / 1000, count(*) FROM runs WHERE status = 'verified' GROUP BY 1
-          ON CONFLICT (band) DO UPDATE SET runs = excluded.runs;
-        VACUUM ANALYZE runs; VACUUM ANALYZE score_counts; VACUUM ANALYZE score_band_counts;""")
+          ON CONFLICT (band) DO UPDATE SET runs = excluded.runs;""")
+    for table in ("runs", "score_counts", "score_band_counts"):
+        cluster.sql(f"VACUUM ANALYZE {table}")
     print(f"  filled {rows} verified runs in {time.time() - started:.1f} s", flush=True)
 
 
@@ -133,8 +134,9 @@ def load_client(build, port, kind, seconds, total=0):
 
 def latency(args, cluster):
     print("== latency with 64 clients on loopback", flush=True)
-    fill(cluster, args.rows)
     server = Board(args.build, cluster.url, "serve", "--port", "0", "--rate", "0")
+    check(http(server.port, "GET", "/api/health")[0] == 200, "the server made the schema")
+    fill(cluster, args.rows)
     for kind in ("board", "deep", "post"):
         load_client(args.build, server.port, kind, 3, args.rows)  # warm
         p99, ok = load_client(args.build, server.port, kind, args.seconds, args.rows)

@@ -102,9 +102,11 @@ Response Api::submit(const Request& request) {
     const RunRequest run = parseRunRequest(request.body);
     if (!run.error.empty())
         return errorResponse(400, run.error);
-    return withDatabase([&](db::Connection& db) {
-        return jsonResponse(202, json{{"id", db::submitRun(db, run.name, run.keys)}, {"status", "queued"}});
-    });
+    return withDatabase(
+        [&](db::Connection& db) {
+            return jsonResponse(202, json{{"id", db::submitRun(db, run.name, run.keys)}, {"status", "queued"}});
+        },
+        false);
 }
 
 Response Api::run(const std::string& id, bool keys) {
@@ -153,11 +155,22 @@ Response Api::health() {
     });
 }
 
-Response Api::withDatabase(const std::function<Response(db::Connection&)>& work) {
+Response Api::withDatabase(const std::function<Response(db::Connection&)>& work, bool reading) {
     std::string problem;
     try {
         auto connection = pool_.take();
-        Response response = work(*connection);
+        Response response;
+        try {
+            response = work(*connection);
+        } catch (const db::Unavailable&) {
+            // After a restart of the database every pooled connection is
+            // dead: a read tries once more on a new one. (A submission does
+            // not: it may have been stored before the connection broke.)
+            if (!reading)
+                throw;
+            connection->drop();
+            response = work(*connection);
+        }
         std::lock_guard lock(stateMutex_);
         if (!reachable_ && onDatabase)
             onDatabase(true, "");

@@ -32,7 +32,7 @@ private:
     Response board(const std::string& query);
     Response health();
     // Runs work with a connection; the database away is a 503.
-    Response withDatabase(const std::function<Response(db::Connection&)>& work);
+    Response withDatabase(const std::function<Response(db::Connection&)>& work, bool reading = true);
 
     db::Pool& pool_;
     RateLimiter& limiter_;
