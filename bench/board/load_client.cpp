@@ -2,7 +2,13 @@
 // each sending one kind of request again and again (keep-alive), for a
 // time. Prints the latency percentiles and the rate.
 //
-//   load_client --port P --clients C --seconds S --kind board|deep|post [--total T]
+//   load_client --port P --clients C --seconds S --kind board|deep|post [--total T] [--rate R]
+//
+// Without a rate each client sends its next request as soon as the answer
+// came (the server's most, and latency mostly waiting in line); with R the
+// clients together send R a second on a fixed schedule, and each latency is
+// counted from when its request was due, so a late answer also delays the
+// ones behind it in the figures.
 //
 // board: GET /api/board with offsets from 0 to 980; deep: offsets anywhere
 // in the first T runs; post: POST /api/runs of a small run.
@@ -74,6 +80,7 @@ int main(int argc, char** argv) {
     double seconds = 10;
     long total = 1000000;
     std::string kind = "board";
+    double rate = 0;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string arg = argv[i], value = argv[i + 1];
         if (arg == "--port") port = std::atoi(value.c_str());
@@ -81,6 +88,7 @@ int main(int argc, char** argv) {
         else if (arg == "--seconds") seconds = std::atof(value.c_str());
         else if (arg == "--kind") kind = value;
         else if (arg == "--total") total = std::atol(value.c_str());
+        else if (arg == "--rate") rate = std::atof(value.c_str());
     }
     if (port == 0) {
         std::fprintf(stderr, "usage: load_client --port P [--clients C] [--seconds S] [--kind board|deep|post] [--total T]\n");
@@ -96,7 +104,13 @@ int main(int argc, char** argv) {
             std::mt19937_64 random(static_cast<std::uint64_t>(c) * 7919 + 1);
             int fd = connectTo(port);
             std::string buffer;
+            const auto interval = std::chrono::duration_cast<Clock::duration>(
+                std::chrono::duration<double>(rate > 0 ? clients / rate : 0));
+            auto due = Clock::now() + interval * c / clients;
             while (Clock::now() < end && fd >= 0) {
+                if (rate > 0) {
+                    std::this_thread::sleep_until(due);
+                }
                 std::string request;
                 if (kind == "post") {
                     const long n = ++serial;
@@ -109,7 +123,8 @@ int main(int argc, char** argv) {
                     const long offset = static_cast<long>(random() % static_cast<std::uint64_t>(range));
                     request = "GET /api/board?limit=20&offset=" + std::to_string(offset) + " HTTP/1.1\r\nHost: l\r\n\r\n";
                 }
-                const auto start = Clock::now();
+                const auto start = rate > 0 ? due : Clock::now();
+                due += interval;
                 if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) {
                     ++r.failures;
                     break;
