@@ -47,9 +47,13 @@ class Board:
     def __init__(self, build, url, *args):
         env = dict(os.environ, DATABASE_URL=url)
         self.log = tempfile.TemporaryFile()
+        # Each in a session of its own: where the kernel shares the processor
+        # fairly between sessions (autogroups) rather than processes, as on a
+        # machine shared with other work, two workers then get two shares, as
+        # two machines or two free cores would give them.
         self.process = subprocess.Popen([f"{build}/vexlo-board", *args], env=env, cwd=ROOT,
                                         stdout=subprocess.PIPE if args[0] == "serve" else self.log,
-                                        stderr=self.log, text=True)
+                                        stderr=self.log, text=True, start_new_session=True)
         self.port = None
         if args[0] == "serve":
             line = self.process.stdout.readline()
@@ -127,7 +131,7 @@ def fill(cluster, rows):
 def load_client(build, port, kind, seconds, total=0, rate=0):
     out = subprocess.run([f"{build}/board_load_client", "--port", str(port), "--clients", "64", "--seconds",
                           str(seconds), "--kind", kind, "--total", str(total), "--rate", str(rate)],
-                         capture_output=True, text=True)
+                         capture_output=True, text=True, start_new_session=True)
     line = out.stdout.strip()
     print("  " + line, flush=True)
     return float(line.split("p99 ")[1].split()[0]), out.returncode == 0

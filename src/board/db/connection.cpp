@@ -42,8 +42,8 @@ long long Result::integer(int row, int column) const {
 
 long long Result::affected() const { return std::strtoll(PQcmdTuples(result_.get()), nullptr, 10); }
 
-Connection::Connection(std::string url, std::chrono::milliseconds deadline)
-    : url_(std::move(url)), deadline_(deadline) {}
+Connection::Connection(std::string url, std::chrono::milliseconds deadline, std::string options)
+    : url_(std::move(url)), deadline_(deadline), options_(std::move(options)) {}
 
 Connection::~Connection() { drop(); }
 
@@ -62,8 +62,8 @@ pg_conn* Connection::ready() {
     if (conn_ != nullptr)
         return conn_;
     // Our defaults first: whatever the URL says overrides them.
-    const char* keys[] = {"connect_timeout", "application_name", "dbname", nullptr};
-    const char* values[] = {"5", "vexlo-board", url_.c_str(), nullptr};
+    const char* keys[] = {"connect_timeout", "application_name", "options", "dbname", nullptr};
+    const char* values[] = {"5", "vexlo-board", options_.c_str(), url_.c_str(), nullptr};
     conn_ = PQconnectdbParams(keys, values, 1);
     if (PQstatus(conn_) != CONNECTION_OK) {
         const std::string message = firstLine(PQerrorMessage(conn_));

@@ -56,8 +56,10 @@ struct Statement {
 
 class Connection {
 public:
-    // url: a libpq connection string or URI (DATABASE_URL).
-    explicit Connection(std::string url, std::chrono::milliseconds deadline = std::chrono::seconds(5));
+    // url: a libpq connection string or URI (DATABASE_URL). options: server
+    // settings for the session ("-c name=value ..."), unless the URL has its own.
+    explicit Connection(std::string url, std::chrono::milliseconds deadline = std::chrono::seconds(5),
+                        std::string options = "");
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -77,6 +79,7 @@ private:
 
     std::string url_;
     std::chrono::milliseconds deadline_;
+    std::string options_;
     pg_conn* conn_ = nullptr;
     std::set<std::string> prepared_;
 };
