@@ -1,4 +1,6 @@
 // vexlo-board: the score server (serve) and its verifying workers (worker).
+#include "board/api/board_cache.h"
+#include "board/api/board_listener.h"
 #include "board/api/rate_limit.h"
 #include "board/api/routes.h"
 #include "board/api/static_files.h"
@@ -13,6 +15,7 @@
 #include <filesystem>
 #include <iostream>
 #include <sys/resource.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -46,7 +49,10 @@ int serve(const board::ServeOptions& options) {
     board::db::Pool pool(databaseUrl());
     board::api::RateLimiter limiter(options.rate, options.burst);
     const board::api::StaticFiles files(options.webDir);
-    board::api::Api api(pool, limiter, options.webDir.empty() ? nullptr : &files);
+    board::api::BoardCache cache;
+    std::atomic<bool> stopListening{false};
+    std::thread listener([&] { board::api::listenForBoardChanges(databaseUrl(), cache, stopListening); });
+    board::api::Api api(pool, limiter, options.webDir.empty() ? nullptr : &files, &cache);
     api.onDatabase = [](bool reachable, const std::string& why) {
         if (!reachable)
             std::cerr << "vexlo-board: " << why << "; answering 503 until it is back" << std::endl;
@@ -55,17 +61,20 @@ int serve(const board::ServeOptions& options) {
         else
             std::cerr << "vexlo-board: " << why << std::endl;
     };
+    int status = 0;
     try {
         board::http::Server server(options.server, [&](const board::api::Request& r) { return api.handle(r); });
         std::cout << "vexlo-board: serving http://" << options.server.address << ":" << server.port() << "/"
                   << std::endl;
         server.run();
+        std::cout << "vexlo-board: stopped" << std::endl;
     } catch (const std::runtime_error& e) {
         std::cerr << "vexlo-board: " << e.what() << "\n";
-        return 1;
+        status = 1;
     }
-    std::cout << "vexlo-board: stopped" << std::endl;
-    return 0;
+    stopListening = true;
+    listener.join();
+    return status;
 }
 
 int work(board::WorkerOptions options, const std::string& gameDir) {

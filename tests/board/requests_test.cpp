@@ -1,5 +1,6 @@
 // What clients send, checked before anything is stored: the run's JSON and
 // name, the board's query, the API's paths, static paths, the rate.
+#include "board/api/board_cache.h"
 #include "board/api/query.h"
 #include "board/api/rate_limit.h"
 #include "board/api/run_request.h"
@@ -128,6 +129,28 @@ TEST(RateLimit, RefillsAtTheRateAndSaysHowLongToWait) {
     RateLimiter none(0, 1);
     for (int i = 0; i < 100; ++i)
         EXPECT_EQ(none.admit("a", t), 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST(BoardCache, KeepsPagesOnlyWhileListeningAndUntilTheBoardChanges) {
+    board::api::BoardCache cache;
+    cache.store(20, 0, cache.generation(), "page");
+    EXPECT_FALSE(cache.find(20, 0));  // not listening: nothing kept
+    cache.setListening(true);
+    const long long before = cache.generation();
+    cache.store(20, 0, before, "page");
+    EXPECT_EQ(cache.find(20, 0), "page");
+    EXPECT_FALSE(cache.find(20, 1));
+    cache.invalidate();
+    EXPECT_FALSE(cache.find(20, 0));
+    cache.store(20, 0, before, "read before the change");  // too old to keep
+    EXPECT_FALSE(cache.find(20, 0));
+    cache.store(20, 0, cache.generation(), "new");
+    cache.setListening(false);
+    EXPECT_FALSE(cache.find(20, 0));
 }
 
 } // namespace

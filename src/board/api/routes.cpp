@@ -46,8 +46,8 @@ json nullable(const std::optional<long long>& value) { return value ? json(*valu
 
 } // namespace
 
-Api::Api(db::Pool& pool, RateLimiter& limiter, const StaticFiles* files)
-    : pool_(pool), limiter_(limiter), files_(files) {}
+Api::Api(db::Pool& pool, RateLimiter& limiter, const StaticFiles* files, BoardCache* cache)
+    : pool_(pool), limiter_(limiter), files_(files), cache_(cache) {}
 
 Response Api::handle(const Request& request) {
     Response response;
@@ -138,7 +138,16 @@ Response Api::board(const std::string& query) {
     const BoardQuery page = parseBoardQuery(query);
     if (!page.error.empty())
         return errorResponse(400, page.error);
-    return withDatabase([&](db::Connection& db) {
+    if (cache_ != nullptr) {
+        if (auto kept = cache_->find(page.limit, page.offset)) {
+            Response response;
+            response.contentType = "application/json";
+            response.body = std::move(*kept);
+            return response;
+        }
+    }
+    const long long generation = cache_ != nullptr ? cache_->generation() : 0;
+    Response response = withDatabase([&](db::Connection& db) {
         const db::BoardPage found = db::boardPage(db, page.limit, page.offset);
         json runs = json::array();
         for (const db::BoardEntry& e : found.runs)
@@ -146,6 +155,9 @@ Response Api::board(const std::string& query) {
                 {{"rank", e.rank}, {"id", e.id}, {"name", e.name}, {"score", e.score}, {"updates", e.updates}});
         return jsonResponse(200, json{{"total", found.total}, {"runs", std::move(runs)}});
     });
+    if (cache_ != nullptr && response.status == 200)
+        cache_->store(page.limit, page.offset, generation, response.body);
+    return response;
 }
 
 Response Api::health() {

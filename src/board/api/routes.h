@@ -7,6 +7,7 @@
 // and, with a web folder, its files for any other GET.
 #pragma once
 
+#include "board/api/board_cache.h"
 #include "board/api/message.h"
 #include "board/api/rate_limit.h"
 #include "board/api/static_files.h"
@@ -19,8 +20,8 @@ namespace board::api {
 
 class Api {
 public:
-    // files may be null: no web folder.
-    Api(db::Pool& pool, RateLimiter& limiter, const StaticFiles* files);
+    // files may be null: no web folder; cache may be null: no pages kept.
+    Api(db::Pool& pool, RateLimiter& limiter, const StaticFiles* files, BoardCache* cache = nullptr);
     Response handle(const Request& request);
     // Told when the database goes away and when it comes back.
     std::function<void(bool reachable, const std::string& why)> onDatabase;
@@ -37,6 +38,7 @@ private:
     db::Pool& pool_;
     RateLimiter& limiter_;
     const StaticFiles* files_;
+    BoardCache* cache_;
     std::mutex stateMutex_;
     bool reachable_ = true;
 };

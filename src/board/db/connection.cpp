@@ -126,6 +126,19 @@ Result Connection::finish(const char* what) {
     return Result(last);
 }
 
+bool Connection::awaitNotifications(std::chrono::milliseconds timeout) {
+    pg_conn* conn = ready();
+    pollfd p{PQsocket(conn), POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(timeout.count())) > 0 && PQconsumeInput(conn) == 0)
+        fail(nullptr, "listening");
+    bool any = false;
+    while (PGnotify* n = PQnotifies(conn)) {
+        PQfreemem(n);
+        any = true;
+    }
+    return any;
+}
+
 Result Connection::exec(const Statement& statement, const std::vector<Param>& params) {
     pg_conn* conn = ready();
     if (prepared_.count(statement.name) == 0) {

@@ -70,6 +70,9 @@ public:
     // Drops the connection; the next call connects again.
     void drop();
     bool connected() const;
+    // Waits up to timeout for notifications (after a LISTEN); true when at
+    // least one came. Throws Unavailable when the connection is lost.
+    bool awaitNotifications(std::chrono::milliseconds timeout);
     void setDeadline(std::chrono::milliseconds deadline) { deadline_ = deadline; }
 
 private:

@@ -35,6 +35,9 @@ const Statement CountBand{"count_band", R"(
 INSERT INTO score_band_counts AS c VALUES ($1::integer / 1000, 1)
 ON CONFLICT (band) DO UPDATE SET runs = c.runs + 1)"};
 
+// Servers that keep pages of the board drop them when told.
+const Statement Notify{"notify_board", "SELECT pg_notify('vexlo_board', '')"};
+
 const Statement KeptGame{"kept_game", R"(
 SELECT id FROM runs WHERE game = sha256(convert_to($1, 'UTF8')) AND status = 'verified')"};
 
@@ -76,6 +79,7 @@ Finish finishVerified(Connection& db, const Claim& claim, int score, long update
             return Finish::Lost;
         db.exec(CountScore, {std::to_string(score)});
         db.exec(CountBand, {std::to_string(score)});
+        db.exec(Notify);
         transaction.commit();
         return Finish::Done;
     } catch (const Error& error) {
