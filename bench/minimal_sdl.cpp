@@ -11,7 +11,7 @@
 // the window is closed, SIGINT or SIGTERM arrives, or N seconds have
 // passed. The sound goes wherever SDL's audio goes (SDL_AUDIODRIVER=dummy
 // plays it nowhere, at the real pace).
-#include "display/frame_pacer.h"
+#include "window/frame_pacer.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>
@@ -109,11 +109,11 @@ int main(int argc, char** argv) {
 
     // Paced by the game's own schedule: wait for the slot, present. Unlike the game's window it presents every frame, even
     // when the schedule would leave it off the screen: the plain way.
-    using Clock = ptc::FramePacer::Clock;
+    using Clock = ptc::window::FramePacer::Clock;
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(Width) * Height);
     const Clock::time_point end =
         Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
-    ptc::FramePacer pacer;
+    ptc::window::FramePacer pacer;
     for (std::uint32_t frame = 1;; ++frame) {
         // A picture that changes every frame, as the game's does.
         std::fill(pixels.begin(), pixels.end(), frame * 0x010203u);

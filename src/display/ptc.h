@@ -1,8 +1,8 @@
 // The pixel toolkit the game draws through: one window, an off-screen
 // surface of 32-bit pixels, key events and an error that can be reported.
-// This header is the whole contract; each platform is one source file
-// (sdl/ for the real window, headless/ for tests and the replay tool) and
-// the executable picks one at link time.
+// This header is the whole contract; each platform is one folder (sdl/
+// for the real window, headless/ for tests and the replay tool, web/ for
+// the browser) and the executable picks one at link time.
 #pragma once
 
 #include <cstdint>
@@ -113,6 +113,9 @@ public:
 
 private:
     friend class Surface;
+    // Each platform's own part of Surface::copyTo, which checks the rest.
+    void requireOpen() const;
+    void take(const std::vector<std::uint32_t>& pixels);
     std::unique_ptr<Impl> impl_;
 };
 

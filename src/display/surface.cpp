@@ -1,5 +1,5 @@
 // The parts of the toolkit that do not depend on the platform. Destructors
-// and Surface::copyTo live with each platform.
+// and the display's side of Surface::copyTo live with each platform.
 #include "display/ptc.h"
 
 #include <algorithm>
@@ -37,6 +37,15 @@ void Surface::unlock() {
     if (!locked_)
         throw DynamicError("surface is not locked");
     locked_ = false;
+}
+
+void Surface::copyTo(Display& display) {
+    if (locked_)
+        throw DynamicError("surface is locked");
+    display.requireOpen();
+    if (width_ != DisplayWidth || height_ != DisplayHeight)
+        throw DynamicError("the surface's size differs from the display's");
+    display.take(pixels_);
 }
 
 } // namespace ptc

@@ -6,11 +6,12 @@
 // returns until the next failing call replaces it (a call that succeeds
 // leaves it alone). File names may use '\' or '/' between folders.
 //
-// The real implementation (fsound_*.cpp) runs over SDL2_mixer and
-// libopenmpt; the tests link a recording stand-in instead.
+// The calls are written once (fsound_*.cpp), over a back end of each
+// platform's (sound_back_end.h): the desktop's plays through SDL2_mixer and
+// libopenmpt, the browser's through Web Audio; a silent one plays nothing.
 #pragma once
 
-// Opaque handles; each implementation defines them.
+// Opaque handles; each back end defines them.
 struct FMUSIC_MODULE;
 struct FSOUND_STREAM;
 struct FSOUND_SAMPLE;

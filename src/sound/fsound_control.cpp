@@ -1,36 +1,26 @@
-// Pause and mute (sound_control.h). The mixer's channels and its music
-// line are paused and silenced through SDL_mixer; a module plays through a
-// hook of our own, which SDL_mixer neither pauses nor turns down, so its
-// renderer reads the two flags itself.
+// Pause and mute (sound_control.h): kept here, and handed to the back end
+// whenever the device is open.
 #include "sound/fsound_state.h"
+#include "sound/sound_back_end.h"
 #include "sound/sound_control.h"
 
-namespace vexlo::soundlayer {
+using namespace vexlo::soundlayer;
 
-void applyPauseAndMute() {
+namespace {
+
+void hold() {
     const LayerState& s = layer();
-    if (!s.initialised)
-        return;
-    const int volume = s.muted ? 0 : MIX_MAX_VOLUME;
-    Mix_Volume(-1, volume);
-    Mix_VolumeMusic(volume);
-    if (s.paused) {
-        Mix_Pause(-1);
-        Mix_PauseMusic();
-    } else {
-        Mix_Resume(-1);
-        Mix_ResumeMusic();
-    }
+    if (s.initialised) vexlo::soundback::holdOutput(s.paused, s.muted);
 }
 
-} // namespace vexlo::soundlayer
+} // namespace
 
 void soundLayerSetPaused(bool paused) {
-    vexlo::soundlayer::layer().paused = paused;
-    vexlo::soundlayer::applyPauseAndMute();
+    layer().paused = paused;
+    hold();
 }
 
 void soundLayerSetMuted(bool muted) {
-    vexlo::soundlayer::layer().muted = muted;
-    vexlo::soundlayer::applyPauseAndMute();
+    layer().muted = muted;
+    hold();
 }

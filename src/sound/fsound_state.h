@@ -1,55 +1,18 @@
-// What the sound layer's source files share: the one device state, the
-// error code, the call trace and the bookkeeping of live handles.
+// What the front end's source files share: the layer's one state record,
+// the checks every call makes and the bookkeeping of live handles. The
+// same on every platform; what plays is the back end's (sound_back_end.h).
 #pragma once
 
 #include "sound/fsound.h"
 
-#include <SDL_mixer.h>
-
-#include <atomic>
-#include <future>
-#include <memory>
-#include <ostream>
+#include <new>
 #include <set>
-
-namespace openmpt {
-class module;
-}
-
-// A module or sample whose file has passed its checks is decoded on a
-// thread of its own while the game goes on starting (the window opens in
-// the meantime); the first call that needs it waits for it. Declared last,
-// so that an unfinished decoding is waited for before the rest goes.
-struct FMUSIC_MODULE {
-    // Where the module loader's warnings go: nowhere. It keeps writing to
-    // this stream while the module lives, so the stream lives beside it.
-    std::ostream log{nullptr};
-    std::unique_ptr<openmpt::module> module;
-    int rate = 44100;  // device rate the module renders at
-    std::future<std::unique_ptr<openmpt::module>> making;
-    int unmade = SoundErrFileBad;  // why making failed, once it has
-};
-
-struct FSOUND_STREAM {
-    Mix_Music* music = nullptr;
-};
-
-struct FSOUND_SAMPLE {
-    Mix_Chunk* chunk = nullptr;
-    struct Decoded {
-        Mix_Chunk* chunk = nullptr;
-        int error = SoundOk;
-    };
-    std::future<Decoded> decoding;
-    int undecoded = SoundOk;  // why decoding failed, once it has
-};
 
 namespace vexlo::soundlayer {
 
 struct LayerState {
     bool initialised = false;
     int error = SoundOk;
-    int deviceRate = 0;
     int sampleChannels = 0;
     // Only handles in these sets are accepted; a freed or foreign pointer
     // is reported as an invalid parameter instead of being touched.
@@ -60,10 +23,9 @@ struct LayerState {
     FMUSIC_MODULE* playingModule = nullptr;
     FSOUND_STREAM* playingStream = nullptr;
     void (*trace)(const char*) = nullptr;
-    // Set by sound_control.h; read by the module renderer on the audio
-    // thread, hence atomic.
-    std::atomic<bool> paused{false};
-    std::atomic<bool> muted{false};
+    // Set by sound_control.h, at any time.
+    bool paused = false;
+    bool muted = false;
 };
 
 LayerState& layer();
@@ -72,12 +34,34 @@ LayerState& layer();
 void traceCall(const char* name);
 // Records code as the current error.
 void fail(int code);
+// True for 0; any other code is recorded as the current error.
+bool succeeded(int code);
 // True when FSOUND_Init has succeeded; otherwise records error 2.
 bool requireInit();
+// True for a file name; null is error 15.
+bool requireName(const char* name);
 
-// Puts the pause and the mute into effect on the mixer's channels and
-// music line (the module renderer reads them itself).
-void applyPauseAndMute();
+// True when handle is one of live; otherwise records error 15.
+template <typename Handle>
+bool isLive(const std::set<Handle*>& live, Handle* handle) {
+    if (live.count(handle)) return true;
+    fail(SoundErrInvalidParam);
+    return false;
+}
+
+// Makes a new handle live, or frees it (with free) when even that fails.
+template <typename Handle>
+Handle* keep(std::set<Handle*>& live, Handle* handle, void (*free)(Handle*)) {
+    try {
+        live.insert(handle);
+        return handle;
+    } catch (const std::bad_alloc&) {
+        free(handle);
+        fail(SoundErrMemory);
+        return nullptr;
+    }
+}
+
 // Stops whatever plays on the music line (module or stream).
 void stopMusicLine();
 // Frees a module / stream / sample and forgets it; the handle must be live.

@@ -22,9 +22,9 @@ bool isModule(const std::vector<std::uint8_t>& bytes) {
 
 } // namespace
 
-int readModuleFile(const char* name, std::vector<std::uint8_t>& bytes, bool* checked) {
+int readModuleFile(const std::string& path, std::vector<std::uint8_t>& bytes, bool* checked) {
     if (checked) *checked = false;
-    if (const int error = readWholeFile(normalisePath(name), bytes)) return error;
+    if (const int error = readWholeFile(path, bytes)) return error;
     // The loader plays whatever part of a damaged module it can read; a
     // module cut short is reported instead. XM, the game's format, is
     // checked in full; other formats only by their signature.

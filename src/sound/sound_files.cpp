@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <new>
 
@@ -152,6 +153,18 @@ int readWholeFile(const std::string& path, std::vector<std::uint8_t>& out) {
         return NoMemory;
     }
     return file.read(0, out.data(), out.size()) == out.size() ? Ok : Damaged;
+}
+
+int readCheckedFile(const std::string& path, FormatCheck check, std::vector<std::uint8_t>& out) {
+    if (const int error = readWholeFile(path, out)) return error;
+    if (out.size() > std::size_t(INT_MAX)) return NoMemory;
+    return check(MemorySource(out.data(), out.size()));
+}
+
+int checkFile(const std::string& path, FormatCheck check) {
+    FileSource file;
+    const int error = file.open(path);
+    return error ? error : check(file);
 }
 
 // --- format checks ------------------------------------------------------------

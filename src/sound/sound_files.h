@@ -58,6 +58,16 @@ std::string normalisePath(const char* name);
 // 12 too big for memory.
 int readWholeFile(const std::string& path, std::vector<std::uint8_t>& out);
 
+// A check of the bytes of one format (below).
+using FormatCheck = int (*)(const ByteSource&);
+// Reads a whole file for a decoder and checks it: 0, or the error code of
+// readWholeFile or of the check, or 12 when it is too big for the decoders
+// (over INT_MAX bytes).
+int readCheckedFile(const std::string& path, FormatCheck check, std::vector<std::uint8_t>& out);
+// Checks a file where it lies, for a decoder that reads it from disk: 0,
+// or the error code of FileSource::open or of the check.
+int checkFile(const std::string& path, FormatCheck check);
+
 // Each check answers 0 when the bytes are of the format and complete,
 // 10 when they are not of the format, 11 when they are of the format but
 // cut short or inconsistent.

@@ -3,7 +3,7 @@
 # server, keys from xdotool, the close button's request from x11_tool,
 # signals from here.
 # Usage: window_test.sh PROBE X11_TOOL picture|aspect|fullscreen|pad|keys|reset|close|pace|errors
-. "$(dirname "$0")/x11_session.sh"
+. "$(dirname "$0")/../support/x11_session.sh"
 probe=$1
 x11_tool=$2
 

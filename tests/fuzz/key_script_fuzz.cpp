@@ -1,7 +1,7 @@
 // The key-script reader on any bytes: it takes a script or refuses it with
 // a KeyScriptError naming the line, and what it takes is in range, in
 // order, and reads back the same from its own lines.
-#include "display/key_script.h"
+#include "replay/key_script.h"
 
 #include <cstdint>
 #include <cstdlib>

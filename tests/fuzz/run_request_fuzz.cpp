@@ -4,7 +4,7 @@
 #include "board/api/query.h"
 #include "board/api/run_request.h"
 #include "board/api/static_files.h"
-#include "display/key_script.h"
+#include "replay/key_script.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,6 +1,9 @@
+// The game tests' back end under the real front end: every file is taken
+// as it is named, nothing plays, and the calls are recorded from the
+// layer's own trace.
 #include "fake_sound_layer.h"
 
-#include "sound/fsound.h"
+#include "sound/sound_back_end.h"
 
 struct FMUSIC_MODULE {};
 struct FSOUND_STREAM {};
@@ -10,39 +13,42 @@ namespace fake_sound {
 namespace {
 Settings settings;
 std::vector<std::string> log;
-FMUSIC_MODULE module;
-FSOUND_STREAM stream;
-FSOUND_SAMPLE sample;
-void (*trace)(const char*) = nullptr;
 
-void note(const char* call) {
-    log.emplace_back(call);
-    if (trace != nullptr)
-        trace(call);
-}
+void note(const char* call) { log.emplace_back(call); }
 } // namespace
 
 void reset(Settings s) {
+    // A run that ended without closing the layer leaves nothing behind.
+    soundLayerSetTrace(nullptr);
+    FSOUND_Close();
     settings = s;
     log.clear();
+    soundLayerSetTrace(note);
 }
 const std::vector<std::string>& calls() { return log; }
 
 } // namespace fake_sound
 
-using fake_sound::note;
+namespace vexlo::soundback {
 
-signed char FSOUND_Init(int, int, unsigned int) { note("FSOUND_Init"); return 1; }
-void FSOUND_Close() { note("FSOUND_Close"); }
-int FSOUND_GetError() { note("FSOUND_GetError"); return 0; }
-FMUSIC_MODULE* FMUSIC_LoadSong(const char*) { note("FMUSIC_LoadSong"); return &fake_sound::module; }
-signed char FMUSIC_PlaySong(FMUSIC_MODULE*) { note("FMUSIC_PlaySong"); return fake_sound::settings.playSongResult; }
-signed char FMUSIC_StopSong(FMUSIC_MODULE*) { note("FMUSIC_StopSong"); return 1; }
-signed char FMUSIC_FreeSong(FMUSIC_MODULE*) { note("FMUSIC_FreeSong"); return 1; }
-FSOUND_STREAM* FSOUND_Stream_OpenMpeg(const char*, unsigned int) { note("FSOUND_Stream_OpenMpeg"); return &fake_sound::stream; }
-FSOUND_STREAM* FSOUND_Stream_OpenWav(const char*, unsigned int) { note("FSOUND_Stream_OpenWav"); return &fake_sound::stream; }
-int FSOUND_Stream_Play(int, FSOUND_STREAM*) { note("FSOUND_Stream_Play"); return 32; }
-signed char FSOUND_Stream_Close(FSOUND_STREAM*) { note("FSOUND_Stream_Close"); return 1; }
-FSOUND_SAMPLE* FSOUND_Sample_LoadMpeg(int, const char*, unsigned int) { note("FSOUND_Sample_LoadMpeg"); return &fake_sound::sample; }
-int FSOUND_PlaySound(int, FSOUND_SAMPLE*) { note("FSOUND_PlaySound"); return 0; }
-void soundLayerSetTrace(void (*t)(const char*)) { fake_sound::trace = t; }
+int openDevice(int, int) { return SoundOk; }
+void closeDevice() {}
+void holdOutput(bool, bool) {}
+
+int loadModule(const std::string&, FMUSIC_MODULE*& module) { module = new FMUSIC_MODULE; return SoundOk; }
+int moduleReady(FMUSIC_MODULE*) { return SoundOk; }
+int startModule(FMUSIC_MODULE*) { return fake_sound::settings.playSongResult == 1 ? SoundOk : SoundErrPlay; }
+void stopModule(FMUSIC_MODULE*) {}
+void freeModule(FMUSIC_MODULE* module) { delete module; }
+
+int openStream(const std::string&, StreamFormat, FSOUND_STREAM*& stream) { stream = new FSOUND_STREAM; return SoundOk; }
+int startStream(FSOUND_STREAM*) { return SoundOk; }
+void stopStream(FSOUND_STREAM*) {}
+void freeStream(FSOUND_STREAM* stream) { delete stream; }
+
+int loadSample(const std::string&, FSOUND_SAMPLE*& sample) { sample = new FSOUND_SAMPLE; return SoundOk; }
+int sampleReady(FSOUND_SAMPLE*) { return SoundOk; }
+int playSample(FSOUND_SAMPLE*, int& channel) { channel = channel < 0 ? 0 : channel; return SoundOk; }
+void freeSample(FSOUND_SAMPLE* sample) { delete sample; }
+
+} // namespace vexlo::soundback

@@ -1,10 +1,10 @@
 // What main does around the game: the command line, the settings file it
 // remembers the window in, and the recording of a game's keys.
 #include "../support/temp_dir.h"
-#include "display/key_script.h"
-#include "game/options.h"
-#include "game/recording.h"
-#include "game/settings.h"
+#include "replay/key_script.h"
+#include "launch/desktop/options.h"
+#include "launch/desktop/recording.h"
+#include "launch/desktop/settings.h"
 
 #include <gtest/gtest.h>
 
@@ -108,6 +108,21 @@ TEST(SettingsFile, TextThatMakesNoSenseIsLeftAsideWhole) {
         EXPECT_FALSE(parseSettings(text, problem)) << text;
         EXPECT_NE(problem.find("line "), std::string::npos) << text;
     }
+    // The limits themselves are allowed: the picture's own size, and a file
+    // of exactly the largest size.
+    std::string problem;
+    const auto smallest = parseSettings("window = 320x200", problem);
+    ASSERT_TRUE(smallest) << problem;
+    EXPECT_EQ(smallest->windowWidth, 320);
+    EXPECT_EQ(smallest->windowHeight, 200);
+    TempDir dir;
+    const auto file = dir.path() / "settings.conf";
+    std::string text = "mute = yes\n";
+    text.resize(MaxSettingsBytes, '#');
+    std::ofstream(file) << text;
+    const LoadedSettings loaded = loadSettings(file);
+    ASSERT_TRUE(loaded.settings) << loaded.problem;
+    EXPECT_TRUE(loaded.settings->mute);
 }
 
 TEST(SettingsFile, MissingHostileOrUnwritablePlacesCostALineNeverTheGame) {
@@ -170,6 +185,32 @@ TEST(Recording, WritesEachKeyAsItComesInTheReplayToolsForm) {
     // Already on disk while the game goes on.
     std::ifstream in(path);
     EXPECT_EQ(ptc::readKeyScript(in, "game.keys"), keys);
+
+    // A longer game where several keys share an update (a wait's key and
+    // the ones pressed with it): read back in the order they were taken,
+    // or a watched game drifts from the one played.
+    const auto busy = dir.path() / "busy.keys";
+    auto second = Recording::create(busy.string(), error);
+    ASSERT_TRUE(second);
+    std::vector<ptc::ScriptedKey> many;
+    for (int i = 0; i < 40; ++i)
+        many.push_back({272 + i / 5 * 10, 37 + i % 4});
+    for (const auto& key : many)
+        second->write(key);
+    std::ifstream busyIn(busy);
+    EXPECT_EQ(ptc::readKeyScript(busyIn, "busy.keys"), many);
+}
+
+TEST(KeyScript, RefusesLinesThatAreNotWholeNumbers) {
+    for (const char* line : {"32x", "12.5 38", "272 13x", "272 0x0d", "272 13 shiftt"}) {
+        std::istringstream in(std::string("# a game\n100 40\n") + line + "\n");
+        try {
+            ptc::readKeyScript(in, "game.keys");
+            ADD_FAILURE() << line << " was accepted";
+        } catch (const ptc::KeyScriptError& error) {
+            EXPECT_EQ(std::string(error.what()).rfind("game.keys:3: ", 0), 0u) << error.what();
+        }
+    }
 }
 
 } // namespace

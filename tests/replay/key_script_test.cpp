@@ -1,6 +1,6 @@
 // The one key-script reader: what it refuses, naming the line, and the
 // edges it still takes.
-#include "display/key_script.h"
+#include "replay/key_script.h"
 
 #include <gtest/gtest.h>
 

@@ -114,6 +114,18 @@ int lowest(const std::vector<int>& p) { return p.empty() ? -1 : *std::min_elemen
 int highest(const std::vector<int>& p) { return p.empty() ? -1 : *std::max_element(p.begin(), p.end()); }
 void wait(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+// Waits for the capture to hold at least bytes, however slowly a busy
+// machine writes it; false after a generous bound.
+bool growsTo(const std::string& capture, std::size_t bytes) {
+    for (int tries = 0; tries < 2000; ++tries) {
+        std::error_code absent;
+        const std::uintmax_t held = fs::file_size(capture, absent);
+        if (!absent && held >= bytes) return true;
+        wait(5);
+    }
+    return false;
+}
+
 // Each test runs in a fresh folder with data/ in it, silent unless it
 // asks for the disk output, and the layer is shut down after it.
 class SoundLayer : public ::testing::Test {
@@ -263,31 +275,37 @@ TEST_F(SoundLayer, ModuleRepeatsUnderTheExplosionAndFallsSilentAtTheEnd) {
     vexlo::SoundPlayer player;
     player.open("data\\vexlo.xm", vexlo::SoundKind::Module);
     ASSERT_TRUE(ptc::headless::messages().empty());
-    wait(100);
-    const std::size_t started = size(capture);
+    // Each call stands between the capture's size just before it and just
+    // after it, however long a busy machine held it up; what comes between
+    // is not looked at. The waits are for buffers written, not for time.
+    const std::size_t Burst = BytesPerSecond * 3 / 10;
+    ASSERT_TRUE(growsTo(capture, Buffer));
+    const std::size_t beforePlay = size(capture);
     ASSERT_EQ(player.play(), 1);
-    wait(400);
-    const std::size_t exploded = size(capture);
+    const std::size_t started = size(capture);
+    ASSERT_TRUE(growsTo(capture, started + Margin + 12 * Buffer));
+    const std::size_t beforeExplosion = size(capture);
     player.playExplosion();
-    wait(600);
-    const std::size_t stopped = size(capture);
+    const std::size_t exploded = size(capture);
+    ASSERT_TRUE(growsTo(capture, exploded + Burst + 2 * Margin + 6 * Buffer));
+    const std::size_t beforeStop = size(capture);
     player.stop();
-    wait(200);
+    const std::size_t stopped = size(capture);
+    ASSERT_TRUE(growsTo(capture, stopped + Margin + 5 * Buffer));
     const std::size_t closed = size(capture);
     player.close();
     const std::size_t final = size(capture);
     wait(100);
 
-    EXPECT_EQ(highest(peaks(capture, 0, started)), 0);
+    EXPECT_EQ(highest(peaks(capture, 0, beforePlay)), 0);
     // Five times the song's length and sounding in every buffer: it repeats.
-    const std::vector<int> music = peaks(capture, started + Margin, exploded);
+    const std::vector<int> music = peaks(capture, started + Margin, beforeExplosion);
     EXPECT_GE(music.size(), 10u);
     EXPECT_GT(lowest(music), 300);
     EXPECT_LT(highest(music), 9000);
     // The explosion, near full scale, lasts 0.3 s and a little encoder padding.
-    const std::size_t burstEnd = exploded + BytesPerSecond * 3 / 10;
-    EXPECT_GT(lowest(peaks(capture, exploded + Margin, burstEnd - Margin)), 20000);
-    const std::vector<int> after = peaks(capture, burstEnd + 2 * Margin, stopped);
+    EXPECT_GT(lowest(peaks(capture, exploded + Margin, beforeExplosion + Burst - Margin)), 20000);
+    const std::vector<int> after = peaks(capture, exploded + Burst + 2 * Margin, beforeStop);
     EXPECT_GT(lowest(after), 300);
     EXPECT_LT(highest(after), 9000);
     EXPECT_EQ(highest(peaks(capture, stopped + Margin, closed)), 0);
@@ -302,11 +320,14 @@ TEST_F(SoundLayer, StreamKindsPlayTheirFile) {
         const std::string capture = captureToDisk("stream" + std::to_string(kind) + ".raw");
         vexlo::SoundPlayer player;
         player.open(file, kind);
-        wait(50);
-        const std::size_t started = size(capture);
+        ASSERT_TRUE(growsTo(capture, Buffer)) << "the device writes";
         ASSERT_EQ(player.play(), 1);
-        wait(300);
-        const std::vector<int> sound = peaks(capture, started + Margin, size(capture));
+        // Whatever was mixed before the start lies within Margin of what
+        // the file held after it (give one buffer more for a busy machine);
+        // then eight buffers, well inside the one-second file.
+        const std::size_t from = size(capture) + Margin + Buffer, to = from + 8 * Buffer;
+        ASSERT_TRUE(growsTo(capture, to)) << file;
+        const std::vector<int> sound = peaks(capture, from, to);
         player.close();
         EXPECT_GE(sound.size(), 5u) << file;
         EXPECT_GT(lowest(sound), 8000) << file;  // a 0.3 sine peaks near 9800

@@ -1,7 +1,7 @@
-// The page's sound output (src/web/page/sound.js) over a stand-in for Web
+// The page's sound output (src/launch/web/page/sound.js) over a stand-in for Web
 // Audio whose clock the test moves: the module's chunks follow each other
-// without gap or overlap, a stall starts the queue afresh from now, and
-// stopping silences everything queued.
+// without gap or overlap, a stall starts the queue afresh from now,
+// stopping silences everything queued, and pause and mute hold.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
@@ -28,19 +28,20 @@ class FakeContext {
     this.sources = [];
     this.destination = new FakeNode();
   }
-  createGain() { return new FakeNode(); }
+  createGain() { return Object.assign(new FakeNode(), { gain: { value: 1 } }); }
   createBufferSource() { return new FakeSource(this); }
   createBuffer(channels, frames, rate) {
     const data = Array.from({ length: channels }, () => new Float32Array(frames));
     return { duration: frames / rate, getChannelData: (c) => data[c] };
   }
-  resume() {}
+  resume() { this.state = 'running'; }
+  suspend() { this.state = 'suspended'; }
 }
 
 globalThis.window = { AudioContext: FakeContext };
 // The page's module, as the browser takes it (Node 18 reads a .js file
 // outside a "type": "module" package as CommonJS).
-const text = fs.readFileSync(new URL('../../src/web/page/sound.js', import.meta.url), 'utf8');
+const text = fs.readFileSync(new URL('../../src/launch/web/page/sound.js', import.meta.url), 'utf8');
 const { SoundOut } = await import(`data:text/javascript;base64,${Buffer.from(text).toString('base64')}`);
 
 function playingModule() {
@@ -98,4 +99,20 @@ test('effects wait for the unlock, and a channel plays one effect at a time', as
   assert.notEqual(sound.channels.get(0), first);
   sound.close();
   assert.equal(sound.channels.size, 0);
+});
+
+test('pause holds the whole output, from before the first key and through later ones; mute silences both lines', () => {
+  const sound = new SoundOut();
+  sound.open(44100, () => null);
+  sound.hold(true, false);
+  sound.unlock();
+  const context = sound.context;
+  assert.equal(context.state, 'suspended', 'paused before the output existed');
+  sound.unlock();
+  assert.equal(context.state, 'suspended', 'a key does not end the pause');
+  sound.hold(false, true);
+  assert.equal(context.state, 'running');
+  assert.deepEqual([sound.musicBus.gain.value, sound.effectBus.gain.value], [0, 0]);
+  sound.hold(false, false);
+  assert.deepEqual([sound.musicBus.gain.value, sound.effectBus.gain.value], [1, 1]);
 });

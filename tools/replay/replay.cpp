@@ -9,9 +9,9 @@
 // DIR/frame-71.raw and DIR/frame-300.raw. --start-score is for tests: it
 // starts the game with that score, to reach long-run figures quickly.
 #include "display/headless/headless.h"
-#include "display/key_script.h"
+#include "replay/key_script.h"
 #include "display/ptc.h"
-#include "frame_hash.h"
+#include "replay/frame_hash.h"
 #include "game/game_state.h"
 #include "game/run_game.h"
 #include "sound/fsound.h"

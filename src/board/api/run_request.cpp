@@ -1,6 +1,6 @@
 #include "board/api/run_request.h"
 
-#include "display/key_script.h"
+#include "replay/key_script.h"
 
 #include <nlohmann/json.hpp>
 

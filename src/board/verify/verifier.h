@@ -2,7 +2,7 @@
 // process of its own, under limits of processor time and memory.
 #pragma once
 
-#include "display/key_script.h"
+#include "replay/key_script.h"
 
 #include <functional>
 #include <string>

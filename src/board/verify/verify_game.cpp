@@ -46,7 +46,7 @@ PlayedGame playGame(const std::vector<ptc::ScriptedKey>& keys, long maxUpdates) 
     script.keys = keys;
     script.maxUpdates = maxUpdates;
     script.recordCalls = false;
-    script.onRead = [&](long update, const ptc::ScriptedKey& key) { game.taken.push_back({update, key.code}); };
+    script.onRead = [&](long update, int code) { game.taken.push_back({update, code}); };
     script.onUpdate = [&](long update, const std::uint32_t*) {
         if (!gameOverOnScreen())
             return;

@@ -3,7 +3,7 @@
 // per process: the verifier calls it in a child of its own.
 #pragma once
 
-#include "display/key_script.h"
+#include "replay/key_script.h"
 
 #include <string>
 #include <vector>

@@ -3,10 +3,9 @@
 // can check the order in which the game uses the toolkit.
 #include "display/headless/headless.h"
 #include "display/ptc.h"
+#include "replay/scripted_keys.h"
 
 #include <cstdio>
-#include <cstring>
-#include <deque>
 
 namespace ptc {
 
@@ -14,7 +13,7 @@ namespace {
 
 struct Record {
     headless::Script script;
-    std::size_t nextKey = 0;  // the first scripted key not yet read
+    ScriptedKeys keys;
     long updates = 0;
     std::vector<std::string> messages;
     std::vector<std::string> calls;
@@ -31,20 +30,14 @@ void note(const char* call) {
         r.calls.emplace_back(call);
 }
 
-// True when the next unread scripted key has arrived by now.
-bool keyWaiting() {
-    const Record& r = record();
-    return r.nextKey < r.script.keys.size() && r.script.keys[r.nextKey].update <= r.updates;
-}
-
 } // namespace
 
 namespace headless {
 
 void start(Script script) {
     Record& r = record();
+    r.keys = ScriptedKeys(std::move(script.keys));
     r.script = std::move(script);
-    r.nextKey = 0;
     r.updates = 0;
     r.messages.clear();
     r.calls.clear();
@@ -60,15 +53,6 @@ struct Display::Impl {
     bool open = false;
     std::vector<std::uint32_t> shown;  // what the last copyTo took
 };
-
-namespace {
-
-void requireOpen(const Display::Impl& display) {
-    if (!display.open)
-        throw DynamicError("the display is not open");
-}
-
-} // namespace
 
 Display::Display() : impl_(std::make_unique<Impl>()) { note("Display"); }
 
@@ -89,7 +73,7 @@ int Display::width() const { return DisplayWidth; }
 int Display::height() const { return DisplayHeight; }
 
 void Display::update() {
-    requireOpen(*impl_);
+    requireOpen();
     Record& r = record();
     if (r.updates >= r.script.maxUpdates)
         throw DynamicError("update limit");
@@ -100,22 +84,20 @@ void Display::update() {
 }
 
 int Display::keyPressed() {
-    requireOpen(*impl_);
-    return keyWaiting() ? 1 : 0;
+    requireOpen();
+    return record().keys.waiting(record().updates) ? 1 : 0;
 }
 
 void Display::read(KeyEvent& key) {
-    requireOpen(*impl_);
+    requireOpen();
     Record& r = record();
-    // A blocking read takes the next scripted key at once, whenever it is
-    // due: time passes without updates.
-    if (r.nextKey >= r.script.keys.size())
+    const std::optional<KeyEvent> next = r.keys.take();
+    if (!next)
         throw DynamicError("end of key script");
-    const headless::ScriptedKey& k = r.script.keys[r.nextKey++];
     note("read");
     if (r.script.onRead)
-        r.script.onRead(r.updates, k);
-    key = KeyEvent(k.code, k.alt, k.shift, k.control);
+        r.script.onRead(r.updates, next->code());
+    key = *next;
 }
 
 void Display::close() {
@@ -127,14 +109,14 @@ PixelFormat::~PixelFormat() { note("~PixelFormat"); }
 
 Surface::~Surface() { note("~Surface"); }
 
-void Surface::copyTo(Display& display) {
-    if (locked_)
-        throw DynamicError("surface is locked");
-    requireOpen(*display.impl_);
-    if (width_ != DisplayWidth || height_ != DisplayHeight)
-        throw DynamicError("the surface's size differs from the display's");
+void Display::requireOpen() const {
+    if (!impl_->open)
+        throw DynamicError("the display is not open");
+}
+
+void Display::take(const std::vector<std::uint32_t>& pixels) {
     note("copyTo");
-    display.impl_->shown.assign(pixels_.begin(), pixels_.end());
+    impl_->shown.assign(pixels.begin(), pixels.end());
 }
 
 void DynamicError::report() const {

@@ -2,7 +2,7 @@
 // game itself never includes this: it sees the same ptc classes either way.
 #pragma once
 
-#include "display/key_script.h"
+#include "replay/key_script.h"
 
 #include <cstdint>
 #include <functional>
@@ -21,7 +21,7 @@ struct Script {
     std::function<void(long update, const std::uint32_t* shown)> onUpdate;
     // Called when the game reads a key, with the updates made so far: what
     // the game took and when, whatever update the script gave the key.
-    std::function<void(long update, const ScriptedKey& key)> onRead;
+    std::function<void(long update, int code)> onRead;
     // Off for long games whose toolkit calls nobody reads (a million
     // updates would keep millions of names).
     bool recordCalls = true;

@@ -15,7 +15,7 @@
 // The choice is automatic; VEXLO_SCALING=renderer or =processor forces one.
 #pragma once
 
-#include "display/sdl/presentation.h"
+#include "window/presentation.h"
 
 #include <SDL.h>
 
@@ -25,6 +25,11 @@
 #include <string>
 
 namespace ptc::sdl {
+
+// The picture's geometry is the window's (window/presentation.h).
+using window::Aspect;
+using window::Rect;
+using window::Size;
 
 class Presenter {
 public:

@@ -3,7 +3,7 @@
 // shared-memory image, once the framebuffer hint keeps SDL from putting an
 // OpenGL texture in between.
 #include "display/ptc.h"
-#include "display/sdl/pixel_scaler.h"
+#include "window/pixel_scaler.h"
 #include "display/sdl/presenter.h"
 
 #include <string>
@@ -80,7 +80,7 @@ private:
 
     SDL_Window* window_;
     Aspect aspect_;
-    PixelScaler scaler_;
+    window::PixelScaler scaler_;
     SDL_Surface* surface_ = nullptr;
     Size size_;
     SDL_Surface* staging_ = nullptr;

@@ -1,8 +1,10 @@
-// Control of the browser platform, for the page's entry (src/web). The game
-// itself never includes this: it sees the same ptc classes as everywhere.
+// Control of the browser platform, for the page's entry (src/launch/web).
+// The game itself never includes this: it sees the same ptc classes as
+// everywhere.
 #pragma once
 
-#include "display/key_script.h"
+#include "replay/key_script.h"
+#include "window/comforts.h"
 
 #include <cstdint>
 #include <functional>
@@ -10,9 +12,11 @@
 
 namespace ptc::web {
 
-// The next run takes the player's keys and shows 70 updates a second. With
+// The next run takes the player's keys (or, with setUp.watched, a recorded
+// game's) through the window's rules, and shows 70 updates a second. With
 // onUpdate, each update is handed to it too, as below.
-void playLive(std::function<void(long update, const std::uint32_t* shown)> onUpdate = nullptr);
+void playLive(window::ComfortsSetUp setUp,
+              std::function<void(long update, const std::uint32_t* shown)> onUpdate = nullptr);
 
 // The next run takes its keys from a script, with the replay tool's meaning:
 // a key is waiting once its update has passed, a blocking read takes the
@@ -25,9 +29,9 @@ void playScripted(std::vector<ScriptedKey> keys, long maxUpdates,
 // Display::update calls of the current run so far.
 long updates();
 
-// The player's keys of the current run as a key script: each with the
-// update after which the game first saw it waiting, so that a replay of
-// them plays the same game.
+// The keys the game took from the player in the current run, as a key
+// script that replays the same game (the recording rule of
+// window/game_keys.h).
 const std::vector<ScriptedKey>& playersKeys();
 
 } // namespace ptc::web

@@ -1,0 +1,135 @@
+#include "launch/desktop/options.h"
+
+namespace vexlo {
+
+const char* const UsageText =
+    "Usage: vexlo-race [OPTION]...\n"
+    "An arcade car game: steer with Up and Down, change speed with Left and Right.\n"
+    "\n"
+    "  --fullscreen        start in full screen\n"
+    "  --window            start in a window\n"
+    "  --aspect=ASPECT     4:3 (pixels as tall as on the old screens) or square\n"
+    "  --mute              start with the sound off (M switches it)\n"
+    "  --record FILE       write the game's keys to FILE, to watch it again later\n"
+    "  --watch FILE        watch a game recorded with --record\n"
+    "  --help              show this help and exit\n"
+    "  --version           show the version and exit\n"
+    "\n"
+    "In play, P or Pause pauses and M switches the sound off and on; F11 or\n"
+    "Alt+Enter switches to full screen and back. The settings are remembered\n"
+    "in $XDG_CONFIG_HOME/vexlo-race/ (~/.config/vexlo-race/ by default).\n";
+
+std::optional<AspectChoice> aspectNamed(const std::string& name) {
+    if (name == "4:3")
+        return AspectChoice::FourByThree;
+    if (name == "square")
+        return AspectChoice::Square;
+    return std::nullopt;
+}
+
+const char* aspectName(AspectChoice aspect) { return aspect == AspectChoice::FourByThree ? "4:3" : "square"; }
+
+namespace {
+
+struct Known {
+    const char* name;
+    bool takesValue;
+};
+constexpr Known KnownOptions[] = {
+    {"fullscreen", false}, {"window", false}, {"aspect", true}, {"mute", false},
+    {"record", true},      {"watch", true},   {"help", false},  {"version", false},
+};
+
+// The option a name stands for: itself, or the one option it begins
+// (GNU's abbreviations). Null when none or several.
+const Known* lookUp(const std::string& name, std::string& error) {
+    const Known* found = nullptr;
+    int matches = 0;
+    for (const Known& known : KnownOptions) {
+        const std::string full = known.name;
+        if (full == name)
+            return &known;
+        if (!name.empty() && full.compare(0, name.size(), name) == 0) {
+            found = &known;
+            ++matches;
+        }
+    }
+    if (matches == 1)
+        return found;
+    error = matches == 0 ? "unrecognized option '--" + name + "'" : "option '--" + name + "' is ambiguous";
+    return nullptr;
+}
+
+// Applies one option; false with the error set when its value is bad.
+bool apply(Options& o, const std::string& name, const std::string& value, std::string& error) {
+    if (name == "fullscreen" || name == "window")
+        o.fullscreen = name == "fullscreen";
+    else if (name == "mute")
+        o.mute = true;
+    else if (name == "help")
+        o.help = true;
+    else if (name == "version")
+        o.version = true;
+    else if (name == "aspect") {
+        o.aspect = aspectNamed(value);
+        if (!o.aspect) {
+            error = "invalid aspect '" + value + "' (4:3 or square)";
+            return false;
+        }
+    } else if (value.empty()) {
+        error = "option '--" + name + "' needs a file name";
+        return false;
+    } else if (name == "record") {
+        o.record = value;
+    } else {
+        o.watch = value;
+    }
+    return true;
+}
+
+} // namespace
+
+CommandLine parseCommandLine(const std::vector<std::string>& args) {
+    CommandLine result;
+    Options& o = result.options;
+    std::string& error = result.error;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--") {
+            if (i + 1 < args.size())
+                error = "unexpected argument '" + args[i + 1] + "'";
+            break;
+        }
+        if (arg.size() < 3 || arg.compare(0, 2, "--") != 0) {
+            error = arg.size() > 1 && arg[0] == '-' ? "invalid option '" + arg + "'"
+                                                    : "unexpected argument '" + arg + "'";
+            break;
+        }
+        const std::size_t equals = arg.find('=');
+        const std::string name = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+        const Known* known = lookUp(name, error);
+        if (known == nullptr)
+            break;
+        std::string value;
+        if (equals != std::string::npos) {
+            if (!known->takesValue) {
+                error = "option '--" + std::string(known->name) + "' doesn't allow an argument";
+                break;
+            }
+            value = arg.substr(equals + 1);
+        } else if (known->takesValue) {
+            if (i + 1 >= args.size()) {
+                error = "option '--" + std::string(known->name) + "' requires an argument";
+                break;
+            }
+            value = args[++i];
+        }
+        if (!apply(o, known->name, value, error))
+            break;
+    }
+    if (error.empty() && !o.record.empty() && !o.watch.empty())
+        error = "--record and --watch cannot be used together";
+    return result;
+}
+
+} // namespace vexlo

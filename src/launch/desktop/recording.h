@@ -1,0 +1,36 @@
+// A game's keys written down as it is played, in the key-script form the
+// replay tool reads (display/key_script.h), so that it can be watched in
+// the window or replayed frame by frame later. Each key is written and
+// flushed as it comes: a game that is killed keeps every key it took.
+#pragma once
+
+#include "replay/key_script.h"
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace vexlo {
+
+class Recording {
+public:
+    // Makes the file (or empties it); nothing, with `error` set, when it
+    // cannot.
+    static std::unique_ptr<Recording> create(const std::string& path, std::string& error);
+    ~Recording();
+    Recording(const Recording&) = delete;
+    Recording& operator=(const Recording&) = delete;
+
+    // A failure to write is said once on stderr; the game goes on.
+    void write(const ptc::ScriptedKey& key);
+
+private:
+    Recording(std::FILE* file, std::string path) : file_(file), path_(std::move(path)) {}
+    bool put(const std::string& text);
+
+    std::FILE* file_;
+    std::string path_;
+    bool failed_ = false;
+};
+
+} // namespace vexlo

@@ -1,0 +1,209 @@
+#include "launch/desktop/settings.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <set>
+
+namespace vexlo {
+
+namespace {
+
+constexpr const char* Header =
+    "# Vexlo Race remembers these between runs; options on the command line win.\n"
+    "# fullscreen and mute: yes or no; window: WIDTHxHEIGHT; aspect: 4:3 or square.\n";
+
+std::string_view trimmed(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    const std::size_t last = text.find_last_not_of(" \t");
+    return text.substr(first, last - first + 1);
+}
+
+std::optional<bool> yesNo(std::string_view value) {
+    if (value == "yes")
+        return true;
+    if (value == "no")
+        return false;
+    return std::nullopt;
+}
+
+std::optional<int> side(std::string_view digits, int least) {
+    int value = 0;
+    const char* end = digits.data() + digits.size();
+    const auto [stop, error] = std::from_chars(digits.data(), end, value);
+    if (digits.empty() || digits[0] == '+' || error != std::errc() || stop != end || value < least ||
+        value > MaxWindowSide)
+        return std::nullopt;
+    return value;
+}
+
+// One "key = value" line into the settings; false when it makes no sense.
+bool apply(Settings& s, std::string_view key, std::string_view value) {
+    if (key == "fullscreen" || key == "mute") {
+        const auto on = yesNo(value);
+        if (!on)
+            return false;
+        (key == "mute" ? s.mute : s.fullscreen) = *on;
+        return true;
+    }
+    if (key == "aspect") {
+        const auto aspect = aspectNamed(std::string(value));
+        if (aspect)
+            s.aspect = *aspect;
+        return aspect.has_value();
+    }
+    if (key == "window") {
+        const std::size_t x = value.find('x');
+        if (x == std::string_view::npos)
+            return false;
+        const auto width = side(value.substr(0, x), MinWindowWidth);
+        const auto height = side(value.substr(x + 1), MinWindowHeight);
+        if (!width || !height)
+            return false;
+        s.windowWidth = *width;
+        s.windowHeight = *height;
+        return true;
+    }
+    return false;
+}
+
+std::string describe(int error) { return std::strerror(error); }
+
+} // namespace
+
+std::optional<std::filesystem::path> settingsFile(const char* xdgConfigHome, const char* home) {
+    std::filesystem::path folder;
+    if (xdgConfigHome != nullptr && xdgConfigHome[0] == '/')
+        folder = xdgConfigHome;
+    else if (home != nullptr && home[0] == '/')
+        folder = std::filesystem::path(home) / ".config";
+    else
+        return std::nullopt;
+    return folder / "vexlo-race" / "settings.conf";
+}
+
+std::string formatSettings(const Settings& s) {
+    std::string text = Header;
+    text += std::string("fullscreen = ") + (s.fullscreen ? "yes" : "no") + "\n";
+    if (s.windowWidth > 0 && s.windowHeight > 0)
+        text += "window = " + std::to_string(s.windowWidth) + "x" + std::to_string(s.windowHeight) + "\n";
+    text += std::string("aspect = ") + aspectName(s.aspect) + "\n";
+    text += std::string("mute = ") + (s.mute ? "yes" : "no") + "\n";
+    return text;
+}
+
+std::optional<Settings> parseSettings(std::string_view text, std::string& problem) {
+    Settings settings;
+    std::set<std::string, std::less<>> seen;
+    int lineNumber = 0;
+    while (!text.empty()) {
+        ++lineNumber;
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        const std::string where = "line " + std::to_string(lineNumber) + ": ";
+        for (const char c : line)
+            if (static_cast<unsigned char>(c) < 0x20 && c != '\t') {
+                problem = where + "not text";
+                return std::nullopt;
+            }
+        line = trimmed(line);
+        if (line.empty() || line[0] == '#')
+            continue;
+        const std::size_t equals = line.find('=');
+        const std::string_view key = trimmed(line.substr(0, equals));
+        if (equals == std::string_view::npos || !apply(settings, key, trimmed(line.substr(equals + 1)))) {
+            problem = where + "not a setting: " + std::string(line.substr(0, 60));
+            return std::nullopt;
+        }
+        if (!seen.insert(std::string(key)).second) {
+            problem = where + std::string(key) + " is set twice";
+            return std::nullopt;
+        }
+    }
+    return settings;
+}
+
+LoadedSettings loadSettings(const std::filesystem::path& file) {
+    LoadedSettings loaded;
+    const std::string name = file.string();
+    // Non-blocking, so that a named pipe put there cannot hold the game up.
+    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        // No file, or not even its folder: nothing remembered yet.
+        if (errno != ENOENT && errno != ENOTDIR)
+            loaded.problem = "cannot read " + name + ": " + describe(errno);
+        return loaded;
+    }
+    struct stat status {};
+    std::string text;
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        loaded.problem = name + " is not a file";
+    } else if (status.st_size > static_cast<off_t>(MaxSettingsBytes)) {
+        loaded.problem = name + " is larger than " + std::to_string(MaxSettingsBytes) + " bytes";
+    } else {
+        char buffer[MaxSettingsBytes + 1];
+        ssize_t got = 0;
+        while (text.size() <= MaxSettingsBytes &&
+               (got = ::read(fd, buffer, sizeof buffer - text.size())) > 0)
+            text.append(buffer, static_cast<std::size_t>(got));
+        if (got < 0)
+            loaded.problem = "cannot read " + name + ": " + describe(errno);
+        else if (text.size() > MaxSettingsBytes)
+            loaded.problem = name + " is larger than " + std::to_string(MaxSettingsBytes) + " bytes";
+    }
+    ::close(fd);
+    if (!loaded.problem.empty())
+        return loaded;
+    std::string problem;
+    loaded.settings = parseSettings(text, problem);
+    if (!loaded.settings)
+        loaded.problem = name + ": " + problem;
+    return loaded;
+}
+
+std::string saveSettings(const std::filesystem::path& file, const Settings& settings) {
+    const std::filesystem::path folder = file.parent_path();
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error)
+        return "cannot make " + folder.string() + ": " + error.message();
+    std::string temporary = (folder / (file.filename().string() + ".XXXXXX")).string();
+    const int fd = mkstemp(temporary.data());
+    if (fd < 0)
+        return "cannot write in " + folder.string() + ": " + describe(errno);
+    const std::string text = formatSettings(settings);
+    std::size_t written = 0;
+    ssize_t n = 0;
+    while (written < text.size() && (n = ::write(fd, text.data() + written, text.size() - written)) > 0)
+        written += static_cast<std::size_t>(n);
+    int failure = written == text.size() ? 0 : (n < 0 ? errno : EIO);
+    if (failure == 0 && fsync(fd) != 0)
+        failure = errno;
+    if (::close(fd) != 0 && failure == 0)
+        failure = errno;
+    if (failure == 0 && std::rename(temporary.c_str(), file.c_str()) != 0)
+        failure = errno;
+    if (failure == 0)
+        return {};
+    ::unlink(temporary.c_str());
+    return "cannot write " + file.string() + ": " + describe(failure);
+}
+
+Settings startSettings(const Settings& remembered, const Options& options) {
+    Settings s = remembered;
+    s.fullscreen = options.fullscreen.value_or(remembered.fullscreen);
+    s.aspect = options.aspect.value_or(remembered.aspect);
+    s.mute = options.mute || remembered.mute;
+    return s;
+}
+
+} // namespace vexlo

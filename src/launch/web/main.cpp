@@ -1,0 +1,131 @@
+// The browser build's entry: the page calls these to run one game, either
+// the player's (vexlo_play) or one from a key script for the replay hook
+// (vexlo_replay). Each run starts from a fresh state, with the same numbers
+// as a new desktop run.
+#include "display/ptc.h"
+#include "display/web/web.h"
+#include "game/game_state.h"
+#include "game/random.h"
+#include "game/run_game.h"
+#include "replay/frame_hash.h"
+#include "replay/key_script.h"
+#include "sound/fsound.h"
+#include "sound/sound_control.h"
+#include "window/presentation.h"
+
+#include <emscripten.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <iterator>
+#include <sstream>
+#include <string>
+
+namespace {
+
+// The page's side of the hook: it publishes the replay tool's frames.txt,
+// sound.txt and exit status.
+EM_JS(void, pageReplayDone, (const char* frames, const char* sound, int status),
+      { Module.page.replayDone(UTF8ToString(frames), UTF8ToString(sound), status); });
+
+// A #record game's frames and keys, for the tests.
+EM_JS(void, pageRecordDone, (const char* frames, const char* keys),
+      { Module.page.recordDone(UTF8ToString(frames), UTF8ToString(keys)); });
+
+// The replay tool's update limit.
+constexpr long MaxUpdates = 100000;
+// The replay tool's status for a script it cannot read.
+constexpr int BadScript = 2;
+
+std::string soundLog;
+
+void logSoundCall(const char* call) {
+    soundLog += std::to_string(ptc::web::updates()) + ' ' + call + '\n';
+}
+
+// Pause and mute act on the sound, as on the desktop; the sound stays
+// muted from one game to the next until M again.
+ptc::window::ComfortsSetUp windowSetUp() {
+    static bool muted = false;
+    ptc::window::ComfortsSetUp setUp;
+    setUp.muted = muted;
+    setUp.pauseChanged = soundLayerSetPaused;
+    setUp.muteChanged = [](bool now) {
+        muted = now;
+        soundLayerSetMuted(now);
+    };
+    return setUp;
+}
+
+// What a new process would start with. The traffic and the pictures are
+// made afresh by runGame itself.
+void freshGame() {
+    vexlo::gameState = vexlo::GameState{};
+    vexlo::setRandomState(1);
+}
+
+} // namespace
+
+// One game with the player's keys. When recording, every frame's line and
+// every key are kept and handed to the page at the end.
+extern "C" EMSCRIPTEN_KEEPALIVE int vexlo_play(int recording) {
+    freshGame();
+    std::string frames;
+    std::function<void(long, const std::uint32_t*)> keepFrames;
+    if (recording)
+        keepFrames = [&frames](long n, const std::uint32_t* shown) {
+            frames += replay::frameLine(n, shown);
+            frames += '\n';
+        };
+    ptc::web::playLive(windowSetUp(), keepFrames);
+    const int status = vexlo::runGame();
+    if (recording) {
+        std::string keys;
+        for (const ptc::ScriptedKey& key : ptc::web::playersKeys())
+            keys += ptc::keyScriptLine(key) + '\n';
+        pageRecordDone(frames.c_str(), keys.c_str());
+    }
+    return status;
+}
+
+extern "C" EMSCRIPTEN_KEEPALIVE int vexlo_replay(const char* script) {
+    std::vector<ptc::ScriptedKey> keys;
+    try {
+        std::istringstream in(script);
+        keys = ptc::readKeyScript(in, "keys");
+    } catch (const ptc::KeyScriptError& error) {
+        ptc::DynamicError(error.what()).report();
+        pageReplayDone("", "", BadScript);
+        return BadScript;
+    }
+    std::string frames;
+    soundLog.clear();
+    freshGame();
+    ptc::web::playScripted(std::move(keys), MaxUpdates, [&frames](long n, const std::uint32_t* shown) {
+        frames += replay::frameLine(n, shown);
+        frames += '\n';
+    });
+    soundLayerSetTrace(logSoundCall);
+    const int status = vexlo::runGame();
+    soundLayerSetTrace(nullptr);
+    pageReplayDone(frames.c_str(), soundLog.c_str(), status);
+    return status;
+}
+
+// Where the page shows the picture in an area of `width` x `height` CSS
+// pixels, by the window's own rules (window/presentation.h): the largest 4:3
+// box that fits, and the canvas it draws into at `ratio` device pixels a CSS
+// pixel, scaled up from the frame by whole factors to just at least that
+// box (the browser shrinks it the rest of the way smoothly). Six numbers:
+// the frame's width and height, the box's, the canvas's.
+extern "C" EMSCRIPTEN_KEEPALIVE const int* vexlo_web_place(int width, int height, double ratio) {
+    using namespace ptc::window;
+    static int numbers[6];
+    const Rect box = letterbox(Aspect::FourByThree, {std::max(1, width), std::max(1, height)});
+    const Size canvas = crispSize({static_cast<int>(std::ceil(box.width * ratio)),
+                                   static_cast<int>(std::ceil(box.height * ratio))}, {});
+    const int placed[6] = {ptc::DisplayWidth, ptc::DisplayHeight, box.width, box.height, canvas.width, canvas.height};
+    std::copy(std::begin(placed), std::end(placed), numbers);
+    return numbers;
+}
