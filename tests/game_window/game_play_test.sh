@@ -10,6 +10,8 @@
 #   square      the title pixel for pixel with square pixels (VEXLO_ASPECT=off)
 #   fullscreen  F11 and Alt+Enter on the title and in play
 #   close, term the window closed, or SIGTERM, at each stage of a game
+#   typed       the window's title as window managers show it, and a short
+#               game typed in one go, before the game reads any key
 . "$(dirname "$0")/game_session.sh"
 
 # gcd A B
@@ -274,6 +276,21 @@ close | term)
     ! grep -qi error "$tmp/game.log" || fail "$stage: $(cat "$tmp/game.log")"
     echo "$stage: ended in $elapsed_ms ms (after update $(updates))"
   done
+  ;;
+
+typed)
+  # Window managers show the title from _NET_WM_NAME (the search for the
+  # window matched WM_NAME). Keys wait in the window until the game reads
+  # them: a whole short game typed before then is played to its end, every
+  # key taken in turn.
+  start_xvfb 1280x1024
+  start_game --record "$tmp/game.keys"
+  [[ $(xprop -id "$window" _NET_WM_NAME) == *"\"$title\""* ]] || fail "title: $(xprop -id "$window" _NET_WM_NAME)"
+  xdotool key space space Up Up Right Down Left Escape
+  ended_cleanly $((WAIT_LIMIT_S * 1000))
+  typed=$(grep -v '^#' "$tmp/game.keys" | cut -d' ' -f2 | tr '\n' ' ')
+  [ "$typed" = "32 32 38 38 39 40 37 27 " ] || fail "the game took the keys typed ahead as: $(cat "$tmp/game.keys")"
+  echo "the window is titled '$title'; a game typed ahead ends with Escape, status 0"
   ;;
 
 *)
