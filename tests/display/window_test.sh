@@ -242,7 +242,8 @@ close)
   for mode in keys paced; do
     for how in close INT TERM; do
       start_probe "$mode" "ProbeClose$mode$how"
-      sleep 0.2
+      # Once it sleeps, the probe waits: for events, or for its next frame.
+      until_true '[ "$(awk "{ print \$3 }" "/proc/$probe_pid/stat")" = S ]' || fail "$mode: the probe never waited"
       if [ "$how" = close ]; then "$x11_tool" close "$window"; else kill -s "$how" "$probe_pid"; fi
       wait_exit "$probe_pid" $((WAIT_LIMIT_S * 1000))
       [ "$status" -eq 0 ] || fail "$mode, $how: status $status"

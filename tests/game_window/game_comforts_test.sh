@@ -30,8 +30,8 @@ paused_as_replayed() {
   "$window_check" paused "$tmp/partial/frame-$u.raw" "$tmp/expected.raw"
   until_true 'grab "$tmp/frame.raw" && cmp -s "$tmp/frame.raw" "$tmp/expected.raw"' ||
     fail "paused at update $u, the window is not the replay's frame $u dimmed ($("$window_check" same "$tmp/frame.raw" "$tmp/expected.raw") % alike)"
-  # Nothing can be waited for here: time passes and no update may.
-  sleep 0.5
+  # Half a second of the game's own time passes, and no update.
+  wait_sound 500
   [ "$(updates)" = "$u" ] || fail "updates passed while paused: $u, then $(updates)"
   paused_at=$u
 }
@@ -88,7 +88,6 @@ sound)
   # What was heard: the music through play, silent while paused and while
   # muted, back after each.
   start_xvfb 700x520
-  export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$tmp/audio.raw"
   # Each switch is timed by the sound written just before its key and just
   # after it showed (the paused picture, the updates going on); the checks
   # leave out what lies between, however slow a busy machine makes it.
@@ -162,6 +161,8 @@ watch)
 
 settings)
   conf=$tmp/config/vexlo-race/settings.conf
+  # The disk output announces itself on stderr: here every line counts.
+  export SDL_AUDIODRIVER=dummy
   # The command line answers before any window: without a display, a game
   # that got as far as its window would end with "no display" instead.
   nodisplay() { (cd "$workdir" && env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER "$game" "$@"); }

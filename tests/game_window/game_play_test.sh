@@ -91,7 +91,6 @@ case $group in
 play)
   # 640 x 480: the first window on a 700 x 520 screen.
   start_xvfb 700x520
-  export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$tmp/audio.raw"
   replay_title
   # Real keys come late on a busy machine, and the later the car reaches
   # its rows and speeds, the more traffic there is to hit it on the way: a
@@ -141,7 +140,7 @@ play)
     [ "$crash_score" -ge "$last" ] || fail "game over shows $crash_score, play was at $last"
   fi
   over_updates=$(updates)
-  sleep 0.3
+  wait_sound 300
   look
   [[ $seen =~ screen=gameover ]] && [ "$(updates)" = "$over_updates" ] ||
     fail "the game-over screen did not wait: $seen, $over_updates then $(updates) updates"
@@ -254,7 +253,8 @@ close | term)
       wait_for 'screen=(reveal|title)' 300
       xdotool key space
       wait_for 'screen=title' "$key_updates"
-      sleep 0.2
+      # A moment of the game's time: the close comes while it waits.
+      wait_sound 200
       ;;
     play) to_play ;;
     crash)
@@ -266,7 +266,7 @@ close | term)
       to_play
       xdotool key Right Right Right Right
       wait_for 'screen=gameover' 1900
-      sleep 0.2
+      wait_sound 200
       ;;
     esac
     if [ "$group" = close ]; then "$x11_tool" close "$window"; else kill -TERM "$game_pid"; fi

@@ -22,7 +22,9 @@ window_check=$(realpath "$4")
 replay=$(realpath "$5")
 group=$6
 title="Vexlo Race by Tamsel 2001"
-export SDL_AUDIODRIVER=dummy
+# Every game's sound goes to a file: what was heard, and a clock that runs
+# at the game's own pace (see wait_sound).
+export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$tmp/audio.raw"
 
 # grab FILE: the 320 x 200 picture as the window shows it now. Its place in
 # the window is the largest 4:3 (or, with VEXLO_ASPECT=off, 16:10)
@@ -121,4 +123,16 @@ ended_cleanly() {
 }
 
 # audio_ms: how much of the sound the disk output has written, in ms.
-audio_ms() { echo $(($(stat -c %s "$tmp/audio.raw") * 10 / 1764)); }
+audio_ms() {
+  local size
+  size=$(stat -c %s "$tmp/audio.raw" 2>/dev/null) || size=0
+  echo $((size * 10 / 1764))
+}
+
+# wait_sound MS: waits until the game has written MS ms more of its sound.
+# The disk output writes at the sound's own pace, so this is time that
+# passes for the game, however slowly a busy machine runs it.
+wait_sound() {
+  local target=$(($(audio_ms) + $1))
+  until_true '[ "$(audio_ms)" -ge '"$target"' ]' || fail "the game wrote no $1 ms of sound in $WAIT_LIMIT_S s"
+}
