@@ -48,67 +48,39 @@ void renderModule(void* module, Uint8* stream, int length) {
     std::memset(stream + done * 4, 0, static_cast<std::size_t>(length) - done * 4);
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+// The command line: --size WIDTHxHEIGHT, --seconds N (0: until closed) and
+// the module to play.
+struct Arguments {
     std::string modulePath = "data/vexlo.xm";
     int windowWidth = 0, windowHeight = 0;
     double seconds = 0;
+};
+
+bool parseArguments(int argc, char** argv, Arguments& args) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--size" && i + 1 < argc) {
-            if (std::sscanf(argv[++i], "%dx%d", &windowWidth, &windowHeight) != 2) {
+            if (std::sscanf(argv[++i], "%dx%d", &args.windowWidth, &args.windowHeight) != 2) {
                 std::fprintf(stderr, "minimal_sdl: --size takes WIDTHxHEIGHT\n");
-                return 2;
+                return false;
             }
         } else if (arg == "--seconds" && i + 1 < argc) {
-            seconds = std::atof(argv[++i]);
+            args.seconds = std::atof(argv[++i]);
         } else if (!arg.empty() && arg[0] != '-') {
-            modulePath = arg;
+            args.modulePath = arg;
         } else {
             std::fprintf(stderr, "usage: minimal_sdl [--size WIDTHxHEIGHT] [--seconds N] [MODULE]\n");
-            return 2;
+            return false;
         }
     }
+    return true;
+}
 
-    std::ifstream file(modulePath, std::ios::binary);
-    const std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (bytes.empty()) {
-        std::fprintf(stderr, "minimal_sdl: cannot read %s\n", modulePath.c_str());
-        return 1;
-    }
-    openmpt::module module(bytes);
-    module.set_repeat_count(-1);
-
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_AUDIO | SDL_INIT_EVENTS) != 0)
-        return fail("SDL_Init");
-    // The same device settings as the game's sound layer.
-    if (Mix_OpenAudioDevice(MixRate, AUDIO_S16SYS, 2, 1024, nullptr, 0) != 0)
-        return fail("Mix_OpenAudioDevice");
-    Mix_HookMusic(renderModule, &module);
-
-    if (windowWidth <= 0 || windowHeight <= 0) {
-        SDL_Rect usable{0, 0, Width, Height};
-        SDL_GetDisplayUsableBounds(0, &usable);
-        const int scale = std::max(1, std::min(usable.w / Width, usable.h / Height));
-        windowWidth = Width * scale;
-        windowHeight = Height * scale;
-    }
-    SDL_Window* window = SDL_CreateWindow("minimal_sdl", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, windowWidth,
-                                          windowHeight, SDL_WINDOW_RESIZABLE);
-    if (window == nullptr)
-        return fail("SDL_CreateWindow");
-    SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, 0);
-    if (renderer == nullptr)
-        return fail("SDL_CreateRenderer");
-    SDL_Texture* texture =
-        SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, Width, Height);
-    if (texture == nullptr)
-        return fail("SDL_CreateTexture");
-    SDL_SetTextureScaleMode(texture, SDL_ScaleModeNearest);
-
-    // Paced by the game's own schedule: wait for the slot, present. Unlike the game's window it presents every frame, even
-    // when the schedule would leave it off the screen: the plain way.
+// Paced by the game's own schedule: wait for the slot, present. Unlike the
+// game's window it presents every frame, even when the schedule would leave
+// it off the screen: the plain way. Until `seconds` have passed, or the
+// window is closed.
+void showFrames(SDL_Renderer* renderer, SDL_Texture* texture, double seconds) {
     using Clock = ptc::window::FramePacer::Clock;
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(Width) * Height);
     const Clock::time_point end =
@@ -130,10 +102,56 @@ int main(int argc, char** argv) {
         SDL_Event event;
         while (SDL_PollEvent(&event) != 0)
             if (event.type == SDL_QUIT)
-                seconds = -1;
-        if (seconds < 0 || (seconds > 0 && Clock::now() >= end))
-            break;
+                return;
+        if (seconds > 0 && Clock::now() >= end)
+            return;
     }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Arguments args;
+    if (!parseArguments(argc, argv, args))
+        return 2;
+
+    std::ifstream file(args.modulePath, std::ios::binary);
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (bytes.empty()) {
+        std::fprintf(stderr, "minimal_sdl: cannot read %s\n", args.modulePath.c_str());
+        return 1;
+    }
+    openmpt::module module(bytes);
+    module.set_repeat_count(-1);
+
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_AUDIO | SDL_INIT_EVENTS) != 0)
+        return fail("SDL_Init");
+    // The same device settings as the game's sound layer.
+    if (Mix_OpenAudioDevice(MixRate, AUDIO_S16SYS, 2, 1024, nullptr, 0) != 0)
+        return fail("Mix_OpenAudioDevice");
+    Mix_HookMusic(renderModule, &module);
+
+    if (args.windowWidth <= 0 || args.windowHeight <= 0) {
+        SDL_Rect usable{0, 0, Width, Height};
+        SDL_GetDisplayUsableBounds(0, &usable);
+        const int scale = std::max(1, std::min(usable.w / Width, usable.h / Height));
+        args.windowWidth = Width * scale;
+        args.windowHeight = Height * scale;
+    }
+    SDL_Window* window = SDL_CreateWindow("minimal_sdl", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                          args.windowWidth, args.windowHeight, SDL_WINDOW_RESIZABLE);
+    if (window == nullptr)
+        return fail("SDL_CreateWindow");
+    SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, 0);
+    if (renderer == nullptr)
+        return fail("SDL_CreateRenderer");
+    SDL_Texture* texture =
+        SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, Width, Height);
+    if (texture == nullptr)
+        return fail("SDL_CreateTexture");
+    SDL_SetTextureScaleMode(texture, SDL_ScaleModeNearest);
+
+    showFrames(renderer, texture, args.seconds);
 
     Mix_HookMusic(nullptr, nullptr);
     Mix_CloseAudio();

@@ -73,78 +73,92 @@ struct Result {
     long failures = 0;
 };
 
-} // namespace
-
-int main(int argc, char** argv) {
+struct Options {
     int port = 0, clients = 64;
     double seconds = 10;
     long total = 1000000;
     std::string kind = "board";
     double rate = 0;
+};
+
+Options parseOptions(int argc, char** argv) {
+    Options o;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string arg = argv[i], value = argv[i + 1];
-        if (arg == "--port") port = std::atoi(value.c_str());
-        else if (arg == "--clients") clients = std::atoi(value.c_str());
-        else if (arg == "--seconds") seconds = std::atof(value.c_str());
-        else if (arg == "--kind") kind = value;
-        else if (arg == "--total") total = std::atol(value.c_str());
-        else if (arg == "--rate") rate = std::atof(value.c_str());
+        if (arg == "--port") o.port = std::atoi(value.c_str());
+        else if (arg == "--clients") o.clients = std::atoi(value.c_str());
+        else if (arg == "--seconds") o.seconds = std::atof(value.c_str());
+        else if (arg == "--kind") o.kind = value;
+        else if (arg == "--total") o.total = std::atol(value.c_str());
+        else if (arg == "--rate") o.rate = std::atof(value.c_str());
     }
-    if (port == 0) {
+    return o;
+}
+
+// The next request of the kind: a small run to post (its keys differ by
+// the serial number), or a page of the board.
+std::string nextRequest(const Options& o, std::atomic<long>& serial, std::mt19937_64& random) {
+    if (o.kind == "post") {
+        const long n = ++serial;
+        const std::string body = "{\"name\": \"load " + std::to_string(n % 100000) + "\", \"keys\": \"272 13\\n" +
+                                 std::to_string(300 + n) + " 38\\n\"}";
+        return "POST /api/runs HTTP/1.1\r\nHost: l\r\nContent-Type: application/json\r\nContent-Length: " +
+               std::to_string(body.size()) + "\r\n\r\n" + body;
+    }
+    const long range = o.kind == "deep" ? std::max(1L, o.total - 20) : 981;
+    const long offset = static_cast<long>(random() % static_cast<std::uint64_t>(range));
+    return "GET /api/board?limit=20&offset=" + std::to_string(offset) + " HTTP/1.1\r\nHost: l\r\n\r\n";
+}
+
+// One client's requests until `end`, on its own connection.
+void runClient(const Options& o, int c, Clock::time_point end, std::atomic<long>& serial, Result& r) {
+    std::mt19937_64 random(static_cast<std::uint64_t>(c) * 7919 + 1);
+    int fd = connectTo(o.port);
+    std::string buffer;
+    const auto interval = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(o.rate > 0 ? o.clients / o.rate : 0));
+    auto due = Clock::now() + interval * c / o.clients;
+    while (Clock::now() < end && fd >= 0) {
+        if (o.rate > 0)
+            std::this_thread::sleep_until(due);
+        const std::string request = nextRequest(o, serial, random);
+        const auto start = o.rate > 0 ? due : Clock::now();
+        due += interval;
+        if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) {
+            ++r.failures;
+            break;
+        }
+        const int status = readResponse(fd, buffer);
+        const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        if (status / 100 != 2) {
+            ++r.failures;
+            if (status == 0) {
+                close(fd);
+                fd = connectTo(o.port);
+                buffer.clear();
+            }
+            continue;
+        }
+        r.latencies.push_back(ms);
+    }
+    if (fd >= 0)
+        close(fd);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const Options o = parseOptions(argc, argv);
+    if (o.port == 0) {
         std::fprintf(stderr, "usage: load_client --port P [--clients C] [--seconds S] [--kind board|deep|post] [--total T]\n");
         return 2;
     }
-    std::vector<Result> results(static_cast<std::size_t>(clients));
+    std::vector<Result> results(static_cast<std::size_t>(o.clients));
     std::atomic<long> serial{0};
-    const auto end = Clock::now() + std::chrono::duration<double>(seconds);
+    const auto end = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(o.seconds));
     std::vector<std::thread> threads;
-    for (int c = 0; c < clients; ++c)
-        threads.emplace_back([&, c] {
-            Result& r = results[static_cast<std::size_t>(c)];
-            std::mt19937_64 random(static_cast<std::uint64_t>(c) * 7919 + 1);
-            int fd = connectTo(port);
-            std::string buffer;
-            const auto interval = std::chrono::duration_cast<Clock::duration>(
-                std::chrono::duration<double>(rate > 0 ? clients / rate : 0));
-            auto due = Clock::now() + interval * c / clients;
-            while (Clock::now() < end && fd >= 0) {
-                if (rate > 0) {
-                    std::this_thread::sleep_until(due);
-                }
-                std::string request;
-                if (kind == "post") {
-                    const long n = ++serial;
-                    const std::string body = "{\"name\": \"load " + std::to_string(n % 100000) +
-                                             "\", \"keys\": \"272 13\\n" + std::to_string(300 + n) + " 38\\n\"}";
-                    request = "POST /api/runs HTTP/1.1\r\nHost: l\r\nContent-Type: application/json\r\nContent-Length: " +
-                              std::to_string(body.size()) + "\r\n\r\n" + body;
-                } else {
-                    const long range = kind == "deep" ? std::max(1L, total - 20) : 981;
-                    const long offset = static_cast<long>(random() % static_cast<std::uint64_t>(range));
-                    request = "GET /api/board?limit=20&offset=" + std::to_string(offset) + " HTTP/1.1\r\nHost: l\r\n\r\n";
-                }
-                const auto start = rate > 0 ? due : Clock::now();
-                due += interval;
-                if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size())) {
-                    ++r.failures;
-                    break;
-                }
-                const int status = readResponse(fd, buffer);
-                const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-                if (status / 100 != 2) {
-                    ++r.failures;
-                    if (status == 0) {
-                        close(fd);
-                        fd = connectTo(port);
-                        buffer.clear();
-                    }
-                    continue;
-                }
-                r.latencies.push_back(ms);
-            }
-            if (fd >= 0)
-                close(fd);
-        });
+    for (int c = 0; c < o.clients; ++c)
+        threads.emplace_back([&, c] { runClient(o, c, end, serial, results[static_cast<std::size_t>(c)]); });
     for (auto& t : threads)
         t.join();
     std::vector<double> all;
@@ -156,7 +170,7 @@ int main(int argc, char** argv) {
     std::sort(all.begin(), all.end());
     auto at = [&](double q) { return all.empty() ? 0.0 : all[std::min(all.size() - 1, static_cast<std::size_t>(q * static_cast<double>(all.size())))]; };
     std::printf("%s: %d clients, %zu requests in %.0f s (%.0f/s), %ld failed; latency ms p50 %.2f p90 %.2f p99 %.2f max %.2f\n",
-                kind.c_str(), clients, all.size(), seconds, static_cast<double>(all.size()) / seconds, failures, at(0.5), at(0.9), at(0.99),
+                o.kind.c_str(), o.clients, all.size(), o.seconds, static_cast<double>(all.size()) / o.seconds, failures, at(0.5), at(0.9), at(0.99),
                 all.empty() ? 0.0 : all.back());
     return failures == 0 ? 0 : 1;
 }
