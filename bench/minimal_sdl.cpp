@@ -1,7 +1,7 @@
 // The least a program must do to look and sound like the game: a window
 // showing a 320 x 200 streaming texture stretched over it, crisp, 70
 // frames a second on a deadline schedule, while the game's module plays
-// through SDL2_mixer and libopenmpt. scripts/measure-game.sh runs it beside
+// through SDL2_mixer and libopenmpt. bench/measure-game.sh runs it beside
 // the game as the floor for the game's processor time and memory.
 //
 //   minimal_sdl [--size WIDTHxHEIGHT] [--seconds N] [MODULE]

@@ -1,5 +1,5 @@
 // A probe loaded into an unchanged program with LD_PRELOAD: it notes when
-// the program's frames reach the window, for scripts/measure-game.sh.
+// the program's frames reach the window, for bench/measure-game.sh.
 //
 //   VEXLO_PROBE_LOG=FILE LD_PRELOAD=.../libpresent_probe.so PROGRAM
 //

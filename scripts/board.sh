@@ -26,11 +26,11 @@ done
 [[ $port =~ ^[0-9]+$ ]] && [ "$port" -le 65535 ] || usage
 [[ $workers =~ ^[0-9]+$ ]] && [ "$workers" -ge 1 ] || usage
 
+source "$root/scripts/presets.sh"
 bash "$root/scripts/setup.sh" board
 build=${BUILD_DIR:-$root/build}
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVEXLO_TESTS=OFF -DVEXLO_BENCH=OFF -DVEXLO_TOOLS=OFF \
-  -DVEXLO_BOARD=ON ${CMAKE_EXTRA_ARGS:-} >/dev/null
-cmake --build "$build" -j"$(nproc)" --target vexlo-board
+configure_preset board "$build" ${CMAKE_EXTRA_ARGS:-}
+build_folder "$build" vexlo-board
 bash "$root/scripts/web.sh" --build-only
 
 private=0

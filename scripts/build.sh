@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Installs what is missing and builds the game, its tools and its tests in
-# Release into build/ (or the folder given in BUILD_DIR).
+# Release into build/ (or the folder given in BUILD_DIR): the preset "all"
+# of CMakePresets.json, also where scripts/play.sh configured the game alone
+# before.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/scripts/presets.sh"
 bash "$root/scripts/setup.sh"
 build=${BUILD_DIR:-$root/build}
-# Everything, also where scripts/play.sh configured the game alone before.
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVEXLO_TESTS=ON -DVEXLO_BENCH=ON -DVEXLO_TOOLS=ON -DVEXLO_BOARD=ON \
-  -DCMAKE_UNITY_BUILD=OFF \
-  ${CMAKE_EXTRA_ARGS:-} >/dev/null
-cmake --build "$build" -j"$(nproc)"
+configure_preset all "$build" ${CMAKE_EXTRA_ARGS:-}
+build_folder "$build"

@@ -5,11 +5,11 @@
 # libraries, so `apt-get install ./FILE.deb` brings them too.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/scripts/presets.sh"
 bash "$root/scripts/setup.sh"
 build=${BUILD_DIR:-$root/build-deb}
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVEXLO_TESTS=OFF -DVEXLO_BENCH=OFF -DVEXLO_TOOLS=ON \
-  ${CMAKE_EXTRA_ARGS:-} >/dev/null
-cmake --build "$build" -j"$(nproc)"
+configure_preset package "$build" ${CMAKE_EXTRA_ARGS:-}
+build_folder "$build"
 rm -f "$build"/vexlo-race_*.deb
 (cd "$build" && cpack -G DEB >cpack.log 2>&1) || { cat "$build/cpack.log"; exit 1; }
 deb=$(ls "$build"/vexlo-race_*.deb)

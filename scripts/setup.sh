@@ -12,13 +12,15 @@ play=(
   libsdl2-dev libsdl2-mixer-dev libopenmpt-dev
 )
 # The asset generator (PNG, MP3), the tests (GoogleTest, Xvfb, xdotool, a
-# window manager, the install and package checks) and the benchmarks.
+# window manager, the install and package checks, the C++ formatting) and
+# the benchmarks.
 rest=(
   build-essential libmp3lame-dev libpng-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libx11-dev xvfb xauth xdotool x11-utils xfonts-base python3
   libxfixes-dev evilwm
   dpkg-dev file desktop-file-utils appstream debootstrap lintian man-db
+  clang-format-14
   # The score server's fuzz targets: clang with libFuzzer.
   clang libclang-rt-14-dev
 )

@@ -2,13 +2,18 @@
 # Sets up, builds with warnings as errors and runs the whole test suite,
 # the browser build's tests in headless Chromium included; then builds the
 # tests again with AddressSanitizer and UndefinedBehaviorSanitizer and runs
-# them once more.
+# them once more. The builds are the presets "test" (into build/, or
+# BUILD_DIR) and "sanitize" (into build-sanitize/, or SANITIZE_BUILD_DIR)
+# of CMakePresets.json; CMAKE_EXTRA_ARGS goes to the first, WEB_CMAKE_ARGS
+# to the browser build.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/scripts/presets.sh"
 build=${BUILD_DIR:-$root/build}
 site=${WEB_SITE_DIR:-$root/build-web}
-export CMAKE_EXTRA_ARGS="-DVEXLO_WERROR=ON -DVEXLO_WEB_TESTS=ON -DVEXLO_WEB_SITE=$site ${CMAKE_EXTRA_ARGS:-}"
-BUILD_DIR=$build bash "$root/scripts/build.sh"
+bash "$root/scripts/setup.sh"
+configure_preset test "$build" -DVEXLO_WEB_SITE="$site" ${CMAKE_EXTRA_ARGS:-}
+build_folder "$build"
 
 echo "== the browser build"
 bash "$root/scripts/setup-web.sh" --tests
@@ -22,13 +27,14 @@ export VEXLO_NO_MESSAGE_BOX=1
 
 echo "== the tests again, under AddressSanitizer and UndefinedBehaviorSanitizer"
 sanitized=${SANITIZE_BUILD_DIR:-$root/build-sanitize}
-cmake -S "$root" -B "$sanitized" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXLO_WERROR=ON -DVEXLO_SANITIZE=ON \
-  -DVEXLO_BENCH=OFF >/dev/null
-cmake --build "$sanitized" -j"$(nproc)"
+configure_preset sanitize "$sanitized"
+build_folder "$sanitized"
 # A small quarantine, so that the soak measures the game's memory, not the
 # sanitizer's.
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:quarantine_size_mb=16
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-(cd "$sanitized" && ctest --output-on-failure -j2 -LE "window|timing")
+# The window and timing tests run once, above; so does the format check,
+# which builds nothing.
+(cd "$sanitized" && ctest --output-on-failure -j2 -LE "window|timing|format")
 # The soak's figures.
 grep -h "^soak:" "$sanitized/Testing/Temporary/LastTest.log" || true

@@ -10,7 +10,8 @@
 # and style, vexlo.js and vexlo.wasm, and a copy of data/. It is a static
 # folder that works from any web host. The work behind it (libopenmpt's
 # Debian source, the objects) stays in build-web-work/ (or WEB_WORK_DIR),
-# so a second build compiles only what changed.
+# so a second build compiles only what changed. WEB_CMAKE_ARGS is added to
+# the configure line.
 #
 # Everything comes from Debian: its emscripten, and libopenmpt's source
 # package, fetched with apt-get source through a private apt configuration
@@ -18,6 +19,7 @@
 # they are).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/scripts/presets.sh"
 site=${WEB_SITE_DIR:-$root/build-web}
 work=${WEB_WORK_DIR:-$root/build-web-work}
 serve=1
@@ -62,11 +64,11 @@ fi
 openmpt=$(ls -d "$sources"/libopenmpt-*/ | head -n 1)
 
 # --- the build -------------------------------------------------------------------
+# The preset "web" of CMakePresets.json: emscripten's toolchain, Release
+# for size.
 rm -rf "$site"
-emcmake cmake -S "$root" -B "$work/cmake" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-Os -DNDEBUG" \
-  -DVEXLO_OPENMPT_SOURCE="${openmpt%/}" -DVEXLO_WEB_SITE="$site" -DVEXLO_TESTS=OFF -DVEXLO_BENCH=OFF \
-  ${WEB_CMAKE_ARGS:-} >"$work/configure.log" 2>&1 || { cat "$work/configure.log"; exit 1; }
-cmake --build "$work/cmake" -j"$(nproc)"
+configure_preset web "$work/cmake" -DVEXLO_OPENMPT_SOURCE="${openmpt%/}" -DVEXLO_WEB_SITE="$site" ${WEB_CMAKE_ARGS:-}
+build_folder "$work/cmake"
 echo "built $site: $(du -sb "$site" | cut -f1) bytes"
 
 if [ $zip -eq 1 ]; then

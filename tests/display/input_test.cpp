@@ -96,6 +96,10 @@ TEST(KeyboardRouter, AnAltPressReachesTheGameInItsPlaceUnlessAChordTookIt) {
     router.press(keysym(SDLK_RALT, KMOD_LALT | KMOD_RALT), false, keys);
     router.release(keysym(SDLK_RALT), keys);
     EXPECT_EQ(drain(keys), (std::vector<Typed>{{18, 1}, {18, 1}}));
+
+    // A key without a code never reaches the game (nor a recording).
+    router.press(keysym(SDLK_VOLUMEUP), false, keys);
+    EXPECT_TRUE(keys.empty());
 }
 
 // --- gamepads --------------------------------------------------------------

@@ -103,6 +103,19 @@ wait_size() {
   until_true '[ "$(size_of)" = "$wanted_size" ]' || fail "the window is $(size_of), not $1"
 }
 
+# wait_fullscreen yes|no WxH: waits until $window is in full screen, or out
+# of it: its size, the window manager's state and the pointer over it
+# (hidden in full screen), each of which reaches the X server on its own
+# way. Needs $x11_tool.
+wait_fullscreen() {
+  local want=$1 cursor=shown state=""
+  [ "$want" = yes ] && cursor=hidden
+  wait_size "$2"
+  until_true 'state=no; [[ $(xprop -id "$window" _NET_WM_STATE) == *_NET_WM_STATE_FULLSCREEN* ]] && state=yes; [ "$state" = "$want" ]' ||
+    fail "at $2, full screen is '$state', not '$want'"
+  until_true '[ "$("$x11_tool" cursor "$window")" = "$cursor" ]' || fail "at $2, the pointer over the window is not $cursor"
+}
+
 # start_wm: a small window manager (evilwm), which full screen needs.
 start_wm() {
   evilwm --fn fixed --bw 0 >"$tmp/wm.log" 2>&1 &

@@ -44,7 +44,10 @@ KeyboardRouter::Action KeyboardRouter::press(const SDL_Keysym& key, bool repeat,
         return Action::None;
     }
     sendHeld(keys);
-    keys.push_back(eventFor(key));
+    // A key with no code of the toolkit's (volume keys and the like) is no
+    // key the game can be told of, nor one a recording could write.
+    if (keyCode(key) != 0)
+        keys.push_back(eventFor(key));
     return Action::None;
 }
 

@@ -3,7 +3,7 @@
 // several loads). The browser tests print the pace over 10 s of play and
 // the delay of the crash's sound.
 //
-//   node scripts/measure-web.mjs [--loads 9]
+//   node bench/measure-web.mjs [--loads 9]
 //
 // Needs the page (scripts/web.sh --build-only, into build-web/ or
 // WEB_SITE_DIR) and the browser tests' packages (npm ci in tests/web).
@@ -11,7 +11,7 @@
 import fs from 'node:fs';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
-import { serve } from './serve-web.mjs';
+import { serve } from '../scripts/serve-web.mjs';
 
 const root = path.dirname(path.dirname(fileURLToPath(import.meta.url)));
 const { chromium } = await import(path.join(root, 'tests/web/node_modules/playwright-core/index.mjs'));
