@@ -59,29 +59,62 @@ export function launchBrowser() {
 
 export function lines(text) { return text === '' ? [] : text.replace(/\n$/, '').split('\n'); }
 
-// The native replay tool's frames, sound calls and status for a key script.
-export function nativeReplay(script) {
+// The native replay tool's frames, sound calls and status for a key script;
+// with dump, also the frame of that update, as RGBA bytes.
+export function nativeReplay(script, dump = null) {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'vexlo-web-'));
   try {
     fs.writeFileSync(path.join(dir, 'keys'), script);
-    const run = spawnSync(replayTool, ['--keys', path.join(dir, 'keys'), '--out', dir], { cwd: source, encoding: 'utf8' });
+    const run = spawnSync(replayTool, ['--keys', path.join(dir, 'keys'), '--out', dir, ...(dump ? ['--dump', dump] : [])],
+      { cwd: source, encoding: 'utf8' });
     assert.match(run.stdout, /exit \d+\n$/, run.stderr);
-    return {
+    const result = {
       frames: lines(fs.readFileSync(path.join(dir, 'frames.txt'), 'utf8')),
       sound: lines(fs.readFileSync(path.join(dir, 'sound.txt'), 'utf8')),
       exit: Number(run.stdout.trim().split(/\s/).pop()),
     };
+    if (dump) {
+      // The game's 0x00RRGGBB pixels, in the machine's (little-endian) order.
+      const raw = fs.readFileSync(path.join(dir, `frame-${dump}.raw`));
+      result.frame = Array.from({ length: raw.length }, (_, i) => (i % 4 === 3 ? 255 : raw[i - (i % 4) + 2 - (i % 4)]));
+    }
+    return result;
   } finally {
     fs.rmSync(dir, { recursive: true, force: true });
   }
 }
 
+// The six digits a game-over screen shows (each 8 x 16, the units at
+// column 203, row 128), read off its RGBA bytes with the digits' own files.
+const digitPictures = [...Array(10).keys()].map((d) => [...fs.readFileSync(path.join(source, `data/${d}.raw`))]);
+export function scoreOnPicture(rgba) {
+  let score = 0;
+  for (let k = 5; k >= 0; k--) {
+    const digit = digitPictures.findIndex((sprite) => {
+      for (let i = 0; i < 128; i++) {
+        const [r, g, b] = sprite.slice(3 * i, 3 * i + 3);
+        if (r === 255 && g === 0 && b === 255) continue;  // transparent
+        const at = 4 * ((128 + Math.floor(i / 8)) * 320 + 203 - 8 * k + (i % 8));
+        if (rgba[at] !== r || rgba[at + 1] !== g || rgba[at + 2] !== b) return false;
+      }
+      return true;
+    });
+    assert.ok(digit >= 0, `no digit at place ${k}`);
+    score = score * 10 + digit;
+  }
+  return score;
+}
+
 // A page of the game in a context of its own (options as browser.newPage's),
-// with every console error and uncaught exception kept.
+// with every console error and uncaught exception kept; but a static host
+// answering the page's look for a score server with 404 is no error.
 export async function openGame(browser, address, options = { viewport: { width: 1024, height: 800 } }) {
   const page = await browser.newPage(options);
   page.errors = [];
-  page.on('console', (m) => { if (m.type() === 'error') page.errors.push(m.text()); });
+  page.on('console', (m) => {
+    if (m.type() === 'error' && !(m.location().url.endsWith('/api/health') && m.text().includes('404')))
+      page.errors.push(m.text());
+  });
   page.on('pageerror', (e) => page.errors.push(String(e)));
   await page.goto(address);
   return page;
