@@ -366,3 +366,10 @@ extern "C" EMSCRIPTEN_KEEPALIVE int vexlo_web_waits_for_key() {
     const ptc::Record& r = ptc::record();
     return r.open != nullptr && (r.playersKeys.empty() || r.reading) ? 1 : 0;
 }
+
+// The page wants the game of the moment ended (to watch another): its
+// window closes, as a desktop window's close button closes it.
+extern "C" EMSCRIPTEN_KEEPALIVE void vexlo_web_close() {
+    if (ptc::Record* r = &ptc::record(); r->open != nullptr)
+        r->open->requestClose();
+}

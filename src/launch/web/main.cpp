@@ -92,17 +92,27 @@ void freshGame() {
     vexlo::setRandomState(1);
 }
 
-} // namespace
+// A key script as the replay tool reads it; a script it cannot read is
+// reported, and is none.
+std::optional<std::vector<ptc::ScriptedKey>> readScript(const char* script) {
+    try {
+        std::istringstream in(script);
+        return ptc::readKeyScript(in, "keys");
+    } catch (const ptc::KeyScriptError& error) {
+        ptc::DynamicError(error.what()).report();
+        return std::nullopt;
+    }
+}
 
-// One game with the player's keys. Its end is told to the page with the
-// final score; the game-over screen, which the game clears on its way out,
-// is shown again. When recording, every frame's line is kept and handed to
-// the page with the keys.
-extern "C" EMSCRIPTEN_KEEPALIVE int vexlo_play(int recording) {
+// One game through the window's rules, at its pace. Its end is told to the
+// page with the final score; the game-over screen, which the game clears on
+// its way out, is shown again. When recording, every frame's line is kept
+// and handed to the page with the keys.
+int runLive(ptc::window::ComfortsSetUp setUp, bool recording) {
     freshGame();
     std::string frames;
     std::optional<int> finalScore;
-    ptc::web::playLive(windowSetUp(), [&](long n, const std::uint32_t* shown) {
+    ptc::web::playLive(std::move(setUp), [&](long n, const std::uint32_t* shown) {
         // The score goes on counting after the screen: it is taken there.
         if (!finalScore && gameOverOnScreen())
             finalScore = shownScore();
@@ -121,20 +131,34 @@ extern "C" EMSCRIPTEN_KEEPALIVE int vexlo_play(int recording) {
     return status;
 }
 
+} // namespace
+
+// One game with the player's keys.
+extern "C" EMSCRIPTEN_KEEPALIVE int vexlo_play(int recording) { return runLive(windowSetUp(), recording != 0); }
+
+// A recorded game watched in the page, as the desktop's --watch: at the
+// game's pace with its sound, the title and game-over screens standing a
+// moment before their key; P pauses, Escape stops. The replay tool's
+// status for a script it cannot read.
+extern "C" EMSCRIPTEN_KEEPALIVE int vexlo_watch(const char* script, int recording) {
+    std::optional<std::vector<ptc::ScriptedKey>> keys = readScript(script);
+    if (!keys)
+        return BadScript;
+    ptc::window::ComfortsSetUp setUp = windowSetUp();
+    setUp.watched = std::move(keys);
+    return runLive(std::move(setUp), recording != 0);
+}
+
 extern "C" EMSCRIPTEN_KEEPALIVE int vexlo_replay(const char* script) {
-    std::vector<ptc::ScriptedKey> keys;
-    try {
-        std::istringstream in(script);
-        keys = ptc::readKeyScript(in, "keys");
-    } catch (const ptc::KeyScriptError& error) {
-        ptc::DynamicError(error.what()).report();
+    std::optional<std::vector<ptc::ScriptedKey>> keys = readScript(script);
+    if (!keys) {
         pageReplayDone("", "", BadScript);
         return BadScript;
     }
     std::string frames;
     soundLog.clear();
     freshGame();
-    ptc::web::playScripted(std::move(keys), MaxUpdates, [&frames](long n, const std::uint32_t* shown) {
+    ptc::web::playScripted(std::move(*keys), MaxUpdates, [&frames](long n, const std::uint32_t* shown) {
         frames += replay::frameLine(n, shown);
         frames += '\n';
     });
