@@ -11,7 +11,8 @@
 //
 // The side panel otherwise lies over the picture (data-side="over").
 
-const SideWidth = 240;      // px: the side panel beside the picture
+const SideWidth = 240;      // px: the least the side panel takes beside the picture
+const SideWidest = 360;
 const SideHeight = 150;     // px: the least the panel needs under it
 const PadWidth = 112;       // px: the least a column of thumb buttons takes
 
@@ -24,7 +25,9 @@ export function arrange(app, touch) {
   const height = app.clientHeight - (footer.offsetParent ? footer.offsetHeight : 0);
   let side = 'over';
   if (layout === 'desk') {
-    if (width - (height * 4) / 3 >= SideWidth) side = 'beside';
+    const room = width - (height * 4) / 3;
+    if (room >= SideWidth) side = 'beside';
+    app.style.setProperty('--side-width', `${Math.floor(Math.min(room, SideWidest))}px`);
   } else if (layout === 'beside') {
     const stageWidth = Math.max(0, Math.min((height * 4) / 3, width - 2 * PadWidth));
     app.style.setProperty('--stage-width', `${Math.floor(stageWidth)}px`);

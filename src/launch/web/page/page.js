@@ -9,6 +9,9 @@ import { arrange } from './layout.js';
 import { Controls } from './controls.js';
 import { Panel } from './panel.js';
 import { keepOffline } from './offline.js';
+import { Board } from './board.js';
+import { Hall } from './hall.js';
+import { Submission } from './submit.js';
 
 const byId = (id) => document.getElementById(id);
 const app = byId('app');
@@ -17,6 +20,7 @@ const address = readAddress(location.hash);
 const normalTitle = document.title;
 const keyHelp = byId('help').innerHTML;
 const TapHelp = 'Tap the picture to start · ▲ ▼ steer · ◀ ▶ slower / faster · ❚❚ pauses · Esc ends';
+const WatchHelp = 'Watching a game from the hall of fame · P pauses · Esc stops';
 
 const sound = new SoundOut();
 const picture = new Picture(byId('screen'));
@@ -24,7 +28,8 @@ const panel = new Panel();
 const stderrLines = [];
 let module = null;
 let running = false;   // a display is open and takes keys
-let state = 'loading'; // then 'playing', 'replaying', or 'idle' between runs
+let state = 'loading'; // then 'playing', 'watching', 'replaying', or 'idle' between runs
+let run = null;        // the run under way (a promise)
 let keyWaiters = [];
 
 // What the module and the tests see.
@@ -129,6 +134,10 @@ const controls = new Controls(app, {
 });
 panel.changed = () => { if (module) relayout(); };
 
+const board = new Board(address.board);
+const hall = new Hall(board, watch);
+const submission = new Submission(board, hall);
+
 // --- runs -----------------------------------------------------------------------
 
 let offer = null;  // what the offer's button does
@@ -137,17 +146,27 @@ function takeOffer() {
   if (offer) offer();
 }
 
-async function playOnce() {
-  if (state === 'playing') return;
-  state = 'playing';
-  panel.clear();
-  stderrLines.length = 0;
-  Object.assign(page, { updates: 0, updatedAt: [], recorded: null, lastGame: null });
-  const status = await module.ccall('vexlo_play', 'number', ['number'], [address.record ? 1 : 0], { async: true });
-  running = false;
-  state = 'idle';
-  controls.keysHeldAreStale();
-  sayHowItEnded(status);
+function setState(now) {
+  state = now;
+  if (now === 'playing' || now === 'watching') app.dataset.playing = '';
+  else delete app.dataset.playing;
+}
+
+function playOnce() {
+  if (state === 'playing' || state === 'watching') return run;
+  run = (async () => {
+    setState('playing');
+    panel.clear();
+    submission.hide();
+    stderrLines.length = 0;
+    Object.assign(page, { updates: 0, updatedAt: [], recorded: null, lastGame: null });
+    const status = await module.ccall('vexlo_play', 'number', ['number'], [address.record ? 1 : 0], { async: true });
+    running = false;
+    setState('idle');
+    controls.keysHeldAreStale();
+    sayHowItEnded(status);
+  })();
+  return run;
 }
 
 function sayHowItEnded(status) {
@@ -155,17 +174,58 @@ function sayHowItEnded(status) {
   if (status !== 0 && !panel.hasNote()) panel.addNote(`The game stopped:\n${stderrLines.join('\n')}`);
   const again = controls.touch ? 'Tap to play again.' : 'Any key plays again.';
   const game = page.lastGame;
-  if (game?.gameOver) panel.say(`Game over. Your final score: ${game.score}.\n${again}`);
-  else if (status === 0) panel.say(`You ended the game.\n${again}`);
+  if (game?.gameOver) {
+    panel.say(`Game over. Your final score: ${game.score}.\n${again}`);
+    submission.offer(game.keys);
+  } else if (status === 0) {
+    panel.say(`You ended the game.\n${again}`);
+  }
   offer = playOnce;
   panel.showOffer('Play again');
 }
 
+// A run of the hall of fame, watched at the game's pace; a game waiting on
+// its title or game-over screen gives way to it, one in play does not.
+async function watch(shown) {
+  if (state === 'replaying' || state === 'loading') return;
+  if (state === 'playing' && running && !page.waitsForKey()) {
+    hall.say('End your game first (Esc), then watch.');
+    return;
+  }
+  let keys;
+  try {
+    keys = await board.keys(shown.id);
+  } catch (error) {
+    hall.say(`That run cannot be fetched: ${error.message}.`);
+    return;
+  }
+  if (state === 'playing' || state === 'watching') {
+    module._vexlo_web_close();
+    await run;
+  }
+  run = (async () => {
+    setState('watching');
+    panel.clear();
+    submission.hide();
+    byId('help').textContent = WatchHelp;
+    Object.assign(page, { updates: 0, updatedAt: [], recorded: null });
+    await module.ccall('vexlo_watch', 'number', ['string', 'number'], [keys, address.record ? 1 : 0], { async: true });
+    running = false;
+    setState('idle');
+    controls.keysHeldAreStale();
+    showHelp();
+    panel.say(`That was the run of ${shown.name}, rank ${shown.rank}, score ${shown.score}.`);
+    offer = playOnce;
+    panel.showOffer('Play');
+  })();
+  await run;
+}
+
 async function replay() {
-  state = 'replaying';
+  setState('replaying');
   byId('help').textContent = 'Replaying the recorded game in this link, as fast as the page can.';
   const status = await module.ccall('vexlo_replay', 'number', ['string'], [address.replay], { async: true });
-  state = 'idle';
+  setState('idle');
   const bad = badLinkText(address.replay, status, stderrLines.find((line) => line.startsWith('keys:')));
   // The game's own words for a script it cannot read are the link's, said above.
   if (bad) panel.clear();
@@ -182,6 +242,7 @@ function offerNormalGame(text) {
     document.title = normalTitle;
     showHelp();
     keepOffline();
+    findBoard();
     playOnce();
   };
   panel.showOffer(module ? 'Play' : null);
@@ -232,14 +293,21 @@ async function start() {
     return;
   }
   if (address.replay === undefined) {
-    state = 'idle';
+    setState('idle');
     offerNormalGame(badLinkText(undefined));
   } else if (address.replay !== null) {
     await replay();
   } else {
     keepOffline();
+    findBoard();
     await playOnce();
   }
+}
+
+// The hall of fame, where a score server answers.
+async function findBoard() {
+  await board.find();
+  await hall.start();
 }
 
 start();
