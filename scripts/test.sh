@@ -17,7 +17,7 @@ build_folder "$build"
 
 echo "== the browser build"
 bash "$root/scripts/setup-web.sh" --tests
-WEB_SITE_DIR=$site WEB_CMAKE_ARGS="-DVEXLO_WERROR=ON ${WEB_CMAKE_ARGS:-}" bash "$root/scripts/web.sh" --build-only
+WEB_SITE_DIR=$site WEB_CMAKE_ARGS="-DVEXLO_WERROR=ON ${WEB_CMAKE_ARGS:-}" bash "$root/scripts/web.sh" --zip
 (cd "$root/tests/web" && npm ci --no-audit --no-fund --loglevel=error)
 
 # Nothing in the tests may stop for a message box.

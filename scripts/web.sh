@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Builds the game for the browser and serves it at http://127.0.0.1:8000/.
 #
-#   bash scripts/web.sh [--build-only]
+#   bash scripts/web.sh [--build-only | --zip]
+#
+# --zip builds and packs the folder into build-web/vexlo-race-web.zip, with
+# index.html at its root, for a game-hosting site.
 #
 # The page lands in build-web/ (or WEB_SITE_DIR): index.html, its scripts
 # and style, vexlo.js and vexlo.wasm, and a copy of data/. It is a static
@@ -20,10 +23,12 @@ source "$root/scripts/presets.sh"
 site=${WEB_SITE_DIR:-$root/build-web}
 work=${WEB_WORK_DIR:-$root/build-web-work}
 serve=1
+zip=0
 case "${1:-}" in
   --build-only) serve=0 ;;
+  --zip) serve=0; zip=1 ;;
   "") ;;
-  *) echo "usage: scripts/web.sh [--build-only]" >&2; exit 2 ;;
+  *) echo "usage: scripts/web.sh [--build-only | --zip]" >&2; exit 2 ;;
 esac
 
 bash "$root/scripts/setup-web.sh"
@@ -65,6 +70,12 @@ rm -rf "$site"
 configure_preset web "$work/cmake" -DVEXLO_OPENMPT_SOURCE="${openmpt%/}" -DVEXLO_WEB_SITE="$site" ${WEB_CMAKE_ARGS:-}
 build_folder "$work/cmake"
 echo "built $site: $(du -sb "$site" | cut -f1) bytes"
+
+if [ $zip -eq 1 ]; then
+  # Python comes with Debian's emscripten.
+  (cd "$site" && python3 -m zipfile -c "$work/vexlo-race-web.zip" * && mv "$work/vexlo-race-web.zip" .)
+  echo "packed $site/vexlo-race-web.zip: $(du -b "$site/vexlo-race-web.zip" | cut -f1) bytes"
+fi
 
 if [ $serve -eq 1 ]; then
   echo "serving $site at http://127.0.0.1:8000/ (Ctrl+C stops)"

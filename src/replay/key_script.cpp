@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <limits>
 #include <sstream>
 
 namespace ptc {
@@ -18,7 +19,8 @@ bool parseWhole(const std::string& word, T& value) {
 
 // Past any game: a million updates at 70 a second are four hours, and the
 // largest long would overflow the headless platform's comparisons with it.
-constexpr long MaxUpdate = 1000000000000L;
+// Read as a long long: in the browser a long has 32 bits.
+constexpr long long MaxUpdate = 1000000000000LL;
 constexpr int MinCode = 1, MaxCode = 255;
 
 } // namespace
@@ -36,10 +38,14 @@ std::vector<ScriptedKey> readKeyScript(std::istream& in, const std::string& name
         if (!(words >> code))
             throw KeyScriptError(where + "a key needs an update number and a code");
         ScriptedKey key;
-        if (!parseWhole(update, key.update))
+        long long at = 0;
+        if (!parseWhole(update, at))
             throw KeyScriptError(where + "not an update number: " + update);
-        if (key.update < 0 || key.update > MaxUpdate)
+        if (at < 0 || at > MaxUpdate)
             throw KeyScriptError(where + "the update number must be from 0 to 10^12: " + update);
+        // Where a long is narrower, an update it cannot hold is one no game
+        // reaches either.
+        key.update = static_cast<long>(std::min<long long>(at, std::numeric_limits<long>::max()));
         if (!parseWhole(code, key.code))
             throw KeyScriptError(where + "not a key code: " + code);
         if (key.code < MinCode || key.code > MaxCode)

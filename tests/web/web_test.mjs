@@ -7,84 +7,31 @@
 //   VEXLO_SOURCE    the repository (data/ and tests/replay/)
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
-import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import http from 'node:http';
-import os from 'node:os';
 import path from 'node:path';
-import { chromium } from 'playwright-core';
-import { serve } from '../../scripts/serve-web.mjs';
+import {
+  frameHash, launchBrowser, nativeReplay, openGame as openPage, servePage, site, source, updates, waitForUpdates,
+} from './support.mjs';
 
-const site = process.env.VEXLO_WEB_SITE;
-const replayTool = process.env.VEXLO_REPLAY;
-const source = process.env.VEXLO_SOURCE;
 const goldenKeys = path.join(source, 'tests/replay');
 
-let server, browser, base;
+let served, server, browser, base;
 
 before(async () => {
-  assert.ok(fs.existsSync(path.join(site, 'index.html')), `no page in ${site}: run scripts/web.sh --build-only`);
-  server = await serve(site, 0);
-  base = `http://127.0.0.1:${server.address().port}/index.html`;
-  // Flags that keep Chromium off the network it has no business with.
-  browser = await chromium.launch({
-    executablePath: process.env.VEXLO_CHROMIUM ?? '/usr/bin/chromium',
-    args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-      '--disable-component-update', '--disable-sync'],
-  });
+  served = await servePage();
+  ({ server, base } = served);
+  browser = await launchBrowser();
 });
 
 after(async () => {
   await browser?.close();
-  server?.close();
+  served?.close();
 });
 
 // --- helpers ---------------------------------------------------------------------
 
-function lines(text) { return text === '' ? [] : text.replace(/\n$/, '').split('\n'); }
-
-// The native replay tool's frames, sound calls and status for a key script.
-function nativeReplay(script) {
-  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'vexlo-web-'));
-  try {
-    fs.writeFileSync(path.join(dir, 'keys'), script);
-    const run = spawnSync(replayTool, ['--keys', path.join(dir, 'keys'), '--out', dir], { cwd: source, encoding: 'utf8' });
-    assert.match(run.stdout, /exit \d+\n$/, run.stderr);
-    return {
-      frames: lines(fs.readFileSync(path.join(dir, 'frames.txt'), 'utf8')),
-      sound: lines(fs.readFileSync(path.join(dir, 'sound.txt'), 'utf8')),
-      exit: Number(run.stdout.trim().split(/\s/).pop()),
-    };
-  } finally {
-    fs.rmSync(dir, { recursive: true, force: true });
-  }
-}
-
-// A page of the game, with every console error and uncaught exception kept.
-async function openGame(hash, viewport = { width: 1024, height: 800 }) {
-  const page = await browser.newPage({ viewport });
-  page.errors = [];
-  page.on('console', (m) => { if (m.type() === 'error') page.errors.push(m.text()); });
-  page.on('pageerror', (e) => page.errors.push(String(e)));
-  await page.goto(base + hash);
-  return page;
-}
-
-const updates = (page) => page.evaluate(() => window.vexlo.updates);
-const waitForUpdates = (page, n, timeout = 30000) =>
-  page.waitForFunction((count) => window.vexlo.updates >= count, n, { timeout });
-
-// 64-bit FNV-1a of RGBA bytes taken as the game's 0x00RRGGBB pixels, as
-// the replay tool names frames.
-function frameHash(rgba) {
-  let hash = 0xcbf29ce484222325n;
-  for (let i = 0; i < rgba.length; i += 4)
-    for (const byte of [rgba[i + 2], rgba[i + 1], rgba[i], 0]) {
-      hash ^= BigInt(byte);
-      hash = (hash * 0x100000001b3n) & 0xffffffffffffffffn;
-    }
-  return hash.toString(16).padStart(16, '0');
-}
+const openGame = (hash, viewport = { width: 1024, height: 800 }) => openPage(browser, base + hash, { viewport });
 
 // The row of the player's car in the frame shown: its picture is looked
 // for in the page, at column 10, where the car always stands.
@@ -399,7 +346,8 @@ test('the server gives nothing outside its folder', async () => {
 });
 
 test('the built folder stays small', () => {
-  const size = (dir) => fs.readdirSync(dir, { withFileTypes: true })
+  // The folder packed for a game-hosting site (web.sh --zip) aside.
+  const size = (dir) => fs.readdirSync(dir, { withFileTypes: true }).filter((e) => e.name !== 'vexlo-race-web.zip')
     .reduce((sum, e) => sum + (e.isDirectory() ? size(path.join(dir, e.name)) : fs.statSync(path.join(dir, e.name)).size), 0);
   const bytes = size(site);
   assert.ok(bytes <= 4 * 1024 * 1024, `${bytes} bytes`);

@@ -40,6 +40,11 @@ std::vector<AssetFile> buildAssets()
     }
     files.push_back({"vexlo.xm", makeMusic()});
     files.push_back({"explode.mp3", makeExplosionSound()});
+    // The page's icons, for a browser that installs it as an app: the
+    // desktop icon's drawing, enlarged by whole factors.
+    const Image icon = makeIcon();
+    for (int size : WebIconSizes)
+        files.push_back({"web-icon-" + std::to_string(size) + ".png", pngWithAlpha(icon.scaled(size / IconSide))});
     return files;
 }
 

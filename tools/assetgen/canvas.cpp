@@ -255,22 +255,27 @@ std::vector<std::uint8_t> Image::raw() const
 
 namespace {
 
-// Writes rows of 8-bit samples, `channels` per pixel, as a PNG of the given
-// colour type.
-bool writePngFile(const std::string& path, int width, int height, int colorType, int channels,
-                  const std::vector<std::uint8_t>& bytes)
+void appendBytes(png_structp png, png_bytep data, png_size_t length)
 {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
+    auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+
+void flushNothing(png_structp) {}
+
+// Rows of 8-bit samples, `channels` per pixel, as a PNG of the given colour
+// type; empty if libpng fails.
+std::vector<std::uint8_t> encodePng(int width, int height, int colorType, int channels,
+                                    const std::vector<std::uint8_t>& bytes)
+{
+    std::vector<std::uint8_t> out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!png || !info || setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        std::fclose(f);
-        return false;
+        return {};
     }
-    png_init_io(png, f);
+    png_set_write_fn(png, &out, appendBytes, flushNothing);
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
                  colorType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
@@ -278,7 +283,18 @@ bool writePngFile(const std::string& path, int width, int height, int colorType,
         png_write_row(png, bytes.data() + static_cast<std::size_t>(y) * width * channels);
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-    return std::fclose(f) == 0;
+    return out;
+}
+
+bool writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
+{
+    if (bytes.empty())
+        return false;
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && written;
 }
 
 // 4 bytes R, G, B, A per pixel, row after row.
@@ -302,12 +318,14 @@ std::vector<std::uint8_t> rgbaBytes(const Image& img)
 bool writePng(const std::string& path, const Image& img, int factor)
 {
     const Image big = img.scaled(factor);
-    return writePngFile(path, big.width(), big.height(), PNG_COLOR_TYPE_RGB, 3, big.raw());
+    return writeBytes(path, encodePng(big.width(), big.height(), PNG_COLOR_TYPE_RGB, 3, big.raw()));
 }
 
-bool writePngWithAlpha(const std::string& path, const Image& img)
+std::vector<std::uint8_t> pngWithAlpha(const Image& img)
 {
-    return writePngFile(path, img.width(), img.height(), PNG_COLOR_TYPE_RGB_ALPHA, 4, rgbaBytes(img));
+    return encodePng(img.width(), img.height(), PNG_COLOR_TYPE_RGB_ALPHA, 4, rgbaBytes(img));
 }
+
+bool writePngWithAlpha(const std::string& path, const Image& img) { return writeBytes(path, pngWithAlpha(img)); }
 
 } // namespace assetgen

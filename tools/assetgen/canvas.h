@@ -98,5 +98,7 @@ bool writePng(const std::string& path, const Image& img, int factor);
 // Writes an RGBA PNG of the image: key pixels fully transparent, every other
 // pixel fully opaque. For pictures shown outside the game (the desktop icon).
 bool writePngWithAlpha(const std::string& path, const Image& img);
+// The same PNG, in memory (empty if it cannot be made).
+std::vector<std::uint8_t> pngWithAlpha(const Image& img);
 
 } // namespace assetgen

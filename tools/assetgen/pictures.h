@@ -40,6 +40,8 @@ Image makeGameOver();
 // crisp pixels.
 constexpr int IconSide = 32;
 constexpr int IconSizes[] = {32, 64, 128, 256};
+// The sizes a web app's manifest asks for.
+constexpr int WebIconSizes[] = {192, 512};
 constexpr int IconCorner = 6;
 Image makeIcon();
 

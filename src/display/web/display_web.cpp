@@ -54,6 +54,8 @@ struct Record {
     std::deque<KeyEvent> keys;  // the player's, while a display is open
     std::vector<ScriptedKey> playersKeys;
     Display::Impl* open = nullptr;  // the display that takes the player's keys
+    bool reading = false;           // the game is in Display::read
+    std::vector<std::uint32_t> standing;  // the picture of the last read
 };
 
 Record& record() {
@@ -70,7 +72,31 @@ void startRun(bool scripted, std::function<void(long, const std::uint32_t*)> onU
     r.updates = 0;
     r.keys.clear();
     r.playersKeys.clear();
+    r.reading = false;
+    r.standing.clear();
 }
+
+// The picture to the page's canvas, as RGBA bytes.
+void presentPicture(const std::vector<std::uint32_t>& picture) {
+    static std::vector<std::uint8_t> rgba;
+    rgba.resize(picture.size() * 4);
+    for (std::size_t i = 0; i < picture.size(); ++i) {
+        const std::uint32_t p = picture[i];
+        rgba[4 * i + 0] = static_cast<std::uint8_t>(p >> 16);
+        rgba[4 * i + 1] = static_cast<std::uint8_t>(p >> 8);
+        rgba[4 * i + 2] = static_cast<std::uint8_t>(p);
+        rgba[4 * i + 3] = 0xFF;
+    }
+    pagePresent(rgba.data(), DisplayWidth, DisplayHeight);
+}
+
+// Marks the time the game spends in a read of the player's keys.
+struct Reading {
+    Reading() { record().reading = true; }
+    ~Reading() { record().reading = false; }
+    Reading(const Reading&) = delete;
+    Reading& operator=(const Reading&) = delete;
+};
 
 } // namespace
 
@@ -98,13 +124,17 @@ void playScripted(std::vector<ScriptedKey> keys, long maxUpdates,
 long updates() { return record().updates; }
 const std::vector<ScriptedKey>& playersKeys() { return record().playersKeys; }
 
+void showStandingPicture() {
+    if (record().standing.size() == PicturePixels)
+        presentPicture(record().standing);
+}
+
 } // namespace web
 
 struct Display::Impl final : window::ComfortsWindow {
     bool open = false;
     std::vector<std::uint32_t> shown;    // what the last copyTo took
     std::vector<std::uint32_t> instead;  // shown in its place (paused)
-    std::vector<std::uint8_t> rgba;      // the picture as the canvas wants it
     // The window's schedule: 70 updates a second, late ones caught up on by
     // leaving their frames off the screen. A browser's timers wake late now
     // and then (a busy page, a garbage collection); that costs frames, not
@@ -122,15 +152,7 @@ struct Display::Impl final : window::ComfortsWindow {
     }
 
     void present() {
-        const std::vector<std::uint32_t>& picture = instead.empty() ? shown : instead;
-        for (std::size_t i = 0; i < picture.size(); ++i) {
-            const std::uint32_t p = picture[i];
-            rgba[4 * i + 0] = static_cast<std::uint8_t>(p >> 16);
-            rgba[4 * i + 1] = static_cast<std::uint8_t>(p >> 8);
-            rgba[4 * i + 2] = static_cast<std::uint8_t>(p);
-            rgba[4 * i + 3] = 0xFF;
-        }
-        pagePresent(rgba.data(), DisplayWidth, DisplayHeight);
+        presentPicture(instead.empty() ? shown : instead);
         pictureBehind = false;
     }
 
@@ -202,7 +224,6 @@ void Display::open(const std::string& title, const PixelFormat&, int) {
         throw DynamicError("the display is already open");
     d.shown.assign(PicturePixels, 0u);
     d.instead.clear();
-    d.rgba.assign(PicturePixels * 4, 0u);
     d.open = true;
     d.closeRequested = false;
     Record& r = record();
@@ -274,7 +295,11 @@ void Display::read(KeyEvent& key) {
     if (d.pictureBehind)
         d.present();
     d.stoodStill = false;
-    key = d.comforts.read(d, r.updates, r.keys);
+    r.standing = d.shown;
+    {
+        const Reading reading;
+        key = d.comforts.read(d, r.updates, r.keys);
+    }
     // The game stood still for the key: no time to catch up on.
     if (d.stoodStill)
         d.pacer.restart();
@@ -332,4 +357,19 @@ extern "C" EMSCRIPTEN_KEEPALIVE void vexlo_web_key(int code, int shift, int alt,
 extern "C" EMSCRIPTEN_KEEPALIVE void vexlo_web_focus_lost() {
     if (ptc::Record* r = &ptc::record(); r->open != nullptr)
         r->open->comforts.focusLost();
+}
+
+// Whether a key now would start something rather than steer: the title
+// (before the game took its first key) or a wait for a key (the game-over
+// screen). The page makes a tap on the picture a key then.
+extern "C" EMSCRIPTEN_KEEPALIVE int vexlo_web_waits_for_key() {
+    const ptc::Record& r = ptc::record();
+    return r.open != nullptr && (r.playersKeys.empty() || r.reading) ? 1 : 0;
+}
+
+// The page wants the game of the moment ended (to watch another): its
+// window closes, as a desktop window's close button closes it.
+extern "C" EMSCRIPTEN_KEEPALIVE void vexlo_web_close() {
+    if (ptc::Record* r = &ptc::record(); r->open != nullptr)
+        r->open->requestClose();
 }

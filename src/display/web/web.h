@@ -34,4 +34,8 @@ long updates();
 // window/game_keys.h).
 const std::vector<ScriptedKey>& playersKeys();
 
+// Shows again the picture on screen when the game of the last run last
+// read a key (after a game-over, that screen with its score).
+void showStandingPicture();
+
 } // namespace ptc::web

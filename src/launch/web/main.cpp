@@ -7,6 +7,7 @@
 #include "game/game_state.h"
 #include "game/random.h"
 #include "game/run_game.h"
+#include "render/scene.h"
 #include "replay/frame_hash.h"
 #include "replay/key_script.h"
 #include "sound/fsound.h"
@@ -19,6 +20,7 @@
 #include <cmath>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -32,6 +34,12 @@ EM_JS(void, pageReplayDone, (const char* frames, const char* sound, int status),
 // A #record game's frames and keys, for the tests.
 EM_JS(void, pageRecordDone, (const char* frames, const char* keys),
       { Module.page.recordDone(UTF8ToString(frames), UTF8ToString(keys)); });
+
+// The end of a player's game: its status, whether it reached the
+// game-over screen and the score that screen shows, and its keys as a key
+// script (every game's, for the hall of fame).
+EM_JS(void, pageGameEnded, (int status, int gameOver, int score, const char* keys),
+      { Module.page.gameEnded(status, gameOver !== 0, score, UTF8ToString(keys)); });
 
 // The replay tool's update limit.
 constexpr long MaxUpdates = 100000;
@@ -58,6 +66,25 @@ ptc::window::ComfortsSetUp windowSetUp() {
     return setUp;
 }
 
+// The game-over screen is on from the update inside gameOver() (its crash
+// timer has just counted down to zero) to the end.
+bool gameOverOnScreen() { return vexlo::gameState.crashed != 0 && vexlo::gameState.crashTimer == 0; }
+
+// That screen shows the score's last ScoreDigits digits.
+int shownScore() {
+    int modulus = 1;
+    for (int i = 0; i < vexlo::ScoreDigits; ++i)
+        modulus *= 10;
+    return vexlo::gameState.score % modulus;
+}
+
+std::string playersScript() {
+    std::string keys;
+    for (const ptc::ScriptedKey& key : ptc::web::playersKeys())
+        keys += ptc::keyScriptLine(key) + '\n';
+    return keys;
+}
+
 // What a new process would start with. The traffic and the pictures are
 // made afresh by runGame itself.
 void freshGame() {
@@ -65,44 +92,73 @@ void freshGame() {
     vexlo::setRandomState(1);
 }
 
-} // namespace
+// A key script as the replay tool reads it; a script it cannot read is
+// reported, and is none.
+std::optional<std::vector<ptc::ScriptedKey>> readScript(const char* script) {
+    try {
+        std::istringstream in(script);
+        return ptc::readKeyScript(in, "keys");
+    } catch (const ptc::KeyScriptError& error) {
+        ptc::DynamicError(error.what()).report();
+        return std::nullopt;
+    }
+}
 
-// One game with the player's keys. When recording, every frame's line and
-// every key are kept and handed to the page at the end.
-extern "C" EMSCRIPTEN_KEEPALIVE int vexlo_play(int recording) {
+// One game through the window's rules, at its pace. Its end is told to the
+// page with the final score; the game-over screen, which the game clears on
+// its way out, is shown again. When recording, every frame's line is kept
+// and handed to the page with the keys.
+int runLive(ptc::window::ComfortsSetUp setUp, bool recording) {
     freshGame();
     std::string frames;
-    std::function<void(long, const std::uint32_t*)> keepFrames;
-    if (recording)
-        keepFrames = [&frames](long n, const std::uint32_t* shown) {
+    std::optional<int> finalScore;
+    ptc::web::playLive(std::move(setUp), [&](long n, const std::uint32_t* shown) {
+        // The score goes on counting after the screen: it is taken there.
+        if (!finalScore && gameOverOnScreen())
+            finalScore = shownScore();
+        if (recording) {
             frames += replay::frameLine(n, shown);
             frames += '\n';
-        };
-    ptc::web::playLive(windowSetUp(), keepFrames);
+        }
+    });
     const int status = vexlo::runGame();
-    if (recording) {
-        std::string keys;
-        for (const ptc::ScriptedKey& key : ptc::web::playersKeys())
-            keys += ptc::keyScriptLine(key) + '\n';
+    if (finalScore)
+        ptc::web::showStandingPicture();
+    const std::string keys = playersScript();
+    if (recording)
         pageRecordDone(frames.c_str(), keys.c_str());
-    }
+    pageGameEnded(status, finalScore ? 1 : 0, finalScore.value_or(0), keys.c_str());
     return status;
 }
 
+} // namespace
+
+// One game with the player's keys.
+extern "C" EMSCRIPTEN_KEEPALIVE int vexlo_play(int recording) { return runLive(windowSetUp(), recording != 0); }
+
+// A recorded game watched in the page, as the desktop's --watch: at the
+// game's pace with its sound, the title and game-over screens standing a
+// moment before their key; P pauses, Escape stops. The replay tool's
+// status for a script it cannot read.
+extern "C" EMSCRIPTEN_KEEPALIVE int vexlo_watch(const char* script, int recording) {
+    std::optional<std::vector<ptc::ScriptedKey>> keys = readScript(script);
+    if (!keys)
+        return BadScript;
+    ptc::window::ComfortsSetUp setUp = windowSetUp();
+    setUp.watched = std::move(keys);
+    return runLive(std::move(setUp), recording != 0);
+}
+
 extern "C" EMSCRIPTEN_KEEPALIVE int vexlo_replay(const char* script) {
-    std::vector<ptc::ScriptedKey> keys;
-    try {
-        std::istringstream in(script);
-        keys = ptc::readKeyScript(in, "keys");
-    } catch (const ptc::KeyScriptError& error) {
-        ptc::DynamicError(error.what()).report();
+    std::optional<std::vector<ptc::ScriptedKey>> keys = readScript(script);
+    if (!keys) {
         pageReplayDone("", "", BadScript);
         return BadScript;
     }
     std::string frames;
     soundLog.clear();
     freshGame();
-    ptc::web::playScripted(std::move(keys), MaxUpdates, [&frames](long n, const std::uint32_t* shown) {
+    ptc::web::playScripted(std::move(*keys), MaxUpdates, [&frames](long n, const std::uint32_t* shown) {
         frames += replay::frameLine(n, shown);
         frames += '\n';
     });

@@ -1,52 +1,36 @@
 // The page around the game: it loads the module and the game's data/,
-// shows the frames, passes keys and taps on, shows messages and offers a
-// new game when one ends. It is the module's `page` (src/display/web).
-// The picture's size and scaling are the module's (vexlo_web_place).
-//
-//   index.html              the game, with the keyboard (and touch buttons)
-//   index.html#keys=SCRIPT  the replay hook: one unpaced game with the keys
-//                           of SCRIPT (URL-encoded, the replay tool's format);
-//                           at the end window.vexloReplay = {frames, sound,
-//                           exit} and then document.title = "exit S"
-//   index.html#record       the game, keeping each frame's line and each key
-//                           as a key script (window.vexlo.recorded), for tests
+// shows the frames, passes keys and taps on, says how each game ended and
+// offers the next. It is the module's `page` (src/display/web). What the
+// address asks for is in link.js, the layout in layout.js.
 import { SoundOut } from './sound.js';
+import { readAddress, badLinkText } from './link.js';
+import { Picture } from './picture.js';
+import { arrange } from './layout.js';
+import { Controls } from './controls.js';
+import { Panel } from './panel.js';
+import { keepOffline } from './offline.js';
+import { Board } from './board.js';
+import { Hall } from './hall.js';
+import { Submission } from './submit.js';
 
 const byId = (id) => document.getElementById(id);
+const app = byId('app');
 const stage = byId('stage');
-const screen = byId('screen');
-const screenContext = screen.getContext('2d', { alpha: false });
-// Each update lands here first, at the game's own size (known once the
-// first frame comes).
-const frame = document.createElement('canvas');
-const frameContext = frame.getContext('2d', { alpha: false });
-let frameImage = null;
-
-const hash = location.hash;
-// The key script of the replay hook; null without one, undefined when the
-// address holds one that is not valid URL encoding.
-let replayScript = null;
-if (hash.startsWith('#keys=')) {
-  try {
-    replayScript = decodeURIComponent(hash.slice('#keys='.length).replace(/\+/g, ' '));
-  } catch (e) {
-    replayScript = undefined;
-  }
-}
-const recording = hash === '#record';
-
-const FullscreenKey = 122;  // F11
-const EnterKey = 13;
-const AltKey = 18;
-const RepeatDelayMs = 400, RepeatEveryMs = 50;  // held touch arrows, like held keys
+const address = readAddress(location.hash);
+const normalTitle = document.title;
+const keyHelp = byId('help').innerHTML;
+const TapHelp = 'Tap the picture to start · ▲ ▼ steer · ◀ ▶ slower / faster · ❚❚ pauses · Esc ends';
+const WatchHelp = 'Watching a game from the hall of fame · P pauses · Esc stops';
 
 const sound = new SoundOut();
+const picture = new Picture(byId('screen'));
+const panel = new Panel();
 const stderrLines = [];
 let module = null;
-let running = false;       // a display is open and takes keys
+let running = false;   // a display is open and takes keys
+let state = 'loading'; // then 'playing', 'watching', 'replaying', or 'idle' between runs
+let run = null;        // the run under way (a promise)
 let keyWaiters = [];
-let drawPending = false;
-let presented = false;     // a frame has come
 
 // What the module and the tests see.
 const page = {
@@ -55,18 +39,9 @@ const page = {
   updatedAt: [],           // performance.now() of each (its frame shown or not)
   firstFrameAt: null,      // when the first frame reached the screen
   recorded: null,          // {frames, keys} of a #record game, once it ends
+  lastGame: null,          // {status, gameOver, score, keys} of the last game played
 
-  present(rgba, width, height) {
-    if (!frameImage || frameImage.width !== width || frameImage.height !== height) {
-      frame.width = width;
-      frame.height = height;
-      frameImage = frameContext.createImageData(width, height);
-    }
-    frameImage.data.set(rgba);
-    frameContext.putImageData(frameImage, 0, 0);
-    presented = true;
-    requestDraw();
-  },
+  present(rgba, width, height) { picture.present(rgba, width, height); },
   updated(update) {
     this.updates = update;
     this.updatedAt.push(performance.now());
@@ -78,60 +53,50 @@ const page = {
       setTimeout(resolve, ms);
     });
   },
-  message(caption, text) { return showBox(caption, text); },
-  report(text) { showNote(`The game stopped: ${text}`); },
-  open(title) { running = true; hideOffer(); screen.setAttribute('aria-label', title); },
+  message(caption, text) { return panel.showBox(caption, text); },
+  report(text) { panel.addNote(`The game stopped: ${text}`); },
+  open(title) {
+    running = true;
+    byId('screen').setAttribute('aria-label', title);
+  },
   close() { running = false; },
   replayDone(frames, soundLines, status) {
     window.vexloReplay = { frames: lines(frames), sound: lines(soundLines), exit: status };
     document.title = `exit ${status}`;
   },
   recordDone(frames, keys) { this.recorded = { frames: lines(frames), keys: lines(keys) }; },
-  // The frame last shown, at the game's own size, as RGBA bytes.
-  framePixels() { return frameContext.getImageData(0, 0, frame.width, frame.height).data; },
+  gameEnded(status, gameOver, score, keys) { this.lastGame = { status, gameOver, score, keys }; },
+  framePixels() { return picture.pixels(); },
+  // The game waits for a key to start or to end its game-over screen.
+  waitsForKey() { return running && module !== null && module._vexlo_web_waits_for_key() === 1; },
 };
 window.vexlo = page;
+picture.onFirstDraw = () => { page.firstFrameAt = performance.now(); };
 
 function lines(text) { return text === '' ? [] : text.replace(/\n$/, '').split('\n'); }
 
-// --- the picture ------------------------------------------------------------
+// --- the layout -----------------------------------------------------------------
 
-// The largest 4:3 box the stage holds, and the canvas behind it: the frame
-// scaled up by whole factors with hard edges to just at least that size,
-// which the browser shrinks the rest of the way smoothly (crisp pixels,
-// even rows). The numbers are the module's, as the desktop window's.
-function fit() {
-  if (!module) return;
-  const area = stage.getBoundingClientRect();
-  const at = module._vexlo_web_place(Math.floor(area.width), Math.floor(area.height), window.devicePixelRatio || 1);
-  const [, , width, height, canvasWidth, canvasHeight] = module.HEAP32.subarray(at >> 2, (at >> 2) + 6);
-  screen.style.width = `${width}px`;
-  screen.style.height = `${height}px`;
-  screen.width = canvasWidth;
-  screen.height = canvasHeight;
-  draw();
+function relayout() {
+  arrange(app, controls.touch);
+  if (module) {
+    const box = stage.getBoundingClientRect();
+    picture.fit(module, box.width, box.height);
+  }
 }
 
-function draw() {
-  drawPending = false;
-  if (!frameImage) return;
-  screenContext.imageSmoothingEnabled = false;
-  screenContext.drawImage(frame, 0, 0, screen.width, screen.height);
-  if (page.firstFrameAt === null && presented) page.firstFrameAt = performance.now();
-}
-
-function requestDraw() {
-  if (drawPending) return;
-  drawPending = true;
-  requestAnimationFrame(draw);
+// The keys, or on a touch screen the buttons, in a line under the picture.
+function showHelp() {
+  if (controls.touch) byId('help').textContent = TapHelp;
+  else byId('help').innerHTML = keyHelp;
 }
 
 function toggleFullscreen() {
   if (document.fullscreenElement) document.exitFullscreen();
-  else stage.requestFullscreen?.().catch(() => {});
+  else app.requestFullscreen?.().catch(() => {});
 }
 
-// --- keys and taps ------------------------------------------------------------
+// --- keys and taps ----------------------------------------------------------------
 
 function sendKey(code, shift = false, alt = false, control = false, repeat = false) {
   sound.unlock();
@@ -142,124 +107,145 @@ function sendKey(code, shift = false, alt = false, control = false, repeat = fal
   for (const resolve of waiting) resolve();
 }
 
-// As on the desktop, F11 and Alt+Enter switch full screen and never reach
-// the game, and so the press of Alt is held back until it is clear that
-// Enter does not follow.
-let heldAlt = null;
-
-function sendHeldAlt() {
-  if (heldAlt) sendKey(...heldAlt);
-  heldAlt = null;
-}
-
-window.addEventListener('keydown', (event) => {
-  sound.unlock();
-  if (byId('box').open) return;  // the message box has the keys
-  const code = event.keyCode;
-  if (code === FullscreenKey || (event.altKey && code === EnterKey)) {
+const controls = new Controls(app, {
+  takesKeys: () => state !== 'idle' && state !== 'loading' && running && address.replay === null,
+  sendKey,
+  // Between games any key takes up the offer, but not one meant for a
+  // field or a button the player is on.
+  idleKey(event) {
+    const on = event.target;
+    if (on instanceof HTMLInputElement || on instanceof HTMLTextAreaElement) return;
+    if (on instanceof HTMLButtonElement && (event.key === 'Enter' || event.key === ' ' || event.key === 'Tab')) return;
+    if (event.key === 'Tab' || !panel.offered) return;
     event.preventDefault();
-    heldAlt = null;
-    toggleFullscreen();
-    return;
-  }
-  if (!running || replayScript !== null || code === 0 || code === 229) return;
-  // The browser keeps its shortcuts; everything else is the game's alone.
-  if (!event.ctrlKey && !event.metaKey) event.preventDefault();
-  if (code === AltKey && !event.repeat) {
-    heldAlt = [code, event.shiftKey, true, event.ctrlKey];
-    return;
-  }
-  sendHeldAlt();
-  sendKey(code, event.shiftKey, event.altKey, event.ctrlKey, event.repeat);
+    takeOffer();
+  },
+  tapPicture() {
+    if (state === 'idle' && panel.offered) takeOffer();
+    else if (page.waitsForKey()) sendKey(13);
+  },
+  focusLost() { if (running && module) module._vexlo_web_focus_lost(); },
+  toggleFullscreen,
+  unlockSound: () => sound.unlock(),
+  touchShown() {
+    if (address.replay === null) showHelp();
+    relayout();
+  },
 });
+panel.changed = () => { if (module) relayout(); };
 
-window.addEventListener('keyup', (event) => { if (event.keyCode === AltKey) sendHeldAlt(); });
-window.addEventListener('blur', () => { heldAlt = null; });
-
-window.addEventListener('pointerdown', () => sound.unlock(), true);
-
-// On-screen buttons for touch screens: arrows (which repeat while held), a
-// start button and Escape.
-function setUpTouch() {
-  const pad = byId('touch');
-  const show = () => {
-    pad.hidden = false;
-    byId('help').textContent = 'Start starts · ▲ ▼ steer · ◀ ▶ slower / faster · Esc ends';
-  };
-  if (window.matchMedia('(pointer: coarse)').matches) show();
-  window.addEventListener('touchstart', show, { once: true, passive: true });
-  for (const button of pad.querySelectorAll('button[data-key]')) {
-    const code = Number(button.dataset.key);
-    const repeats = button.dataset.repeat !== undefined;
-    let timer = null;
-    const release = () => { clearTimeout(timer); timer = null; };
-    button.addEventListener('pointerdown', (event) => {
-      event.preventDefault();
-      release();
-      sendKey(code);
-      if (!repeats) return;
-      const again = (delay) => { timer = setTimeout(() => { sendKey(code); again(RepeatEveryMs); }, delay); };
-      again(RepeatDelayMs);
-    });
-    for (const end of ['pointerup', 'pointercancel', 'pointerleave']) button.addEventListener(end, release);
-  }
-}
-
-// --- messages -----------------------------------------------------------------
-
-// The sound player's "ERROR!" boxes: modal, the game waits for OK.
-function showBox(caption, text) {
-  const box = byId('box');
-  byId('box-caption').textContent = caption;
-  byId('box-text').textContent = text;
-  return new Promise((resolve) => {
-    box.addEventListener('close', () => resolve(), { once: true });
-    box.showModal();
-  });
-}
-
-function showNote(text) {
-  const note = byId('note');
-  note.textContent = note.hidden ? text : `${note.textContent}\n${text}`;
-  note.hidden = false;
-}
-
-function hideOffer() {
-  byId('offer').hidden = true;
-  byId('note').hidden = true;
-  byId('note').textContent = '';
-}
-
-// A problem that leaves nothing to play: the note alone, without the button.
-function showProblem(text) {
-  showNote(text);
-  byId('again').hidden = true;
-  byId('offer').hidden = false;
-}
-
-function offerNewGame(status) {
-  // The game's own report, if it made one, says it already.
-  if (status !== 0 && byId('note').hidden) showNote(`The game stopped:\n${stderrLines.join('\n')}`);
-  byId('offer').hidden = false;
-  byId('again').focus();
-}
+const board = new Board(address.board);
+const hall = new Hall(board, watch);
+const submission = new Submission(board, hall);
 
 // --- runs -----------------------------------------------------------------------
 
-async function playOnce() {
-  hideOffer();
-  stderrLines.length = 0;
-  page.updates = 0;
-  page.updatedAt = [];
-  page.recorded = null;
-  const status = await module.ccall('vexlo_play', 'number', ['number'], [recording ? 1 : 0], { async: true });
-  running = false;
-  offerNewGame(status);
+let offer = null;  // what the offer's button does
+
+function takeOffer() {
+  if (offer) offer();
+}
+
+function setState(now) {
+  state = now;
+  if (now === 'playing' || now === 'watching') app.dataset.playing = '';
+  else delete app.dataset.playing;
+}
+
+function playOnce() {
+  if (state === 'playing' || state === 'watching') return run;
+  run = (async () => {
+    setState('playing');
+    panel.clear();
+    submission.hide();
+    stderrLines.length = 0;
+    Object.assign(page, { updates: 0, updatedAt: [], recorded: null, lastGame: null });
+    const status = await module.ccall('vexlo_play', 'number', ['number'], [address.record ? 1 : 0], { async: true });
+    running = false;
+    setState('idle');
+    controls.keysHeldAreStale();
+    sayHowItEnded(status);
+  })();
+  return run;
+}
+
+function sayHowItEnded(status) {
+  // The game's own report, if it made one, says it already.
+  if (status !== 0 && !panel.hasNote()) panel.addNote(`The game stopped:\n${stderrLines.join('\n')}`);
+  const again = controls.touch ? 'Tap to play again.' : 'Any key plays again.';
+  const game = page.lastGame;
+  if (game?.gameOver) {
+    panel.say(`Game over. Your final score: ${game.score}.\n${again}`);
+    submission.offer(game.keys);
+  } else if (status === 0) {
+    panel.say(`You ended the game.\n${again}`);
+  }
+  offer = playOnce;
+  panel.showOffer('Play again');
+}
+
+// A run of the hall of fame, watched at the game's pace; a game waiting on
+// its title or game-over screen gives way to it, one in play does not.
+async function watch(shown) {
+  if (state === 'replaying' || state === 'loading') return;
+  if (state === 'playing' && running && !page.waitsForKey()) {
+    hall.say('End your game first (Esc), then watch.');
+    return;
+  }
+  let keys;
+  try {
+    keys = await board.keys(shown.id);
+  } catch (error) {
+    hall.say(`That run cannot be fetched: ${error.message}.`);
+    return;
+  }
+  if (state === 'playing' || state === 'watching') {
+    module._vexlo_web_close();
+    await run;
+  }
+  run = (async () => {
+    setState('watching');
+    panel.clear();
+    submission.hide();
+    byId('help').textContent = WatchHelp;
+    Object.assign(page, { updates: 0, updatedAt: [], recorded: null });
+    await module.ccall('vexlo_watch', 'number', ['string', 'number'], [keys, address.record ? 1 : 0], { async: true });
+    running = false;
+    setState('idle');
+    controls.keysHeldAreStale();
+    showHelp();
+    panel.say(`That was the run of ${shown.name}, rank ${shown.rank}, score ${shown.score}.`);
+    offer = playOnce;
+    panel.showOffer('Play');
+  })();
+  await run;
 }
 
 async function replay() {
-  byId('help').textContent = 'Replaying a key script, as fast as the page can.';
-  await module.ccall('vexlo_replay', 'number', ['string'], [replayScript], { async: true });
+  setState('replaying');
+  byId('help').textContent = 'Replaying the recorded game in this link, as fast as the page can.';
+  const status = await module.ccall('vexlo_replay', 'number', ['string'], [address.replay], { async: true });
+  setState('idle');
+  const bad = badLinkText(address.replay, status, stderrLines.find((line) => line.startsWith('keys:')));
+  // The game's own words for a script it cannot read are the link's, said above.
+  if (bad) panel.clear();
+  offerNormalGame(bad ?? 'That was the recorded game in this link, replayed as fast as the page can.');
+}
+
+// After a replay link, good or bad: the game itself, as without the link.
+function offerNormalGame(text) {
+  const how = controls.touch ? 'Tap Play to play the game yourself.' : 'Press Play (or any key) to play the game yourself.';
+  panel.say(`${text}\n${how}`);
+  offer = () => {
+    history.replaceState(null, '', location.pathname + location.search);
+    address.replay = null;
+    document.title = normalTitle;
+    showHelp();
+    keepOffline();
+    findBoard();
+    playOnce();
+  };
+  panel.showOffer(module ? 'Play' : null);
 }
 
 // The game's files, fetched into the module's file system under data/. A
@@ -276,37 +262,52 @@ async function fetchData() {
   }));
 }
 
+async function load() {
+  const [loaded, files] = await Promise.all([
+    createVexlo({
+      page,
+      sound,
+      print: (text) => console.log(text),
+      printErr: (text) => { stderrLines.push(text); console.warn(text); },
+    }),
+    fetchData(),
+  ]);
+  module = loaded;
+  relayout();
+  module.FS.mkdir('/data');
+  for (const [name, bytes] of files) if (bytes) module.FS.writeFile(`/data/${name}`, bytes);
+}
+
 async function start() {
-  setUpTouch();
   byId('fullscreen').addEventListener('click', toggleFullscreen);
-  byId('again').addEventListener('click', () => playOnce());
-  if (replayScript === undefined) {
-    // The replay tool refuses a script it cannot read with status 2.
-    showProblem('The key script in the address is not valid URL encoding.');
-    page.replayDone('', '', 2);
-    return;
-  }
+  byId('again').addEventListener('click', takeOffer);
+  new ResizeObserver(relayout).observe(app);
+  relayout();
+  // The replay tool refuses a script it cannot read with status 2, at once.
+  if (address.replay === undefined) page.replayDone('', '', 2);
   try {
-    const [loaded, files] = await Promise.all([
-      createVexlo({
-        page,
-        sound,
-        print: (text) => console.log(text),
-        printErr: (text) => { stderrLines.push(text); console.warn(text); },
-      }),
-      fetchData(),
-    ]);
-    module = loaded;
-    fit();
-    new ResizeObserver(fit).observe(stage);
-    module.FS.mkdir('/data');
-    for (const [name, bytes] of files) if (bytes) module.FS.writeFile(`/data/${name}`, bytes);
+    await load();
   } catch (error) {
-    showProblem(`The game could not be loaded: ${error.message || error}`);
+    panel.addNote(`The game could not be loaded: ${error.message || error}`);
+    panel.showOffer(null);
     return;
   }
-  if (replayScript !== null) await replay();
-  else await playOnce();
+  if (address.replay === undefined) {
+    setState('idle');
+    offerNormalGame(badLinkText(undefined));
+  } else if (address.replay !== null) {
+    await replay();
+  } else {
+    keepOffline();
+    findBoard();
+    await playOnce();
+  }
+}
+
+// The hall of fame, where a score server answers.
+async function findBoard() {
+  await board.find();
+  await hall.start();
 }
 
 start();
