@@ -5,6 +5,7 @@
 #include "launch/desktop/options.h"
 #include "launch/desktop/recording.h"
 #include "launch/desktop/settings.h"
+#include "launch/desktop/start_checks.h"
 #include "replay/key_script.h"
 #include "sound/sound_control.h"
 #include "window/comforts.h"
@@ -95,7 +96,7 @@ int main(int argc, char** argv) {
     else
         say("neither XDG_CONFIG_HOME nor HOME is set: the settings are not remembered");
     if (!loaded.problem.empty())
-        say(loaded.problem + "; it is left aside");
+        say(loaded.problem + "; the file will be rewritten");
     const Settings remembered = loaded.settings.value_or(Settings{});
     const Settings start = startSettings(remembered, options);
     // VEXLO_ASPECT still picks the aspect of a run when the command line
@@ -117,7 +118,12 @@ int main(int argc, char** argv) {
     setUp.watched = std::move(watched);
     ptc::window::setUpComforts(std::move(setUp));
 
-    const int status = runGame();
+    int status = 1;
+    if (picturesReadable()) {
+        DisplayHold display;
+        if (display.start())
+            status = runGame();
+    }
 
     // The window as the player left it is how the next run starts.
     if (const auto end = ptc::window::lastWindow(); end && file) {
@@ -129,7 +135,7 @@ int main(int argc, char** argv) {
         }
         left.aspect = aspectFromEnvironment ? remembered.aspect : choiceOf(end->aspect);
         left.mute = end->muted;
-        if (!loaded.settings || left != *loaded.settings)
+        if (!loaded.settings || !loaded.problem.empty() || left != *loaded.settings)
             if (const std::string problem = saveSettings(*file, left); !problem.empty())
                 say(problem + "; the settings are not remembered");
     }

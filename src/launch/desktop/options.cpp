@@ -12,7 +12,7 @@ const char* const UsageText =
     "  --mute              start with the sound off (M switches it)\n"
     "  --record FILE       write the game's keys to FILE, to watch it again later\n"
     "  --watch FILE        watch a game recorded with --record\n"
-    "  --help              show this help and exit\n"
+    "  -h, --help          show this help and exit\n"
     "  --version           show the version and exit\n"
     "\n"
     "In play, P or Pause pauses and M switches the sound off and on; F11 or\n"
@@ -95,6 +95,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     std::string& error = result.error;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        if (arg == "-h") {
+            o.help = true;
+            continue;
+        }
         if (arg == "--") {
             if (i + 1 < args.size())
                 error = "unexpected argument '" + args[i + 1] + "'";

@@ -1,9 +1,12 @@
 #include "launch/desktop/settings.h"
 
+#include "launch/desktop/server_url.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -15,7 +18,8 @@ namespace {
 
 constexpr const char* Header =
     "# Vexlo Race remembers these between runs; options on the command line win.\n"
-    "# fullscreen and mute: yes or no; window: WIDTHxHEIGHT; aspect: 4:3 or square.\n";
+    "# fullscreen and mute: yes or no; window: WIDTHxHEIGHT; aspect: 4:3 or square;\n"
+    "# server: the score server's address for --submit (http://HOST:PORT).\n";
 
 std::string_view trimmed(std::string_view text) {
     const std::size_t first = text.find_first_not_of(" \t");
@@ -43,34 +47,48 @@ std::optional<int> side(std::string_view digits, int least) {
     return value;
 }
 
-// One "key = value" line into the settings; false when it makes no sense.
-bool apply(Settings& s, std::string_view key, std::string_view value) {
+std::string quoted(std::string_view value) {
+    std::string text(1, '\'');
+    text.append(value.substr(0, 60));
+    text += '\'';
+    return text;
+}
+
+// One "key = value" line into the settings; why not, when it makes no sense.
+std::string apply(Settings& s, std::string_view key, std::string_view value) {
     if (key == "fullscreen" || key == "mute") {
         const auto on = yesNo(value);
         if (!on)
-            return false;
+            return std::string(key) + " is yes or no, not " + quoted(value);
         (key == "mute" ? s.mute : s.fullscreen) = *on;
-        return true;
+        return {};
     }
     if (key == "aspect") {
         const auto aspect = aspectNamed(std::string(value));
-        if (aspect)
-            s.aspect = *aspect;
-        return aspect.has_value();
+        if (!aspect)
+            return "aspect is 4:3 or square, not " + quoted(value);
+        s.aspect = *aspect;
+        return {};
     }
     if (key == "window") {
         const std::size_t x = value.find('x');
-        if (x == std::string_view::npos)
-            return false;
         const auto width = side(value.substr(0, x), MinWindowWidth);
-        const auto height = side(value.substr(x + 1), MinWindowHeight);
+        const auto height = x == std::string_view::npos ? std::nullopt : side(value.substr(x + 1), MinWindowHeight);
         if (!width || !height)
-            return false;
+            return "window is WIDTHxHEIGHT from " + std::to_string(MinWindowWidth) + "x" +
+                   std::to_string(MinWindowHeight) + " to " + std::to_string(MaxWindowSide) + "x" +
+                   std::to_string(MaxWindowSide) + ", not " + quoted(value);
         s.windowWidth = *width;
         s.windowHeight = *height;
-        return true;
+        return {};
     }
-    return false;
+    if (key == "server") {
+        if (const std::string problem = serverUrlProblem(value); !problem.empty())
+            return "server: " + problem;
+        s.server = std::string(value);
+        return {};
+    }
+    return "not a setting: " + quoted(key);
 }
 
 std::string describe(int error) { return std::strerror(error); }
@@ -95,13 +113,21 @@ std::string formatSettings(const Settings& s) {
         text += "window = " + std::to_string(s.windowWidth) + "x" + std::to_string(s.windowHeight) + "\n";
     text += std::string("aspect = ") + aspectName(s.aspect) + "\n";
     text += std::string("mute = ") + (s.mute ? "yes" : "no") + "\n";
+    if (!s.server.empty())
+        text += "server = " + s.server + "\n";
     return text;
 }
 
-std::optional<Settings> parseSettings(std::string_view text, std::string& problem) {
+Settings parseSettings(std::string_view text, std::string& problem) {
     Settings settings;
     std::set<std::string, std::less<>> seen;
-    int lineNumber = 0;
+    int lineNumber = 0, badLines = 0;
+    problem.clear();
+    // A bad line costs only itself: the first is named, the others counted.
+    auto bad = [&](const std::string& why) {
+        if (badLines++ == 0)
+            problem = "line " + std::to_string(lineNumber) + ": " + why;
+    };
     while (!text.empty()) {
         ++lineNumber;
         const std::size_t end = text.find('\n');
@@ -109,26 +135,32 @@ std::optional<Settings> parseSettings(std::string_view text, std::string& proble
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
-        const std::string where = "line " + std::to_string(lineNumber) + ": ";
-        for (const char c : line)
-            if (static_cast<unsigned char>(c) < 0x20 && c != '\t') {
-                problem = where + "not text";
-                return std::nullopt;
-            }
+        if (std::any_of(line.begin(), line.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x20 && c != '\t'; })) {
+            bad("not text");
+            continue;
+        }
         line = trimmed(line);
         if (line.empty() || line[0] == '#')
             continue;
         const std::size_t equals = line.find('=');
+        if (equals == std::string_view::npos) {
+            bad("not a setting: " + quoted(line));
+            continue;
+        }
         const std::string_view key = trimmed(line.substr(0, equals));
-        if (equals == std::string_view::npos || !apply(settings, key, trimmed(line.substr(equals + 1)))) {
-            problem = where + "not a setting: " + std::string(line.substr(0, 60));
-            return std::nullopt;
+        if (seen.count(key) != 0) {
+            bad(std::string(key) + " is set twice; the first is kept");
+            continue;
         }
-        if (!seen.insert(std::string(key)).second) {
-            problem = where + std::string(key) + " is set twice";
-            return std::nullopt;
+        if (const std::string why = apply(settings, key, trimmed(line.substr(equals + 1))); !why.empty()) {
+            bad(why);
+            continue;
         }
+        seen.insert(std::string(key));
     }
+    if (badLines > 1)
+        problem += " (and " + std::to_string(badLines - 1) + " more bad line" + (badLines > 2 ? "s" : "") + ")";
     return settings;
 }
 
@@ -165,7 +197,7 @@ LoadedSettings loadSettings(const std::filesystem::path& file) {
         return loaded;
     std::string problem;
     loaded.settings = parseSettings(text, problem);
-    if (!loaded.settings)
+    if (!problem.empty())
         loaded.problem = name + ": " + problem;
     return loaded;
 }
