@@ -10,7 +10,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 bash "$root/scripts/setup.sh" play
 build=${BUILD_DIR:-$root/build}
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVEXLO_TESTS=OFF -DVEXLO_BENCH=OFF -DVEXLO_TOOLS=OFF \
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVEXLO_TESTS=OFF -DVEXLO_BENCH=OFF -DVEXLO_TOOLS=OFF -DVEXLO_BOARD=OFF \
   -DCMAKE_UNITY_BUILD=ON \
   ${CMAKE_EXTRA_ARGS:-} >/dev/null
 cmake --build "$build" -j"$(nproc)" --target vexlo-race

@@ -3,6 +3,7 @@
 # as root (or with sudo available) on Debian 12.
 #   setup.sh         everything: the game, its tools, tests and benchmarks
 #   setup.sh play    only what building and running the game needs
+#   setup.sh board   the game and the score server (scripts/board.sh)
 set -euo pipefail
 
 # The game: a compiler, CMake, and SDL2, SDL2_mixer and libopenmpt.
@@ -18,12 +19,17 @@ rest=(
   libx11-dev xvfb xauth xdotool x11-utils xfonts-base python3
   libxfixes-dev evilwm
   dpkg-dev file desktop-file-utils appstream debootstrap lintian man-db
+  # The score server's fuzz targets: clang with libFuzzer.
+  clang libclang-rt-14-dev
 )
+# The score server: Boost.Beast, libpq, nlohmann-json, and PostgreSQL 15.
+board=(libboost1.81-dev libpq-dev nlohmann-json3-dev postgresql)
 
 case ${1:-all} in
 play) packages=("${play[@]}") ;;
-all) packages=("${play[@]}" "${rest[@]}") ;;
-*) echo "usage: $0 [play]" >&2; exit 2 ;;
+board) packages=("${play[@]}" "${board[@]}") ;;
+all) packages=("${play[@]}" "${rest[@]}" "${board[@]}") ;;
+*) echo "usage: $0 [play|board]" >&2; exit 2 ;;
 esac
 
 bash "$(dirname "$0")/install-missing.sh" "${packages[@]}"

@@ -16,6 +16,11 @@ bool parseWhole(const std::string& word, T& value) {
     return error == std::errc() && stop == end;
 }
 
+// Past any game: a million updates at 70 a second are four hours, and the
+// largest long would overflow the headless platform's comparisons with it.
+constexpr long MaxUpdate = 1000000000000L;
+constexpr int MinCode = 1, MaxCode = 255;
+
 } // namespace
 
 std::vector<ScriptedKey> readKeyScript(std::istream& in, const std::string& name) {
@@ -33,8 +38,12 @@ std::vector<ScriptedKey> readKeyScript(std::istream& in, const std::string& name
         ScriptedKey key;
         if (!parseWhole(update, key.update))
             throw KeyScriptError(where + "not an update number: " + update);
+        if (key.update < 0 || key.update > MaxUpdate)
+            throw KeyScriptError(where + "the update number must be from 0 to 10^12: " + update);
         if (!parseWhole(code, key.code))
             throw KeyScriptError(where + "not a key code: " + code);
+        if (key.code < MinCode || key.code > MaxCode)
+            throw KeyScriptError(where + "the key code must be from 1 to 255: " + code);
         for (std::string flag; words >> flag;) {
             if (flag == "shift")
                 key.shift = true;

@@ -5,7 +5,8 @@
 //
 // One key a line: "UPDATE CODE [shift] [alt] [ctrl]", where the key is
 // waiting right after the UPDATE-th Display::update and CODE is its
-// KeyEvent code; '#' starts a comment; blank lines are skipped.
+// KeyEvent code; '#' starts a comment; blank lines are skipped. UPDATE is
+// from 0 to 10^12 and CODE from 1 to 255: anything else is refused.
 #pragma once
 
 #include <istream>

@@ -35,6 +35,12 @@ run --keys "$work/game.keys" --out "$work/made/for/it" --start-score 1000000000
 printf '10 27\n# a comment\n20 Escape\n' >"$work/bad.keys"
 run --keys "$work/bad.keys" --out "$work/bad"
 [ "$status" -eq 2 ] && [[ $err == "replay: $work/bad.keys:3: "* ]] || fail "bad key script: status $status, '$err'"
+# Numbers that mean nothing are refused the same way.
+for line in "-5 13" "1000000000001 13" "5 -3" "5 99999"; do
+  printf '272 13\n%s\n' "$line" >"$work/bad.keys"
+  run --keys "$work/bad.keys" --out "$work/bad"
+  [ "$status" -eq 2 ] && [[ $err == "replay: $work/bad.keys:2: "* ]] || fail "'$line': status $status, '$err'"
+done
 # An output folder that cannot be made.
 : >"$work/file"
 run --keys "$work/game.keys" --out "$work/file/sub"

@@ -24,7 +24,11 @@ Record& record() {
     return r;
 }
 
-void note(const char* call) { record().calls.emplace_back(call); }
+void note(const char* call) {
+    Record& r = record();
+    if (r.script.recordCalls)
+        r.calls.emplace_back(call);
+}
 
 } // namespace
 
@@ -86,10 +90,13 @@ int Display::keyPressed() {
 
 void Display::read(KeyEvent& key) {
     requireOpen();
-    const std::optional<KeyEvent> next = record().keys.take();
+    Record& r = record();
+    const std::optional<KeyEvent> next = r.keys.take();
     if (!next)
         throw DynamicError("end of key script");
     note("read");
+    if (r.script.onRead)
+        r.script.onRead(r.updates, next->code());
     key = *next;
 }
 

@@ -19,6 +19,12 @@ struct Script {
     // Called at every Display::update with its number (from 1) and the
     // DisplayWidth x DisplayHeight pixels shown.
     std::function<void(long update, const std::uint32_t* shown)> onUpdate;
+    // Called when the game reads a key, with the updates made so far: what
+    // the game took and when, whatever update the script gave the key.
+    std::function<void(long update, int code)> onRead;
+    // Off for long games whose toolkit calls nobody reads (a million
+    // updates would keep millions of names).
+    bool recordCalls = true;
 };
 
 // Replaces the script and clears the record below; call before a run.

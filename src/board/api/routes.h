@@ -1,0 +1,46 @@
+// The API: each request to a response, whatever carried it.
+//   POST /api/runs            submit a run              202 {"id", "status": "queued"}
+//   GET  /api/runs/N          a run                     200 {"id", "name", "status", "score", "updates", "rank", "reason"}
+//   GET  /api/runs/N/keys     its key script            200 text/plain
+//   GET  /api/board?limit&offset                        200 {"total", "runs": [...]}
+//   GET  /api/health                                    200 {"ok": true} or 503
+// and, with a web folder, its files for any other GET.
+#pragma once
+
+#include "board/api/board_cache.h"
+#include "board/api/message.h"
+#include "board/api/rate_limit.h"
+#include "board/api/static_files.h"
+#include "board/db/pool.h"
+
+#include <functional>
+#include <string>
+
+namespace board::api {
+
+class Api {
+public:
+    // files may be null: no web folder; cache may be null: no pages kept.
+    Api(db::Pool& pool, RateLimiter& limiter, const StaticFiles* files, BoardCache* cache = nullptr);
+    Response handle(const Request& request);
+    // Told when the database goes away and when it comes back.
+    std::function<void(bool reachable, const std::string& why)> onDatabase;
+
+private:
+    Response route(const Request& request, const std::string& path, const std::string& query);
+    Response submit(const Request& request);
+    Response run(const std::string& id, bool keys);
+    Response board(const std::string& query);
+    Response health();
+    // Runs work with a connection; the database away is a 503.
+    Response withDatabase(const std::function<Response(db::Connection&)>& work, bool reading = true);
+
+    db::Pool& pool_;
+    RateLimiter& limiter_;
+    const StaticFiles* files_;
+    BoardCache* cache_;
+    std::mutex stateMutex_;
+    bool reachable_ = true;
+};
+
+} // namespace board::api

@@ -1,0 +1,109 @@
+#include "board/db/run_store.h"
+
+namespace board::db {
+
+namespace {
+
+const Statement Submit{"submit_run",
+                       "INSERT INTO runs (name, keys, keys_digest) VALUES ($1, $2, sha256(convert_to($2, 'UTF8'))) "
+                       "RETURNING id"};
+
+// A run's rank: the verified runs in higher bands, in higher scores of its
+// own band, and of its own score submitted before it.
+const Statement Find{"find_run", R"(
+SELECT id, name, status, score, updates, reason,
+       CASE WHEN status = 'verified' THEN
+         1 + coalesce((SELECT sum(runs) FROM score_band_counts WHERE band > r.score / 1000), 0)
+           + coalesce((SELECT sum(runs) FROM score_counts
+                       WHERE score > r.score AND score < (r.score / 1000 + 1) * 1000), 0)
+           + (SELECT count(*) FROM runs o WHERE o.status = 'verified' AND o.score = r.score AND o.id < r.id)
+       END
+FROM runs r WHERE id = $1::bigint)"};
+
+const Statement Keys{"run_keys", "SELECT keys FROM runs WHERE id = $1::bigint"};
+
+// A page near the top is read from the ranking index directly.
+const Statement ShallowPage{"board_shallow", R"(
+SELECT (SELECT coalesce(sum(runs), 0) FROM score_band_counts), p.id, p.name, p.score, p.updates
+FROM (SELECT 1) one LEFT JOIN LATERAL (
+  SELECT id, name, score, updates FROM runs WHERE status = 'verified'
+  ORDER BY score DESC, id LIMIT $1::bigint OFFSET $2::bigint) p ON true
+ORDER BY p.score DESC, p.id)"};
+
+// A deep page: the counts find the band, then the score, at which the page
+// starts; the index is read from there.
+const Statement DeepPage{"board_deep", R"(
+WITH bands AS (
+  SELECT band, runs, sum(runs) OVER (ORDER BY band DESC) AS upto FROM score_band_counts),
+b AS (SELECT band, upto - runs AS before FROM bands WHERE upto > $2::bigint ORDER BY band DESC LIMIT 1),
+scores AS (
+  SELECT c.score, c.runs, b.before + sum(c.runs) OVER (ORDER BY c.score DESC) AS upto
+  FROM b JOIN score_counts c ON c.score >= b.band * 1000 AND c.score < b.band * 1000 + 1000),
+s AS (SELECT score, upto - runs AS before FROM scores WHERE upto > $2::bigint ORDER BY score DESC LIMIT 1)
+SELECT (SELECT coalesce(sum(runs), 0) FROM score_band_counts), p.id, p.name, p.score, p.updates
+FROM (SELECT 1) one LEFT JOIN (s CROSS JOIN LATERAL (
+  SELECT id, name, score, updates FROM runs WHERE status = 'verified' AND score <= s.score
+  ORDER BY score DESC, id LIMIT $1::bigint OFFSET ($2::bigint - s.before)::bigint) p) ON true
+ORDER BY p.score DESC, p.id)"};
+
+// Below this offset reading past the rows costs less than the sums.
+constexpr long long DeepFrom = 1000;
+
+const Statement Ping{"ping", "SELECT 1"};
+
+std::optional<long long> number(const Result& r, int row, int column) {
+    if (r.isNull(row, column))
+        return std::nullopt;
+    return r.integer(row, column);
+}
+
+} // namespace
+
+long long submitRun(Connection& db, const std::string& name, const std::string& keys) {
+    return db.exec(Submit, {name, keys}).integer(0, 0);
+}
+
+std::optional<RunView> findRun(Connection& db, long long id) {
+    const Result r = db.exec(Find, {std::to_string(id)});
+    if (r.rows() == 0)
+        return std::nullopt;
+    RunView run;
+    run.id = r.integer(0, 0);
+    run.name = r.text(0, 1);
+    run.status = r.text(0, 2);
+    run.score = number(r, 0, 3);
+    run.updates = number(r, 0, 4);
+    if (!r.isNull(0, 5))
+        run.reason = r.text(0, 5);
+    run.rank = number(r, 0, 6);
+    return run;
+}
+
+std::optional<std::string> runKeys(Connection& db, long long id) {
+    const Result r = db.exec(Keys, {std::to_string(id)});
+    if (r.rows() == 0)
+        return std::nullopt;
+    return r.text(0, 0);
+}
+
+BoardPage boardPage(Connection& db, long long limit, long long offset) {
+    const Result r = db.exec(offset < DeepFrom ? ShallowPage : DeepPage, {std::to_string(limit), std::to_string(offset)});
+    BoardPage page;
+    for (int row = 0; row < r.rows(); ++row) {
+        page.total = r.integer(row, 0);
+        if (r.isNull(row, 1))
+            continue;  // past the last run: the count alone
+        BoardEntry e;
+        e.rank = offset + static_cast<long long>(page.runs.size()) + 1;
+        e.id = r.integer(row, 1);
+        e.name = r.text(row, 2);
+        e.score = r.integer(row, 3);
+        e.updates = r.integer(row, 4);
+        page.runs.push_back(std::move(e));
+    }
+    return page;
+}
+
+void ping(Connection& db) { db.exec(Ping); }
+
+} // namespace board::db

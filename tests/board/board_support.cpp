@@ -1,0 +1,197 @@
+#include "board_support.h"
+
+#include "board/db/connection.h"
+
+#include <arpa/inet.h>
+#include <cctype>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sstream>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace board_test {
+
+std::string buildDir() { return VEXLO_BUILD_DIR; }
+std::string sourceDir() { return VEXLO_SOURCE_DIR; }
+
+std::string clusterDir() {
+    const char* dir = std::getenv("BOARD_TEST_DB");
+    if (dir == nullptr)
+        throw std::runtime_error("BOARD_TEST_DB is not set: run through ctest, which starts the cluster");
+    return dir;
+}
+
+std::string clusterUrl(const std::string& database) {
+    return "postgresql://board@/" + database + "?host=" + clusterDir();
+}
+
+TestDatabase::TestDatabase() {
+    static int counter = 0;
+    std::ostringstream name;  // (GCC 12 warns wrongly about adding these as strings)
+    name << 't' << getpid() << '_' << ++counter;
+    name_ = name.str();
+    board::db::Connection admin(clusterUrl("postgres"), std::chrono::seconds(60));
+    admin.script("CREATE DATABASE " + name_);
+    url_ = clusterUrl(name_);
+}
+
+TestDatabase::~TestDatabase() {
+    try {
+        board::db::Connection admin(clusterUrl("postgres"), std::chrono::seconds(60));
+        admin.script("DROP DATABASE IF EXISTS " + name_ + " WITH (FORCE)");
+    } catch (const std::exception&) {
+    }
+}
+
+std::string TestDatabase::value(const std::string& sql) const {
+    board::db::Connection db(url_);
+    const board::db::Result r = db.exec({"value", sql.c_str()});
+    return r.rows() > 0 && !r.isNull(0, 0) ? r.text(0, 0) : "";
+}
+
+BoardProcess::BoardProcess(const std::vector<std::string>& args, const std::string& databaseUrl,
+                           const std::string& folder) {
+    static int counter = 0;
+    outputFile_ = "/tmp/board-test-" + std::to_string(getpid()) + "-" + std::to_string(++counter) + ".out";
+    const std::string program = buildDir() + "/vexlo-board";
+    pid_ = fork();
+    if (pid_ == 0) {
+        const int out = open(outputFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(out, STDOUT_FILENO);
+        dup2(out, STDERR_FILENO);
+        setenv("DATABASE_URL", databaseUrl.c_str(), 1);
+        if (chdir(folder.c_str()) != 0)
+            _exit(126);
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+}
+
+BoardProcess::~BoardProcess() {
+    if (!waited_) {
+        kill(pid_, SIGKILL);
+        wait();
+    }
+    unlink(outputFile_.c_str());
+}
+
+std::string BoardProcess::output() const {
+    std::ifstream in(outputFile_);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+int BoardProcess::port(std::chrono::seconds limit) {
+    int found = 0;
+    eventually(
+        [&] {
+            const std::string text = output();
+            const std::size_t at = text.find("serving http://127.0.0.1:");
+            if (at != std::string::npos)
+                found = std::atoi(text.c_str() + at + 25);
+            return found != 0;
+        },
+        limit);
+    return found;
+}
+
+void BoardProcess::signal(int sig) { kill(pid_, sig); }
+
+int BoardProcess::wait() {
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    waited_ = true;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+Reply exchange(int port, const std::string& raw, std::chrono::milliseconds timeout, bool untilClosed) {
+    Reply reply;
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        close(fd);
+        return reply;
+    }
+    for (std::size_t sent = 0; sent < raw.size();) {
+        const ssize_t n = send(fd, raw.data() + sent, raw.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0)
+            break;  // the server may answer and close before taking it all
+        sent += static_cast<std::size_t>(n);
+    }
+    std::string text;
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        pollfd p{fd, POLLIN, 0};
+        if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0)
+            break;
+        char buffer[65536];
+        const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0)
+            break;
+        text.append(buffer, static_cast<std::size_t>(n));
+        const std::size_t head = text.find("\r\n\r\n");
+        if (head == std::string::npos || untilClosed)
+            continue;
+        const std::size_t length = text.find("Content-Length: ");
+        if (length != std::string::npos && length < head &&
+            text.size() >= head + 4 + std::stoul(text.substr(length + 16)))
+            break;
+    }
+    close(fd);
+    std::istringstream in(text);
+    std::string version, line;
+    in >> version >> reply.status;
+    std::getline(in, line);
+    while (std::getline(in, line) && line != "\r") {
+        const std::size_t colon = line.find(':');
+        if (colon == std::string::npos)
+            continue;
+        std::string name = line.substr(0, colon);
+        for (char& c : name)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        reply.headers[name] = line.substr(colon + 2, line.size() - colon - 3);
+    }
+    const std::size_t head = text.find("\r\n\r\n");
+    if (head != std::string::npos)
+        reply.body = text.substr(head + 4);
+    return reply;
+}
+
+Reply request(int port, const std::string& method, const std::string& target, const std::string& body,
+              const std::string& contentType) {
+    std::string raw = method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n";
+    if (!body.empty() || method == "POST")
+        raw += "Content-Type: " + contentType + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n";
+    return exchange(port, raw + "\r\n" + body);
+}
+
+std::string jsonString(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\')
+            out += '\\', out += c;
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out += c;
+    }
+    return out + "\"";
+}
+
+} // namespace board_test

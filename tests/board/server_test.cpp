@@ -1,0 +1,260 @@
+// vexlo-board as it runs: the server and workers as processes over a real
+// PostgreSQL, spoken to over HTTP.
+#include "board/db/connection.h"
+#include "board/db/queue.h"
+#include "board_support.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using namespace board_test;
+using json = nlohmann::json;
+namespace fs = std::filesystem;
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+int submit(int port, const std::string& name, const std::string& keys) {
+    const Reply reply = request(port, "POST", "/api/runs", "{\"name\": " + jsonString(name) + ", \"keys\": " + jsonString(keys) + "}");
+    EXPECT_EQ(reply.status, 202) << reply.body;
+    const json answer = json::parse(reply.body, nullptr, false);
+    EXPECT_EQ(answer.value("status", ""), "queued");
+    return answer.value("id", 0);
+}
+
+// A field that may be null, as text ("" for null).
+std::string text(const json& answer, const char* field) {
+    return answer.contains(field) && answer[field].is_string() ? answer[field].get<std::string>() : "";
+}
+
+json run(int port, int id) { return json::parse(request(port, "GET", "/api/runs/" + std::to_string(id)).body, nullptr, false); }
+
+// Waits until the run is verified or rejected.
+json finished(int port, int id) {
+    json answer;
+    eventually([&] {
+        answer = run(port, id);
+        const std::string status = answer.value("status", "");
+        return status == "verified" || status == "rejected";
+    });
+    return answer;
+}
+
+// The six digits the replay tool's game-over frame shows, read off the
+// frame with the digit pictures of data/.
+int scoreOnScreen(const std::string& keysFile, long update) {
+    const std::string out = fs::temp_directory_path() / ("screen-" + std::to_string(getpid()));
+    const std::string command = buildDir() + "/replay --keys " + keysFile + " --out " + out + " --dump " +
+                                std::to_string(update) + " >/dev/null 2>&1";
+    std::system(("cd " + sourceDir() + " && " + command).c_str());
+    const std::string frame = readFile(out + "/frame-" + std::to_string(update) + ".raw");
+    fs::remove_all(out);
+    if (frame.size() != 320 * 200 * 4)
+        return -1;
+    auto shown = [&](int x, int y) {
+        const auto* p = reinterpret_cast<const unsigned char*>(frame.data()) + (y * 320 + x) * 4;
+        return static_cast<unsigned>(p[0] | p[1] << 8 | p[2] << 16);
+    };
+    int score = 0;
+    for (int k = 5; k >= 0; --k) {
+        int digit = -1;
+        for (int d = 0; d < 10 && digit < 0; ++d) {
+            const std::string picture = readFile(sourceDir() + "/data/" + std::to_string(d) + ".raw");
+            bool same = picture.size() == 8 * 16 * 3;
+            for (int i = 0; same && i < 8 * 16; ++i) {
+                const auto* rgb = reinterpret_cast<const unsigned char*>(picture.data()) + i * 3;
+                const unsigned pixel = static_cast<unsigned>(rgb[0] << 16 | rgb[1] << 8 | rgb[2]);
+                same = pixel == 0xFF00FF || shown(203 - 8 * k + i % 8, 128 + i / 8) == pixel;
+            }
+            if (same)
+                digit = d;
+        }
+        if (digit < 0)
+            return -1;
+        score = score * 10 + digit;
+    }
+    return score;
+}
+
+class Board : public ::testing::Test {
+protected:
+    Board() : serve({"serve", "--port", "0", "--rate", "0"}, db.url()) { port = serve.port(); }
+    TestDatabase db;
+    BoardProcess serve;
+    int port = 0;
+};
+
+TEST_F(Board, VerifiesEachGoldenGameWithTheScoreTheReplayToolShows) {
+    BoardProcess worker({"worker", "--game-dir", sourceDir()}, db.url());
+    const struct {
+        const char* script;
+        const char* status;
+    } games[] = {{"crash_speed1", "verified"},
+                 {"crash_speed5", "verified"},
+                 {"escape_in_crash", "rejected"},
+                 {"escape_in_last_crash_frame", "verified"},
+                 {"keys_held_through_crash", "verified"}};
+    for (const auto& game : games) {
+        const std::string file = sourceDir() + "/tests/replay/" + game.script + ".keys";
+        const std::string keys = readFile(file);
+        const int id = submit(port, std::string(game.script).substr(0, 24), keys);
+        const json answer = finished(port, id);
+        EXPECT_EQ(answer.value("status", ""), game.status) << game.script << ": " << answer.dump();
+        EXPECT_EQ(request(port, "GET", "/api/runs/" + std::to_string(id) + "/keys").body, keys);
+        if (answer.value("status", "") != "verified") {
+            EXPECT_NE(answer["reason"].get<std::string>().find("Escape"), std::string::npos);
+            EXPECT_TRUE(answer["score"].is_null() && answer["rank"].is_null());
+            continue;
+        }
+        EXPECT_TRUE(answer["reason"].is_null());
+        EXPECT_EQ(answer["score"].get<int>(), scoreOnScreen(file, answer["updates"].get<long>())) << game.script;
+    }
+    // The board: verified runs only, the highest score first, equal scores
+    // in the order submitted; ranks agree with each run's own.
+    const json board = json::parse(request(port, "GET", "/api/board?limit=100").body);
+    ASSERT_EQ(board["total"], 4);
+    ASSERT_EQ(board["runs"].size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        const json& entry = board["runs"][i];
+        EXPECT_EQ(entry["rank"], i + 1);
+        EXPECT_EQ(run(port, entry["id"])["rank"], i + 1);
+        if (i > 0) {
+            const json& before = board["runs"][i - 1];
+            EXPECT_TRUE(before["score"] > entry["score"] || (before["score"] == entry["score"] && before["id"] < entry["id"]));
+        }
+    }
+}
+
+TEST_F(Board, RejectsCopiesAndGamesThatDoNotEndOnTheGameOverScreen) {
+    BoardProcess worker({"worker", "--game-dir", sourceDir()}, db.url());
+    const int original = submit(port, "original", "272 13\n");
+    EXPECT_EQ(finished(port, original).value("status", ""), "verified");
+    // The same keys taken at the same updates, written differently, with a
+    // key after the game ended: the same game.
+    const json copy = finished(port, submit(port, "copy", "# mine!\n\n 300   13 # the title waits\n999999 27\n"));
+    EXPECT_EQ(text(copy, "reason"), "the same game as run " + std::to_string(original) + ", already on the board");
+    // One key more during play is another game.
+    EXPECT_EQ(finished(port, submit(port, "other", "272 13\n300 38\n")).value("status", ""), "verified");
+    EXPECT_EQ(text(finished(port, submit(port, "title", "")), "reason"),
+              "the key script ended after update 271, before the game-over screen");
+    BoardProcess limited({"worker", "--game-dir", sourceDir(), "--max-updates", "1000"}, db.url());
+    worker.signal(SIGTERM);
+    EXPECT_EQ(worker.wait(), 0);
+    EXPECT_EQ(text(finished(port, submit(port, "long", "272 13\n280 38\n")), "reason"),
+              "the game passed 1000 updates without reaching its game-over screen");
+}
+
+TEST_F(Board, HandsTheRunOfAKilledWorkerToAnotherOnceItsLeaseRunsOut) {
+    const int stuck = submit(port, "stuck", "272 13\n");
+    board::db::Connection direct(db.url());
+    ASSERT_TRUE(board::db::claimRun(direct, 2));  // a worker that died holding it
+    EXPECT_EQ(run(port, stuck).value("status", ""), "verifying");
+    for (int i = 0; i < 20; ++i)
+        submit(port, "run", "272 13\n" + std::to_string(300 + i) + " 40\n");
+    {
+        BoardProcess first({"worker", "--game-dir", sourceDir(), "--lease", "2"}, db.url());
+        eventually([&] { return std::stoi(db.value("SELECT count(*) FROM runs WHERE finished IS NOT NULL")) >= 3; });
+        first.signal(SIGKILL);
+        first.wait();
+    }
+    BoardProcess second({"worker", "--game-dir", sourceDir(), "--lease", "2"}, db.url());
+    EXPECT_TRUE(eventually([&] { return db.value("SELECT count(*) FROM runs WHERE finished IS NULL") == "0"; }));
+    EXPECT_EQ(run(port, stuck).value("status", ""), "verified");
+    EXPECT_EQ(db.value("SELECT count(*) FROM runs WHERE status IN ('verified', 'rejected')"), "21");
+}
+
+TEST_F(Board, AnswersEachErrorAndStoresNothingItRefuses) {
+    const std::string good = "{\"name\": \"a\", \"keys\": \"\"}";
+    const struct {
+        std::string method, target, body, type;
+        int status;
+    } cases[] = {
+        {"POST", "/api/runs", "{\"name\": ", "application/json", 400},
+        {"POST", "/api/runs", "{\"name\": \"<i>\", \"keys\": \"\"}", "application/json", 400},
+        {"POST", "/api/runs", good, "text/plain", 415},
+        {"POST", "/api/runs", "{\"name\": \"a\", \"keys\": \"" + std::string(300000, '#') + "\"}", "application/json", 413},
+        {"GET", "/api/runs", "", "", 405},
+        {"PUT", "/api/runs/1", good, "application/json", 405},
+        {"DELETE", "/api/board", "", "", 405},
+        {"GET", "/api/runs/12345", "", "", 404},
+        {"GET", "/api/runs/12345/keys", "", "", 404},
+        {"GET", "/api/nothing", "", "", 404},
+        {"GET", "/index.html", "", "", 404},  // no --web
+        {"GET", "/api/board?limit=1000", "", "", 400},
+    };
+    for (const auto& c : cases) {
+        Reply reply = request(port, c.method, c.target, c.body, c.type);
+        EXPECT_EQ(reply.status, c.status) << c.method << " " << c.target;
+        EXPECT_EQ(reply.headers["content-type"], "application/json");
+        EXPECT_TRUE(json::parse(reply.body, nullptr, false).contains("error")) << reply.body;
+        EXPECT_EQ(reply.headers["access-control-allow-origin"], "*");
+    }
+    EXPECT_EQ(request(port, "GET", "/api/runs/12345").headers["access-control-allow-origin"], "*");
+    Reply preflight = request(port, "OPTIONS", "/api/runs");
+    EXPECT_EQ(preflight.status, 204);
+    EXPECT_NE(preflight.headers["access-control-allow-methods"].find("POST"), std::string::npos);
+    EXPECT_EQ(db.value("SELECT count(*) FROM runs"), "0");
+
+    BoardProcess strict({"serve", "--port", "0", "--rate", "1", "--burst", "2"}, db.url());
+    const int strictPort = strict.port();
+    int status = 0;
+    for (int i = 0; i < 3; ++i)
+        status = request(strictPort, "GET", "/api/health").status;
+    EXPECT_EQ(status, 429);
+    EXPECT_EQ(request(strictPort, "GET", "/api/health").headers["retry-after"], "1");
+}
+
+TEST(BoardDatabase, AnswersUnavailableWhileItIsAwayAndRecoversByItself) {
+    const fs::path folder = fs::temp_directory_path() / ("board-away-" + std::to_string(getpid()));
+    const std::string control = "bash " + sourceDir() + "/scripts/board-db.sh ";
+    ASSERT_EQ(std::system((control + "start " + folder.string() + " >/dev/null").c_str()), 0);
+    const std::string url = "postgresql://board@/board?host=" + folder.string();
+    BoardProcess serve({"serve", "--port", "0", "--rate", "0"}, url);
+    const int port = serve.port();
+    EXPECT_EQ(request(port, "GET", "/api/health").body, "{\"ok\":true}");
+    const int id = submit(port, "before", "272 13\n");
+    ASSERT_EQ(std::system((control + "stop " + folder.string()).c_str()), 0);
+    for (const auto& [method, target] : {std::pair{"GET", "/api/health"}, {"GET", "/api/board"}, {"POST", "/api/runs"}}) {
+        Reply reply = request(port, method, target, "{\"name\": \"a\", \"keys\": \"\"}");
+        EXPECT_EQ(reply.status, 503) << target;
+        EXPECT_EQ(reply.headers["retry-after"], "5");
+    }
+    ASSERT_EQ(std::system((control + "start " + folder.string() + " >/dev/null").c_str()), 0);
+    EXPECT_TRUE(eventually([&] { return request(port, "GET", "/api/health").status == 200; }));
+    EXPECT_EQ(run(port, id).value("status", ""), "queued");
+    std::system((control + "stop " + folder.string()).c_str());
+    fs::remove_all(folder);
+}
+
+TEST_F(Board, ServesThePagesFolderAndNothingOutsideIt) {
+    const fs::path top = fs::temp_directory_path() / ("board-web-" + std::to_string(getpid()));
+    fs::create_directories(top / "site");
+    std::ofstream(top / "site" / "index.html") << "<p>page</p>";
+    std::ofstream(top / "secret.txt") << "secret";
+    BoardProcess web({"serve", "--port", "0", "--rate", "0", "--web", (top / "site").string()}, db.url());
+    const int webPort = web.port();
+    Reply page = request(webPort, "GET", "/");
+    EXPECT_EQ(page.status, 200);
+    EXPECT_EQ(page.body, "<p>page</p>");
+    EXPECT_EQ(page.headers["content-type"], "text/html; charset=utf-8");
+    for (const char* outside : {"/../secret.txt", "/%2e%2e/secret.txt", "/..%2fsecret.txt", "/%252e%252e/secret.txt"})
+        EXPECT_EQ(request(webPort, "GET", outside).status, 404) << outside;
+    EXPECT_EQ(request(webPort, "POST", "/index.html", "x").status, 405);
+    EXPECT_EQ(request(webPort, "GET", "/api/health").status, 200);
+    fs::remove_all(top);
+}
+
+} // namespace
