@@ -65,7 +65,7 @@ start_game
 wait_exit "$game_pid" $((WAIT_LIMIT_S * 1000))
 [ "$status" -eq 0 ] || fail "status $status: $(cat "$tmp/game.log")"
 grep -v "no audio device" "$tmp/game.log" >"$tmp/err" || true
-only_line "vexlo-race: $conf: line 2: window is WIDTHxHEIGHT from 320x200 to 16384x16384, not '10x10'; the file will be rewritten" "$tmp/err"
+only_line "vexlo-race: $conf: line 2: window is WIDTHxHEIGHT from 320x200 to 16384x16384, not '10x10'; the file will be rewritten when a game ends" "$tmp/err"
 grep -qx 'mute = yes' "$conf" && grep -qx 'aspect = square' "$conf" && ! grep -q '10x10' "$conf" ||
   fail "the file written anew: $(cat "$conf")"
 echo "a bad settings line: '$(cat "$tmp/err")'; mute and the aspect kept"

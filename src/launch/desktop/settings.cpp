@@ -1,15 +1,10 @@
 #include "launch/desktop/settings.h"
 
+#include "launch/desktop/plain_file.h"
 #include "launch/desktop/server_url.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
-#include <cstring>
 #include <set>
 
 namespace vexlo {
@@ -91,8 +86,6 @@ std::string apply(Settings& s, std::string_view key, std::string_view value) {
     return "not a setting: " + quoted(key);
 }
 
-std::string describe(int error) { return std::strerror(error); }
-
 } // namespace
 
 std::optional<std::filesystem::path> settingsFile(const char* xdgConfigHome, const char* home) {
@@ -166,39 +159,17 @@ Settings parseSettings(std::string_view text, std::string& problem) {
 
 LoadedSettings loadSettings(const std::filesystem::path& file) {
     LoadedSettings loaded;
-    const std::string name = file.string();
-    // Non-blocking, so that a named pipe put there cannot hold the game up.
-    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) {
-        // No file, or not even its folder: nothing remembered yet.
-        if (errno != ENOENT && errno != ENOTDIR)
-            loaded.problem = "cannot read " + name + ": " + describe(errno);
+    const SmallFile read = readSmallFile(file, MaxSettingsBytes, true);
+    if (read.missing)
+        return loaded;  // nothing remembered yet
+    if (!read.problem.empty()) {
+        loaded.problem = file.string() + " " + read.problem;
         return loaded;
     }
-    struct stat status {};
-    std::string text;
-    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        loaded.problem = name + " is not a file";
-    } else if (status.st_size > static_cast<off_t>(MaxSettingsBytes)) {
-        loaded.problem = name + " is larger than " + std::to_string(MaxSettingsBytes) + " bytes";
-    } else {
-        char buffer[MaxSettingsBytes + 1];
-        ssize_t got = 0;
-        while (text.size() <= MaxSettingsBytes &&
-               (got = ::read(fd, buffer, sizeof buffer - text.size())) > 0)
-            text.append(buffer, static_cast<std::size_t>(got));
-        if (got < 0)
-            loaded.problem = "cannot read " + name + ": " + describe(errno);
-        else if (text.size() > MaxSettingsBytes)
-            loaded.problem = name + " is larger than " + std::to_string(MaxSettingsBytes) + " bytes";
-    }
-    ::close(fd);
-    if (!loaded.problem.empty())
-        return loaded;
     std::string problem;
-    loaded.settings = parseSettings(text, problem);
+    loaded.settings = parseSettings(read.text, problem);
     if (!problem.empty())
-        loaded.problem = name + ": " + problem;
+        loaded.problem = file.string() + ": " + problem;
     return loaded;
 }
 
@@ -208,26 +179,7 @@ std::string saveSettings(const std::filesystem::path& file, const Settings& sett
     std::filesystem::create_directories(folder, error);
     if (error)
         return "cannot make " + folder.string() + ": " + error.message();
-    std::string temporary = (folder / (file.filename().string() + ".XXXXXX")).string();
-    const int fd = mkstemp(temporary.data());
-    if (fd < 0)
-        return "cannot write in " + folder.string() + ": " + describe(errno);
-    const std::string text = formatSettings(settings);
-    std::size_t written = 0;
-    ssize_t n = 0;
-    while (written < text.size() && (n = ::write(fd, text.data() + written, text.size() - written)) > 0)
-        written += static_cast<std::size_t>(n);
-    int failure = written == text.size() ? 0 : (n < 0 ? errno : EIO);
-    if (failure == 0 && fsync(fd) != 0)
-        failure = errno;
-    if (::close(fd) != 0 && failure == 0)
-        failure = errno;
-    if (failure == 0 && std::rename(temporary.c_str(), file.c_str()) != 0)
-        failure = errno;
-    if (failure == 0)
-        return {};
-    ::unlink(temporary.c_str());
-    return "cannot write " + file.string() + ": " + describe(failure);
+    return writeWholeFile(file, formatSettings(settings));
 }
 
 Settings startSettings(const Settings& remembered, const Options& options) {
