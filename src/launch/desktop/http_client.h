@@ -1,6 +1,6 @@
-// The few HTTP requests --submit makes of a score server, over libcurl:
-// bounded in time and in what they take in, no redirects, http and https
-// only. Behind an interface, so that the submission's rules can be tried
+// The few HTTP requests --submit makes of a score server, over libcurl
+// (opened only then): bounded in time and in what they take in, no
+// redirects, http and https only. Behind an interface, so that the submission's rules can be tried
 // against answers made up by a test.
 #pragma once
 
