@@ -95,7 +95,8 @@ struct Run {
     std::optional<int> overScore;  // the score on the game-over screen, taken with its key
 };
 
-void setUpWindow(Run& run) {
+// keeping: a keeper is made for the game before its window opens.
+void setUpWindow(Run& run, bool keeping) {
     soundLayerSetMuted(run.start.mute);
     ptc::window::ComfortsSetUp setUp;
     setUp.fullscreen = run.start.fullscreen;
@@ -105,7 +106,9 @@ void setUpWindow(Run& run) {
     setUp.muted = run.start.mute;
     setUp.pauseChanged = soundLayerSetPaused;
     setUp.muteChanged = soundLayerSetMuted;
-    if (run.recording || run.keeper)
+    // Taking keys as a recording does changes when the game sees some of
+    // them (game_keys.h): only for a game that is recorded or kept.
+    if (run.recording || keeping)
         setUp.keyTaken = [&run](const ptc::ScriptedKey& key) {
             if (run.recording)
                 run.recording->write(key);
@@ -166,25 +169,27 @@ int play(const Options& options, const std::optional<std::filesystem::path>& set
             return 1;
         }
     }
-    // Every game played is kept; a watched one is kept already.
-    if (!run.watched && games) {
-        std::string problem;
-        run.keeper = GameKeeper::start(*games, VEXLO_VERSION, std::time(nullptr), problem);
-        if (!run.keeper)
-            say(problem + "; this game is not kept");
-    }
     run.start = startSettings(loaded.settings.value_or(Settings{}), options);
     // VEXLO_ASPECT still picks the aspect of a run when the command line
     // does not; it is not remembered.
     const char* aspectVariable = std::getenv("VEXLO_ASPECT");
     run.aspectFromEnvironment = !options.aspect && aspectVariable != nullptr && *aspectVariable != '\0';
-    setUpWindow(run);
+    // Every game played is kept (a watched one is kept already), once it
+    // is sure to start.
+    const bool keeping = !run.watched && games;
+    setUpWindow(run, keeping);
 
     int status = 1;
     if (picturesReadable()) {
         DisplayHold display;
-        if (display.start())
+        if (display.start()) {
+            std::string problem;
+            if (keeping)
+                run.keeper = GameKeeper::start(*games, VEXLO_VERSION, std::time(nullptr), problem);
+            if (keeping && !run.keeper)
+                say(problem + "; this game is not kept");
             status = runGame();
+        }
     }
     keepGame(run);
     rememberWindow(run, settings, loaded);
