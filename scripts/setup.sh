@@ -6,10 +6,12 @@
 #   setup.sh board   the game and the score server (scripts/board.sh)
 set -euo pipefail
 
-# The game: a compiler, CMake, and SDL2, SDL2_mixer and libopenmpt.
+# The game: a compiler, CMake, and SDL2, SDL2_mixer and libopenmpt; libcurl
+# and nlohmann-json for submitting a kept game to a score server.
 play=(
   g++ make cmake pkg-config
   libsdl2-dev libsdl2-mixer-dev libopenmpt-dev
+  libcurl4-openssl-dev nlohmann-json3-dev
 )
 # The asset generator (PNG, MP3), the tests (GoogleTest, Xvfb, xdotool, a
 # window manager, the install and package checks, the C++ formatting) and

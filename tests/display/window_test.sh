@@ -275,12 +275,12 @@ errors)
   status=0
   out=$(unset DISPLAY WAYLAND_DISPLAY SDL_VIDEODRIVER; VEXLO_NO_MESSAGE_BOX=1 "$probe" keys T 2>&1) || status=$?
   [ "$status" -eq 3 ] || fail "no display: status $status"
-  [ "$out" = "Error: no display: set DISPLAY or WAYLAND_DISPLAY" ] || fail "no display: $out"
+  [ "$out" = "vexlo-race: no display: set DISPLAY or WAYLAND_DISPLAY" ] || fail "no display: $out"
   start_xvfb 1000x700
   status=0
   out=$(SDL_VIDEODRIVER=nonesuch timeout "$WAIT_LIMIT_S" "$probe" keys T 2>&1) || status=$?
   [ "$status" -eq 3 ] || fail "SDL failure: status $status"
-  [ "$out" = "Error: cannot start SDL video: nonesuch not available" ] || fail "SDL failure: $out"
+  [ "$out" = "vexlo-race: cannot start SDL video: nonesuch not available" ] || fail "SDL failure: $out"
   unset VEXLO_NO_MESSAGE_BOX
   SDL_VIDEODRIVER=nonesuch "$probe" keys T >/dev/null 2>&1 &
   started+=($!)

@@ -42,7 +42,7 @@ for _ in $(seq 100); do
 done
 grep -q . "$tmp/display" || fail "Xvfb did not start: $(cat "$tmp/xvfb.log")"
 export DISPLAY=":$(head -n1 "$tmp/display")"
-export SDL_AUDIODRIVER=dummy VEXLO_NO_MESSAGE_BOX=1 XDG_CONFIG_HOME=$tmp/config
+export SDL_AUDIODRIVER=dummy VEXLO_NO_MESSAGE_BOX=1 XDG_CONFIG_HOME=$tmp/config XDG_DATA_HOME=$tmp/data
 unset WAYLAND_DISPLAY SDL_VIDEODRIVER
 
 rm -f "$workdir/recorded.keys"

@@ -34,6 +34,7 @@ TEST(CommandLine, TakesEachOptionInGnuForms) {
     EXPECT_EQ(parsed({"--record", "a game"}).record, "a game");
     EXPECT_EQ(parsed({"--watch=--mute"}).watch, "--mute");
     EXPECT_TRUE(parsed({"--help"}).help);
+    EXPECT_TRUE(parsed({"-h"}).help);
     EXPECT_TRUE(parsed({"--version", "--"}).version);
     // Abbreviations that name one option.
     EXPECT_EQ(parsed({"--full", "--asp=square"}).aspect, AspectChoice::Square);
@@ -76,7 +77,8 @@ TEST(SettingsFile, IsReadableTextThatReadsBackAndTheCommandLineWins) {
     EXPECT_NE(text.find("aspect = square\n"), std::string::npos) << text;
     std::string problem;
     EXPECT_EQ(parseSettings(text, problem), someSettings());
-    EXPECT_EQ(parseSettings(" fullscreen=yes \r\n\n# set by hand\n\tmute =no", problem)->fullscreen, true);
+    EXPECT_EQ(parseSettings(" fullscreen=yes \r\n\n# set by hand\n\tmute =no", problem).fullscreen, true);
+    EXPECT_EQ(problem, "");
 
     Options options;
     options.fullscreen = false;
@@ -88,33 +90,52 @@ TEST(SettingsFile, IsReadableTextThatReadsBackAndTheCommandLineWins) {
     EXPECT_EQ(start.windowWidth, 1000);
 }
 
-TEST(SettingsFile, TextThatMakesNoSenseIsLeftAsideWhole) {
-    for (const std::string& text : std::vector<std::string>{
-             "fullscreen = yes\ngarbage",           // no setting
-             "speed = 5",                           // not one of ours
-             "fullscreen = maybe",                  // no such value
-             "mute = yes\nmute = no",               // twice
-             "window = 100x100",                    // smaller than the picture
-             "window = 20000x600",                  // larger than any desktop
-             "window = -640x480",
-             "window = +640x480",
-             "window = 640x",
-             "window = 640 x 480",
-             "window = 99999999999999999999x480",   // overflows
-             "aspect = 16:9",
-             std::string("mute = no\0\1\2", 12),    // binary
-         }) {
+TEST(SettingsFile, ABadLineCostsOnlyThatLineAndIsNamed) {
+    const std::vector<std::pair<std::string, std::string>> bad = {
+        {"garbage", "line 2: not a setting: 'garbage'"},
+        {"speed = 5", "line 2: not a setting: 'speed'"},
+        {"fullscreen = maybe", "line 2: fullscreen is yes or no, not 'maybe'"},
+        {"aspect = 16:9", "line 2: aspect is 4:3 or square, not '16:9'"},
+        {"window = 10x10", "line 2: window is WIDTHxHEIGHT from 320x200 to 16384x16384, not '10x10'"},
+        {"window = 20000x600", ""},
+        {"window = -640x480", ""},
+        {"window = +640x480", ""},
+        {"window = 640x", ""},
+        {"window = 640 x 480", ""},
+        {"window = 99999999999999999999x480", ""},  // overflows
+        {"server = ftp://host", "line 2: server: not an http:// or https:// address: 'ftp://host'"},
+        {"server = http://user@host/", "line 2: server: no host in 'http://user@host/'"},
+        {"server = http://a b", ""},
+        {std::string("mute\0 = no", 10), "line 2: not text"},
+    };
+    for (const auto& [line, why] : bad) {
+        // The good lines around the bad one still count.
         std::string problem;
-        EXPECT_FALSE(parseSettings(text, problem)) << text;
-        EXPECT_NE(problem.find("line "), std::string::npos) << text;
+        const Settings s = parseSettings("mute = yes\n" + line + "\nwindow = 800x500\n", problem);
+        EXPECT_TRUE(s.mute) << line;
+        EXPECT_EQ(s.windowWidth, 800) << line;
+        EXPECT_EQ(problem.rfind("line 2: ", 0), 0u) << line << ": " << problem;
+        if (!why.empty()) {
+            EXPECT_EQ(problem, why);
+        }
     }
+    // Twice: the first is kept. Several bad lines: the first named, the rest counted.
+    std::string problem;
+    EXPECT_TRUE(parseSettings("mute = yes\nmute = no", problem).mute);
+    EXPECT_EQ(problem, "line 2: mute is set twice; the first is kept");
+    parseSettings("a\nmute = yes\nb\nc", problem);
+    EXPECT_EQ(problem, "line 1: not a setting: 'a' (and 2 more bad lines)");
+    const Settings served = parseSettings("server = https://scores.example:8443/vexlo/\n", problem);
+    EXPECT_EQ(problem, "");
+    EXPECT_EQ(served.server, "https://scores.example:8443/vexlo/");
+    EXPECT_NE(formatSettings(served).find("server = https://scores.example:8443/vexlo/\n"), std::string::npos);
+
     // The limits themselves are allowed: the picture's own size, and a file
     // of exactly the largest size.
-    std::string problem;
-    const auto smallest = parseSettings("window = 320x200", problem);
-    ASSERT_TRUE(smallest) << problem;
-    EXPECT_EQ(smallest->windowWidth, 320);
-    EXPECT_EQ(smallest->windowHeight, 200);
+    const Settings smallest = parseSettings("window = 320x200", problem);
+    EXPECT_EQ(problem, "");
+    EXPECT_EQ(smallest.windowWidth, 320);
+    EXPECT_EQ(smallest.windowHeight, 200);
     TempDir dir;
     const auto file = dir.path() / "settings.conf";
     std::string text = "mute = yes\n";
@@ -141,14 +162,19 @@ TEST(SettingsFile, MissingHostileOrUnwritablePlacesCostALineNeverTheGame) {
     EXPECT_EQ(loadSettings(file).settings, someSettings());
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(file.parent_path()), {}), 1);
 
+    // Garbage costs its line; the file is named.
+    std::ofstream(file) << "window = 640x480\nfullscreen = yes\n\x7f\x45\x4c\x46\x01";
+    loaded = loadSettings(file);
+    ASSERT_TRUE(loaded.settings);
+    EXPECT_TRUE(loaded.settings->fullscreen);
+    EXPECT_EQ(loaded.problem, file.string() + ": line 3: not text");
+
     // Hostile files: each left aside with a reason that names it.
     auto leftAside = [&](const std::string& what) {
         loaded = loadSettings(file);
         EXPECT_FALSE(loaded.settings) << what;
         EXPECT_NE(loaded.problem.find(file.string()), std::string::npos) << what << ": " << loaded.problem;
     };
-    std::ofstream(file) << "window = 640x480\nfullscreen = yes\n\x7f\x45\x4c\x46\x01";
-    leftAside("garbage");
     std::ofstream(file) << std::string(MaxSettingsBytes + 1, '#');
     leftAside("huge");
     std::filesystem::remove(file);

@@ -68,8 +68,9 @@ start_xvfb() {
   xvfb_pid=$!
   until_true 'grep -q . "$tmp/display"' || fail "Xvfb did not start"
   export DISPLAY=":$(head -n1 "$tmp/display")" VEXLO_NO_MESSAGE_BOX=1
-  # The game remembers its window here, not in the user's settings.
-  export XDG_CONFIG_HOME="$tmp/config"
+  # The game remembers its window here, not in the user's settings, and
+  # keeps its games here, not among the user's.
+  export XDG_CONFIG_HOME="$tmp/config" XDG_DATA_HOME="$tmp/data"
   unset WAYLAND_DISPLAY SDL_VIDEODRIVER
 }
 

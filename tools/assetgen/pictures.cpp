@@ -628,19 +628,20 @@ Image makeTitle()
     press.side = pal::Orange;
     blitCentred(img, styledText("PRESS ANY KEY", press), 160, PanelTop + 3);
 
-    // Controls: key caps followed by what they do; the credit on the right.
+    // Controls: key caps followed by what they do in play; the credit on the
+    // right. Escape ends a game in play; here, like any key, it starts one.
     const int rowY = ScreenH - 13;
     int x = 8;
     x += drawKeyCap(img, x, rowY, std::string(1, ArrowUp)) + 2;
     x += drawKeyCap(img, x, rowY, std::string(1, ArrowDown)) + 4;
     drawText(img, x, rowY + 2, "STEER", pal::White);
-    x += textWidth("STEER") + 12;
+    x += textWidth("STEER") + 9;
     x += drawKeyCap(img, x, rowY, std::string(1, ArrowLeft)) + 2;
     x += drawKeyCap(img, x, rowY, std::string(1, ArrowRight)) + 4;
     drawText(img, x, rowY + 2, "SPEED", pal::White);
-    x += textWidth("SPEED") + 12;
+    x += textWidth("SPEED") + 9;
     x += drawKeyCap(img, x, rowY, "ESC") + 4;
-    drawText(img, x, rowY + 2, "QUIT", pal::White);
+    drawText(img, x, rowY + 2, "END GAME", pal::White);
     const std::string credit = "by Tamsel 2001";
     drawText(img, ScreenW - 6 - textWidth(credit), rowY + 2, credit, rgb(150, 160, 200));
 

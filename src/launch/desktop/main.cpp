@@ -1,10 +1,17 @@
 // The desktop program's entry: the command line and the remembered
 // settings, the window's comforts (window/comforts.h) wired to the sound, a
-// game recorded or watched; then one run of the game, which knows none of it.
+// game recorded, kept or watched; then one run of the game, which knows none
+// of it. Or, without a window, the kept games listed or one sent to a score
+// server.
+#include "game/game_state.h"
 #include "game/run_game.h"
+#include "launch/desktop/game_keeper.h"
+#include "launch/desktop/kept_commands.h"
 #include "launch/desktop/options.h"
 #include "launch/desktop/recording.h"
 #include "launch/desktop/settings.h"
+#include "launch/desktop/start_checks.h"
+#include "render/scene.h"
 #include "replay/key_script.h"
 #include "sound/sound_control.h"
 #include "window/comforts.h"
@@ -13,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 
 namespace {
@@ -41,8 +49,8 @@ AspectChoice choiceOf(Aspect aspect) {
 }
 
 // The recorded game to watch; exits with status 1 when it cannot be read.
-std::vector<ptc::ScriptedKey> readWatched(const std::string& name) {
-    std::ifstream in(fromCaller(name));
+std::vector<ptc::ScriptedKey> readWatched(const std::string& path, const std::string& name) {
+    std::ifstream in(path);
     if (!in) {
         say("cannot read " + name + ": " + std::strerror(errno));
         std::exit(1);
@@ -53,6 +61,139 @@ std::vector<ptc::ScriptedKey> readWatched(const std::string& name) {
         say(std::string(error.what()) + " (not a recorded game)");
         std::exit(1);
     }
+}
+
+// A file named on the command line, or the kept game "best" or "latest"
+// stands for; exits with status 1 when there is none.
+std::string recordedGame(const std::string& which, const std::optional<std::filesystem::path>& games) {
+    std::string problem;
+    const std::string path = keptGameNamed(which, games, problem);
+    if (path.empty()) {
+        say(problem);
+        std::exit(1);
+    }
+    return path == which ? fromCaller(which) : path;
+}
+
+// The game-over screen is up from the update in which the crash's timer
+// ran out; it shows the score's last ScoreDigits digits.
+bool gameOverShown() { return gameState.crashed != 0 && gameState.crashTimer == 0; }
+
+int shownScore(int score) {
+    int modulus = 1;
+    for (int i = 0; i < ScoreDigits; ++i)
+        modulus *= 10;
+    return score % modulus;
+}
+
+struct Run {
+    Settings start;
+    bool aspectFromEnvironment = false;
+    std::unique_ptr<Recording> recording;
+    std::unique_ptr<GameKeeper> keeper;
+    std::optional<std::vector<ptc::ScriptedKey>> watched;
+    std::optional<int> overScore;  // the score on the game-over screen, taken with its key
+};
+
+// keeping: a keeper is made for the game before its window opens.
+void setUpWindow(Run& run, bool keeping) {
+    soundLayerSetMuted(run.start.mute);
+    ptc::window::ComfortsSetUp setUp;
+    setUp.fullscreen = run.start.fullscreen;
+    setUp.windowSize = {run.start.windowWidth, run.start.windowHeight};
+    if (!run.aspectFromEnvironment)
+        setUp.aspect = windowAspect(run.start.aspect);
+    setUp.muted = run.start.mute;
+    setUp.pauseChanged = soundLayerSetPaused;
+    setUp.muteChanged = soundLayerSetMuted;
+    // Taking keys as a recording does changes when the game sees some of
+    // them (game_keys.h): only for a game that is recorded or kept.
+    if (run.recording || keeping)
+        setUp.keyTaken = [&run](const ptc::ScriptedKey& key) {
+            if (run.recording)
+                run.recording->write(key);
+            if (run.keeper)
+                run.keeper->write(key);
+            // The key that ends the game-over screen: the game adds to the
+            // score once more after it, so the score shown is taken now.
+            if (!run.overScore && gameOverShown())
+                run.overScore = gameState.score;
+        };
+    setUp.watched = std::move(run.watched);
+    ptc::window::setUpComforts(std::move(setUp));
+}
+
+// The game just played, kept with its score (closed during the game-over
+// screen, no key ended it and the score stands as shown).
+void keepGame(Run& run) {
+    if (!run.keeper)
+        return;
+    const bool played = gameState.score != 0 || gameState.crashed != 0;
+    const int score = shownScore(run.overScore.value_or(gameState.score));
+    for (const std::string& line : run.keeper->finish(played, score, gameOverShown()))
+        say(line);
+}
+
+// The window as the player left it is how the next run starts.
+void rememberWindow(const Run& run, const std::optional<std::filesystem::path>& file, const LoadedSettings& loaded) {
+    const auto end = ptc::window::lastWindow();
+    if (!end || !file)
+        return;
+    Settings left = run.start;
+    left.fullscreen = end->fullscreen;
+    if (end->windowSize.width > 0 && end->windowSize.height > 0) {
+        left.windowWidth = end->windowSize.width;
+        left.windowHeight = end->windowSize.height;
+    }
+    const Settings remembered = loaded.settings.value_or(Settings{});
+    left.aspect = run.aspectFromEnvironment ? remembered.aspect : choiceOf(end->aspect);
+    left.mute = end->muted;
+    if (!loaded.settings || !loaded.problem.empty() || left != *loaded.settings)
+        if (const std::string problem = saveSettings(*file, left); !problem.empty())
+            say(problem + "; the settings are not remembered");
+}
+
+int play(const Options& options, const std::optional<std::filesystem::path>& settings,
+         const LoadedSettings& loaded, const std::optional<std::filesystem::path>& games) {
+    Run run;
+    // Files first: a game that cannot be watched or recorded does not start.
+    if (!options.watch.empty()) {
+        const std::string path = recordedGame(options.watch, games);
+        run.watched = readWatched(path, path == fromCaller(options.watch) ? options.watch : path);
+    }
+    if (!options.record.empty()) {
+        std::string error;
+        run.recording = Recording::create(fromCaller(options.record), error);
+        if (!run.recording) {
+            say(error);
+            return 1;
+        }
+    }
+    run.start = startSettings(loaded.settings.value_or(Settings{}), options);
+    // VEXLO_ASPECT still picks the aspect of a run when the command line
+    // does not; it is not remembered.
+    const char* aspectVariable = std::getenv("VEXLO_ASPECT");
+    run.aspectFromEnvironment = !options.aspect && aspectVariable != nullptr && *aspectVariable != '\0';
+    // Every game played is kept (a watched one is kept already), once it
+    // is sure to start.
+    const bool keeping = !run.watched && games;
+    setUpWindow(run, keeping);
+
+    int status = 1;
+    if (picturesReadable()) {
+        DisplayHold display;
+        if (display.start()) {
+            std::string problem;
+            if (keeping)
+                run.keeper = GameKeeper::start(*games, VEXLO_VERSION, std::time(nullptr), problem);
+            if (keeping && !run.keeper)
+                say(problem + "; this game is not kept");
+            status = runGame();
+        }
+    }
+    keepGame(run);
+    rememberWindow(run, settings, loaded);
+    return status;
 }
 
 } // namespace
@@ -73,65 +214,30 @@ int main(int argc, char** argv) {
         std::printf("vexlo-race %s\n", VEXLO_VERSION);
         return 0;
     }
+    const auto games = keptGamesFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+    if (options.scores)
+        return listScores(games);
 
-    // Files first: a game that cannot be watched or recorded does not start.
-    std::optional<std::vector<ptc::ScriptedKey>> watched;
-    if (!options.watch.empty())
-        watched = readWatched(options.watch);
-    std::unique_ptr<Recording> recording;
-    if (!options.record.empty()) {
-        std::string error;
-        recording = Recording::create(fromCaller(options.record), error);
-        if (!recording) {
-            say(error);
-            return 1;
-        }
-    }
-
-    const auto file = settingsFile(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+    const auto settings = settingsFile(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
     LoadedSettings loaded;
-    if (file)
-        loaded = loadSettings(*file);
+    if (settings)
+        loaded = loadSettings(*settings);
     else
         say("neither XDG_CONFIG_HOME nor HOME is set: the settings are not remembered");
     if (!loaded.problem.empty())
-        say(loaded.problem + "; it is left aside");
-    const Settings remembered = loaded.settings.value_or(Settings{});
-    const Settings start = startSettings(remembered, options);
-    // VEXLO_ASPECT still picks the aspect of a run when the command line
-    // does not; it is not remembered.
-    const char* aspectVariable = std::getenv("VEXLO_ASPECT");
-    const bool aspectFromEnvironment = !options.aspect && aspectVariable != nullptr && *aspectVariable != '\0';
+        say(loaded.problem + "; the file will be rewritten when a game ends");
 
-    soundLayerSetMuted(start.mute);
-    ptc::window::ComfortsSetUp setUp;
-    setUp.fullscreen = start.fullscreen;
-    setUp.windowSize = {start.windowWidth, start.windowHeight};
-    if (!aspectFromEnvironment)
-        setUp.aspect = windowAspect(start.aspect);
-    setUp.muted = start.mute;
-    setUp.pauseChanged = soundLayerSetPaused;
-    setUp.muteChanged = soundLayerSetMuted;
-    if (recording)
-        setUp.keyTaken = [&recording](const ptc::ScriptedKey& key) { recording->write(key); };
-    setUp.watched = std::move(watched);
-    ptc::window::setUpComforts(std::move(setUp));
-
-    const int status = runGame();
-
-    // The window as the player left it is how the next run starts.
-    if (const auto end = ptc::window::lastWindow(); end && file) {
-        Settings left = start;
-        left.fullscreen = end->fullscreen;
-        if (end->windowSize.width > 0 && end->windowSize.height > 0) {
-            left.windowWidth = end->windowSize.width;
-            left.windowHeight = end->windowSize.height;
+    if (!options.submit.empty()) {
+        SubmitSetUp setUp;
+        setUp.settingsServer = loaded.settings.value_or(Settings{}).server;
+        setUp.settingsFile = settings ? settings->string() : "$XDG_CONFIG_HOME/vexlo-race/settings.conf";
+        setUp.version = VEXLO_VERSION;
+        if (const std::string problem = submitProblem(options, setUp); !problem.empty()) {
+            say(problem);
+            return 2;
         }
-        left.aspect = aspectFromEnvironment ? remembered.aspect : choiceOf(end->aspect);
-        left.mute = end->muted;
-        if (!loaded.settings || left != *loaded.settings)
-            if (const std::string problem = saveSettings(*file, left); !problem.empty())
-                say(problem + "; the settings are not remembered");
+        setUp.file = recordedGame(options.submit, games);
+        return submitGame(options, setUp);
     }
-    return status;
+    return play(options, settings, loaded, games);
 }

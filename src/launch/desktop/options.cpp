@@ -1,5 +1,9 @@
 #include "launch/desktop/options.h"
 
+#include "launch/desktop/server_url.h"
+
+#include <utility>
+
 namespace vexlo {
 
 const char* const UsageText =
@@ -11,13 +15,20 @@ const char* const UsageText =
     "  --aspect=ASPECT     4:3 (pixels as tall as on the old screens) or square\n"
     "  --mute              start with the sound off (M switches it)\n"
     "  --record FILE       write the game's keys to FILE, to watch it again later\n"
-    "  --watch FILE        watch a game recorded with --record\n"
-    "  --help              show this help and exit\n"
+    "  --watch FILE        watch a game recorded with --record, or a kept game:\n"
+    "                      best (the best kept) or latest (the last played)\n"
+    "  --scores            list the kept games, the best first\n"
+    "  --submit GAME --name NAME [--server URL]\n"
+    "                      send a recorded game (a FILE, best or latest) to a\n"
+    "                      score server, which plays it again, and say its verdict\n"
+    "  -h, --help          show this help and exit\n"
     "  --version           show the version and exit\n"
     "\n"
     "In play, P or Pause pauses and M switches the sound off and on; F11 or\n"
     "Alt+Enter switches to full screen and back. The settings are remembered\n"
-    "in $XDG_CONFIG_HOME/vexlo-race/ (~/.config/vexlo-race/ by default).\n";
+    "in $XDG_CONFIG_HOME/vexlo-race/ (~/.config/vexlo-race/ by default), where\n"
+    "'server = URL' names the score server; every game played is kept in\n"
+    "$XDG_DATA_HOME/vexlo-race/games/ (~/.local/share/vexlo-race/games/).\n";
 
 std::optional<AspectChoice> aspectNamed(const std::string& name) {
     if (name == "4:3")
@@ -36,8 +47,9 @@ struct Known {
     bool takesValue;
 };
 constexpr Known KnownOptions[] = {
-    {"fullscreen", false}, {"window", false}, {"aspect", true}, {"mute", false},
-    {"record", true},      {"watch", true},   {"help", false},  {"version", false},
+    {"fullscreen", false}, {"window", false}, {"aspect", true},  {"mute", false},
+    {"record", true},      {"watch", true},   {"scores", false}, {"submit", true},
+    {"name", true},        {"server", true},  {"help", false},   {"version", false},
 };
 
 // The option a name stands for: itself, or the one option it begins
@@ -70,6 +82,8 @@ bool apply(Options& o, const std::string& name, const std::string& value, std::s
         o.help = true;
     else if (name == "version")
         o.version = true;
+    else if (name == "scores")
+        o.scores = true;
     else if (name == "aspect") {
         o.aspect = aspectNamed(value);
         if (!o.aspect) {
@@ -77,14 +91,43 @@ bool apply(Options& o, const std::string& name, const std::string& value, std::s
             return false;
         }
     } else if (value.empty()) {
-        error = "option '--" + name + "' needs a file name";
+        error = "option '--" + name + "' needs " +
+                (name == "name" ? "a name" : name == "server" ? "an address" : "a file name");
         return false;
+    } else if (name == "name") {
+        o.name = value;  // checked with --submit, which needs it
+    } else if (name == "server") {
+        o.server = value;
+        error = serverUrlProblem(value);
+        if (!error.empty())
+            error = "invalid server: " + error;
     } else if (name == "record") {
         o.record = value;
+    } else if (name == "submit") {
+        o.submit = value;
     } else {
         o.watch = value;
     }
-    return true;
+    return error.empty();
+}
+
+// What cannot be asked together, or not alone.
+std::string conflicts(const Options& o) {
+    const std::pair<const char*, bool> commands[] = {
+        {"--record", !o.record.empty()}, {"--watch", !o.watch.empty()}, {"--scores", o.scores},
+        {"--submit", !o.submit.empty()}};
+    const char* first = nullptr;
+    for (const auto& [name, given] : commands) {
+        if (given && first != nullptr)
+            return std::string(first) + " and " + name + " cannot be used together";
+        if (given)
+            first = name;
+    }
+    if (!o.submit.empty() && o.name.empty())
+        return "--submit needs --name NAME";
+    if (o.submit.empty() && (!o.name.empty() || !o.server.empty()))
+        return std::string(o.name.empty() ? "--server" : "--name") + " goes with --submit";
+    return {};
 }
 
 } // namespace
@@ -95,6 +138,10 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
     std::string& error = result.error;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        if (arg == "-h") {
+            o.help = true;
+            continue;
+        }
         if (arg == "--") {
             if (i + 1 < args.size())
                 error = "unexpected argument '" + args[i + 1] + "'";
@@ -127,8 +174,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
         if (!apply(o, known->name, value, error))
             break;
     }
-    if (error.empty() && !o.record.empty() && !o.watch.empty())
-        error = "--record and --watch cannot be used together";
+    if (error.empty())
+        error = conflicts(o);
     return result;
 }
 

@@ -1,6 +1,6 @@
 // The command line, after GNU's conventions: long options, each value
-// given as --name=VALUE or as the next argument, "--" ending the options.
-// The program takes no other arguments.
+// given as --name=VALUE or as the next argument, "--" ending the options;
+// -h is --help. The program takes no other arguments.
 #pragma once
 
 #include <optional>
@@ -18,7 +18,11 @@ struct Options {
     std::optional<AspectChoice> aspect;
     bool mute = false;
     std::string record;  // a file to write the game's keys to
-    std::string watch;   // a recorded game to play back
+    std::string watch;   // a recorded game to play back: a file, "best" or "latest"
+    bool scores = false;  // list the kept games
+    std::string submit;   // a recorded game to send to a score server: a file, "best" or "latest"
+    std::string name;     // the player's name for --submit
+    std::string server;   // the score server for --submit
 };
 
 struct CommandLine {

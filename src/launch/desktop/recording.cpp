@@ -5,15 +5,19 @@
 
 namespace vexlo {
 
-std::unique_ptr<Recording> Recording::create(const std::string& path, std::string& error) {
+const char* const Recording::Intro =
+    "# A game of Vexlo Race: UPDATE KEYCODE [shift] [alt] [ctrl], the key arriving\n"
+    "# right after that update. Watch it with: vexlo-race --watch FILE\n";
+
+std::unique_ptr<Recording> Recording::create(const std::string& path, std::string& error,
+                                             const std::string& moreHeader) {
     std::FILE* file = std::fopen(path.c_str(), "we");
     if (file == nullptr) {
         error = "cannot create " + path + ": " + std::strerror(errno);
         return nullptr;
     }
     std::unique_ptr<Recording> recording(new Recording(file, path));
-    if (!recording->put("# A game of Vexlo Race: UPDATE KEYCODE [shift] [alt] [ctrl], the key arriving\n"
-                        "# right after that update. Watch it with: vexlo-race --watch FILE\n")) {
+    if (!recording->put(Intro + moreHeader)) {
         error = "cannot write " + path + ": " + std::strerror(errno);
         return nullptr;
     }

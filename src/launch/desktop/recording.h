@@ -14,15 +14,22 @@ namespace vexlo {
 
 class Recording {
 public:
-    // Makes the file (or empties it); nothing, with `error` set, when it
+    // Makes the file (or empties it) and writes its header, a recording's
+    // two lines and then `moreHeader`; nothing, with `error` set, when it
     // cannot.
-    static std::unique_ptr<Recording> create(const std::string& path, std::string& error);
+    static std::unique_ptr<Recording> create(const std::string& path, std::string& error,
+                                             const std::string& moreHeader = {});
     ~Recording();
     Recording(const Recording&) = delete;
     Recording& operator=(const Recording&) = delete;
 
     // A failure to write is said once on stderr; the game goes on.
     void write(const ptc::ScriptedKey& key);
+    // A write has failed (and was said).
+    bool failed() const { return failed_; }
+
+    // The lines that open every recording.
+    static const char* const Intro;
 
 private:
     Recording(std::FILE* file, std::string path) : file_(file), path_(std::move(path)) {}

@@ -1,12 +1,10 @@
 #include "launch/desktop/settings.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "launch/desktop/plain_file.h"
+#include "launch/desktop/server_url.h"
 
-#include <cerrno>
+#include <algorithm>
 #include <charconv>
-#include <cstring>
 #include <set>
 
 namespace vexlo {
@@ -15,7 +13,8 @@ namespace {
 
 constexpr const char* Header =
     "# Vexlo Race remembers these between runs; options on the command line win.\n"
-    "# fullscreen and mute: yes or no; window: WIDTHxHEIGHT; aspect: 4:3 or square.\n";
+    "# fullscreen and mute: yes or no; window: WIDTHxHEIGHT; aspect: 4:3 or square;\n"
+    "# server: the score server's address for --submit (http://HOST:PORT).\n";
 
 std::string_view trimmed(std::string_view text) {
     const std::size_t first = text.find_first_not_of(" \t");
@@ -43,37 +42,49 @@ std::optional<int> side(std::string_view digits, int least) {
     return value;
 }
 
-// One "key = value" line into the settings; false when it makes no sense.
-bool apply(Settings& s, std::string_view key, std::string_view value) {
+std::string quoted(std::string_view value) {
+    std::string text(1, '\'');
+    text.append(value.substr(0, 60));
+    text += '\'';
+    return text;
+}
+
+// One "key = value" line into the settings; why not, when it makes no sense.
+std::string apply(Settings& s, std::string_view key, std::string_view value) {
     if (key == "fullscreen" || key == "mute") {
         const auto on = yesNo(value);
         if (!on)
-            return false;
+            return std::string(key) + " is yes or no, not " + quoted(value);
         (key == "mute" ? s.mute : s.fullscreen) = *on;
-        return true;
+        return {};
     }
     if (key == "aspect") {
         const auto aspect = aspectNamed(std::string(value));
-        if (aspect)
-            s.aspect = *aspect;
-        return aspect.has_value();
+        if (!aspect)
+            return "aspect is 4:3 or square, not " + quoted(value);
+        s.aspect = *aspect;
+        return {};
     }
     if (key == "window") {
         const std::size_t x = value.find('x');
-        if (x == std::string_view::npos)
-            return false;
         const auto width = side(value.substr(0, x), MinWindowWidth);
-        const auto height = side(value.substr(x + 1), MinWindowHeight);
+        const auto height = x == std::string_view::npos ? std::nullopt : side(value.substr(x + 1), MinWindowHeight);
         if (!width || !height)
-            return false;
+            return "window is WIDTHxHEIGHT from " + std::to_string(MinWindowWidth) + "x" +
+                   std::to_string(MinWindowHeight) + " to " + std::to_string(MaxWindowSide) + "x" +
+                   std::to_string(MaxWindowSide) + ", not " + quoted(value);
         s.windowWidth = *width;
         s.windowHeight = *height;
-        return true;
+        return {};
     }
-    return false;
+    if (key == "server") {
+        if (const std::string problem = serverUrlProblem(value); !problem.empty())
+            return "server: " + problem;
+        s.server = std::string(value);
+        return {};
+    }
+    return "not a setting: " + quoted(key);
 }
-
-std::string describe(int error) { return std::strerror(error); }
 
 } // namespace
 
@@ -95,13 +106,21 @@ std::string formatSettings(const Settings& s) {
         text += "window = " + std::to_string(s.windowWidth) + "x" + std::to_string(s.windowHeight) + "\n";
     text += std::string("aspect = ") + aspectName(s.aspect) + "\n";
     text += std::string("mute = ") + (s.mute ? "yes" : "no") + "\n";
+    if (!s.server.empty())
+        text += "server = " + s.server + "\n";
     return text;
 }
 
-std::optional<Settings> parseSettings(std::string_view text, std::string& problem) {
+Settings parseSettings(std::string_view text, std::string& problem) {
     Settings settings;
     std::set<std::string, std::less<>> seen;
-    int lineNumber = 0;
+    int lineNumber = 0, badLines = 0;
+    problem.clear();
+    // A bad line costs only itself: the first is named, the others counted.
+    auto bad = [&](const std::string& why) {
+        if (badLines++ == 0)
+            problem = "line " + std::to_string(lineNumber) + ": " + why;
+    };
     while (!text.empty()) {
         ++lineNumber;
         const std::size_t end = text.find('\n');
@@ -109,64 +128,48 @@ std::optional<Settings> parseSettings(std::string_view text, std::string& proble
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
-        const std::string where = "line " + std::to_string(lineNumber) + ": ";
-        for (const char c : line)
-            if (static_cast<unsigned char>(c) < 0x20 && c != '\t') {
-                problem = where + "not text";
-                return std::nullopt;
-            }
+        if (std::any_of(line.begin(), line.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x20 && c != '\t'; })) {
+            bad("not text");
+            continue;
+        }
         line = trimmed(line);
         if (line.empty() || line[0] == '#')
             continue;
         const std::size_t equals = line.find('=');
+        if (equals == std::string_view::npos) {
+            bad("not a setting: " + quoted(line));
+            continue;
+        }
         const std::string_view key = trimmed(line.substr(0, equals));
-        if (equals == std::string_view::npos || !apply(settings, key, trimmed(line.substr(equals + 1)))) {
-            problem = where + "not a setting: " + std::string(line.substr(0, 60));
-            return std::nullopt;
+        if (seen.count(key) != 0) {
+            bad(std::string(key) + " is set twice; the first is kept");
+            continue;
         }
-        if (!seen.insert(std::string(key)).second) {
-            problem = where + std::string(key) + " is set twice";
-            return std::nullopt;
+        if (const std::string why = apply(settings, key, trimmed(line.substr(equals + 1))); !why.empty()) {
+            bad(why);
+            continue;
         }
+        seen.insert(std::string(key));
     }
+    if (badLines > 1)
+        problem += " (and " + std::to_string(badLines - 1) + " more bad line" + (badLines > 2 ? "s" : "") + ")";
     return settings;
 }
 
 LoadedSettings loadSettings(const std::filesystem::path& file) {
     LoadedSettings loaded;
-    const std::string name = file.string();
-    // Non-blocking, so that a named pipe put there cannot hold the game up.
-    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) {
-        // No file, or not even its folder: nothing remembered yet.
-        if (errno != ENOENT && errno != ENOTDIR)
-            loaded.problem = "cannot read " + name + ": " + describe(errno);
+    const SmallFile read = readSmallFile(file, MaxSettingsBytes, true);
+    if (read.missing)
+        return loaded;  // nothing remembered yet
+    if (!read.problem.empty()) {
+        loaded.problem = file.string() + " " + read.problem;
         return loaded;
     }
-    struct stat status {};
-    std::string text;
-    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        loaded.problem = name + " is not a file";
-    } else if (status.st_size > static_cast<off_t>(MaxSettingsBytes)) {
-        loaded.problem = name + " is larger than " + std::to_string(MaxSettingsBytes) + " bytes";
-    } else {
-        char buffer[MaxSettingsBytes + 1];
-        ssize_t got = 0;
-        while (text.size() <= MaxSettingsBytes &&
-               (got = ::read(fd, buffer, sizeof buffer - text.size())) > 0)
-            text.append(buffer, static_cast<std::size_t>(got));
-        if (got < 0)
-            loaded.problem = "cannot read " + name + ": " + describe(errno);
-        else if (text.size() > MaxSettingsBytes)
-            loaded.problem = name + " is larger than " + std::to_string(MaxSettingsBytes) + " bytes";
-    }
-    ::close(fd);
-    if (!loaded.problem.empty())
-        return loaded;
     std::string problem;
-    loaded.settings = parseSettings(text, problem);
-    if (!loaded.settings)
-        loaded.problem = name + ": " + problem;
+    loaded.settings = parseSettings(read.text, problem);
+    if (!problem.empty())
+        loaded.problem = file.string() + ": " + problem;
     return loaded;
 }
 
@@ -176,26 +179,7 @@ std::string saveSettings(const std::filesystem::path& file, const Settings& sett
     std::filesystem::create_directories(folder, error);
     if (error)
         return "cannot make " + folder.string() + ": " + error.message();
-    std::string temporary = (folder / (file.filename().string() + ".XXXXXX")).string();
-    const int fd = mkstemp(temporary.data());
-    if (fd < 0)
-        return "cannot write in " + folder.string() + ": " + describe(errno);
-    const std::string text = formatSettings(settings);
-    std::size_t written = 0;
-    ssize_t n = 0;
-    while (written < text.size() && (n = ::write(fd, text.data() + written, text.size() - written)) > 0)
-        written += static_cast<std::size_t>(n);
-    int failure = written == text.size() ? 0 : (n < 0 ? errno : EIO);
-    if (failure == 0 && fsync(fd) != 0)
-        failure = errno;
-    if (::close(fd) != 0 && failure == 0)
-        failure = errno;
-    if (failure == 0 && std::rename(temporary.c_str(), file.c_str()) != 0)
-        failure = errno;
-    if (failure == 0)
-        return {};
-    ::unlink(temporary.c_str());
-    return "cannot write " + file.string() + ": " + describe(failure);
+    return writeWholeFile(file, formatSettings(settings));
 }
 
 Settings startSettings(const Settings& remembered, const Options& options) {

@@ -7,9 +7,11 @@
 //   window = 1280x960
 //   aspect = 4:3
 //   mute = no
+//   server = http://scores.example:8080     (only when set by hand)
 //
-// A file that cannot be read or makes no sense is left aside whole (the
-// caller says so in one line); a new one is written whole into a
+// A line that makes no sense costs only itself, and a file that cannot be
+// read at all (not a file, too large) is left aside whole; the caller says
+// so in one line and writes the file anew. A file is written whole into a
 // temporary file beside it and then renamed over it, so that a crash never
 // leaves half a file.
 #pragma once
@@ -29,6 +31,7 @@ struct Settings {
     int windowHeight = 0;
     AspectChoice aspect = AspectChoice::FourByThree;
     bool mute = false;
+    std::string server;  // the score server for --submit; empty: none
     bool operator==(const Settings&) const = default;
 };
 
@@ -46,12 +49,13 @@ constexpr std::size_t MaxSettingsBytes = 4096;
 std::optional<std::filesystem::path> settingsFile(const char* xdgConfigHome, const char* home);
 
 std::string formatSettings(const Settings& settings);
-// The settings a text holds, or nothing with `problem` set.
-std::optional<Settings> parseSettings(std::string_view text, std::string& problem);
+// The settings of the text's good lines; `problem` names the first bad
+// line and counts the others, or is empty.
+Settings parseSettings(std::string_view text, std::string& problem);
 
 struct LoadedSettings {
-    std::optional<Settings> settings;  // nothing: none, or left aside
-    std::string problem;               // why it was left aside; empty when missing or good
+    std::optional<Settings> settings;  // nothing: no file, or one left aside whole
+    std::string problem;               // what was wrong with it; empty when missing or good
 };
 LoadedSettings loadSettings(const std::filesystem::path& file);
 // Writes the file whole (making its folder); the problem, or empty.

@@ -94,13 +94,13 @@ int openDevice(int rate, int channels) {
             diagnostics.keep();
     }
     if (!opened) {
-        std::fprintf(stderr, "sound: no audio device (%s); the game plays silently\n", why.c_str());
+        std::fprintf(stderr, "vexlo-race: no audio device (%s); the game plays silently\n", why.c_str());
         if (!openSilentAudio(rate))
             return SoundErrDevice;
     }
     // Without an MP3 decoder the music and the other sounds still play.
     if ((Mix_Init(MIX_INIT_MP3) & MIX_INIT_MP3) == 0)
-        std::fprintf(stderr, "sound: no MP3 decoding (%s); MP3 files will not load\n", Mix_GetError());
+        std::fprintf(stderr, "vexlo-race: no MP3 decoding (%s); MP3 files will not load\n", Mix_GetError());
     if (Mix_AllocateChannels(channels) != channels) {
         closeAudio();
         return SoundErrMemory;

@@ -1,0 +1,117 @@
+#include "launch/desktop/kept_commands.h"
+
+#include "launch/desktop/plain_file.h"
+#include "launch/desktop/score_submission.h"
+#include "replay/key_script.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <sstream>
+
+namespace vexlo {
+
+namespace {
+
+// The server takes a body of at most 256 KiB, the keys' JSON included.
+constexpr std::size_t MaxSubmittedBytes = 250 * 1024;
+
+void say(const std::string& line) { std::fprintf(stderr, "vexlo-race: %s\n", line.c_str()); }
+
+std::string column(const std::string& text, std::size_t width) {
+    return std::string(text.size() < width ? width - text.size() : 0, ' ') + text;
+}
+
+} // namespace
+
+std::string scoresTable(const std::vector<KeptGame>& ranked) {
+    std::string table = "rank   score  date              file\n";
+    int rank = 0;
+    for (const KeptGame& game : ranked) {
+        const KeptHeader& h = game.header;
+        const std::string place = h.gameOver ? std::to_string(++rank) : "-";
+        const std::string score = h.score ? std::to_string(*h.score) : "-";
+        const char* note = h.gameOver ? "" : h.score ? "  (stopped before the game-over screen)" : "  (not ended)";
+        table += column(place, 4) + column(score, 8) + "  " + timeText(h.date, "%Y-%m-%d %H:%M", false) + "  " + game.file.string() + note + "\n";
+    }
+    return table;
+}
+
+int listScores(const std::optional<std::filesystem::path>& folder) {
+    if (!folder) {
+        say("neither XDG_DATA_HOME nor HOME is set: no games are kept");
+        return 1;
+    }
+    const KeptListing listing = listKeptGames(*folder);
+    for (const std::string& line : listing.skipped)
+        say(line);
+    if (!listing.problem.empty()) {
+        say(listing.problem);
+        return 1;
+    }
+    if (listing.games.empty()) {
+        std::printf("No games kept yet in %s.\n", folder->c_str());
+        return 0;
+    }
+    std::fputs(scoresTable(bestFirst(listing.games)).c_str(), stdout);
+    return 0;
+}
+
+std::string keptGameNamed(const std::string& which, const std::optional<std::filesystem::path>& folder,
+                          std::string& problem) {
+    if (which != "best" && which != "latest")
+        return which;
+    if (!folder) {
+        problem = "neither XDG_DATA_HOME nor HOME is set: no games are kept";
+        return {};
+    }
+    KeptListing listing = listKeptGames(*folder);
+    for (const std::string& line : listing.skipped)
+        say(line);
+    const std::vector<KeptGame> ranked = bestFirst(std::move(listing.games));
+    const KeptGame* game = which == "latest" ? latestOf(ranked) : nullptr;
+    if (which == "best" && !ranked.empty() && ranked.front().header.gameOver)
+        game = &ranked.front();
+    if (game != nullptr)
+        return game->file.string();
+    problem = which == "best" ? "no kept game has reached its game-over screen yet (in " + folder->string() + ")"
+                              : "no games kept yet in " + folder->string();
+    return {};
+}
+
+std::string submitProblem(const Options& options, const SubmitSetUp& setUp) {
+    if (const std::string problem = nameProblem(options.name); !problem.empty())
+        return "invalid name: " + problem;
+    if (options.server.empty() && setUp.settingsServer.empty())
+        return "no score server to send to: give --server URL, or put 'server = URL' in " + setUp.settingsFile;
+    return {};
+}
+
+int submitGame(const Options& options, const SubmitSetUp& setUp) {
+    const std::string server = !options.server.empty() ? options.server : setUp.settingsServer;
+    const SmallFile read = readSmallFile(setUp.file, MaxSubmittedBytes, true);
+    if (read.missing || !read.problem.empty()) {
+        say(setUp.file + " " + (read.missing ? "does not exist" : read.problem));
+        return 1;
+    }
+    std::istringstream in(read.text);
+    try {
+        ptc::readKeyScript(in, setUp.file);
+    } catch (const ptc::KeyScriptError& error) {
+        say(std::string(error.what()) + " (not a recorded game)");
+        return 1;
+    }
+    SubmitPacing pacing;
+    if (isatty(STDERR_FILENO))
+        pacing.queued = [&server](long id) { say("sent as run " + std::to_string(id) + " to " + server +
+                                                 "; waiting for it to be played again"); };
+    const auto http = makeCurlClient("vexlo-race/" + setUp.version);
+    const SubmitOutcome outcome = submitRun(*http, server, options.name, read.text, pacing);
+    if (outcome.verdict)
+        std::printf("%s\n", outcome.line.c_str());
+    else
+        say(outcome.line);
+    return outcome.status;
+}
+
+} // namespace vexlo

@@ -1,0 +1,167 @@
+// A game sent to a score server, against answers made up here: what is
+// sent, how the verdict is waited for, and the one line said for each end.
+// (The real server and libcurl: tests/game_window/kept_games_test.sh.)
+#include "launch/desktop/options.h"
+#include "launch/desktop/score_submission.h"
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <deque>
+
+namespace {
+
+using namespace vexlo;
+using std::chrono::milliseconds;
+
+// Answers in turn, noting each request.
+class MadeUpServer : public HttpClient {
+public:
+    std::deque<HttpReply> replies;
+    std::vector<std::string> asked;  // "GET url" or "POST url body"
+
+    HttpReply get(const std::string& url) override { return next("GET " + url); }
+    HttpReply postJson(const std::string& url, const std::string& body) override {
+        return next("POST " + url + " " + body);
+    }
+
+private:
+    HttpReply next(const std::string& request) {
+        asked.push_back(request);
+        if (replies.empty())
+            return {0, "", -1, "Connection refused"};
+        HttpReply reply = replies.front();
+        replies.pop_front();
+        return reply;
+    }
+};
+
+HttpReply answer(long status, const std::string& body, long retryAfter = -1) { return {status, body, retryAfter, ""}; }
+
+struct Submission {
+    MadeUpServer server;
+    std::vector<milliseconds> slept;
+    long queuedId = 0;
+
+    SubmitOutcome send(const std::string& name = "Ann") {
+        SubmitPacing pacing;
+        pacing.verdictLimit = milliseconds(10000);
+        pacing.sleep = [this](milliseconds pause) { slept.push_back(pause); };
+        pacing.queued = [this](long id) { queuedId = id; };
+        return submitRun(server, "http://scores.test:8080/", name, "# a game\n272 13\n", pacing);
+    }
+};
+
+TEST(Submission, SendsTheRecordingAndWaitsForTheVerdictThenSaysTheRank) {
+    Submission s;
+    s.server.replies = {answer(202, R"({"id": 17, "status": "queued"})"),
+                        answer(200, R"({"id": 17, "status": "queued", "score": null})"),
+                        answer(503, R"({"error": "the database is away"})"),
+                        answer(200, R"({"id": 17, "status": "verifying"})"),
+                        answer(200, R"({"id": 17, "status": "verified", "score": 4210, "updates": 1670,
+                                        "rank": 2, "reason": null})"),
+                        answer(200, R"({"total": 7, "runs": []})")};
+    const SubmitOutcome outcome = s.send();
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_TRUE(outcome.verdict);
+    EXPECT_EQ(outcome.line, "verified: rank 2 of 7, score 4210");
+    EXPECT_EQ(s.queuedId, 17);
+    ASSERT_EQ(s.server.asked.size(), 6u);
+    const std::string post = s.server.asked[0];
+    ASSERT_EQ(post.rfind("POST http://scores.test:8080/api/runs ", 0), 0u) << post;
+    const auto body = nlohmann::json::parse(post.substr(post.find(' ', 5) + 1));
+    EXPECT_EQ(body, (nlohmann::json{{"name", "Ann"}, {"keys", "# a game\n272 13\n"}}));
+    EXPECT_EQ(s.server.asked[1], "GET http://scores.test:8080/api/runs/17");
+    EXPECT_EQ(s.server.asked[5], "GET http://scores.test:8080/api/board?limit=1");
+    // The looks come ever less often, up to the longest wait.
+    EXPECT_EQ(s.slept, (std::vector<milliseconds>{milliseconds(250), milliseconds(500), milliseconds(1000),
+                                                  milliseconds(2000)}));
+}
+
+TEST(Submission, EachOtherEndIsOneLineWithStatusOne) {
+    struct Case {
+        std::deque<HttpReply> replies;
+        bool verdict;
+        std::string line;
+    };
+    const std::vector<Case> cases = {
+        {{answer(202, R"({"id": 3})"), answer(200, R"({"status": "rejected", "reason": "the game ended by Escape"})")},
+         true, "rejected: the game ended by Escape"},
+        {{}, false, "cannot reach the score server at http://scores.test:8080/: Connection refused"},
+        {{answer(400, R"({"error": "keys: line 2: \u001b[31mbad\u0007"})")}, false,
+         "the score server refused the run: keys: line 2:  [31mbad "},  // a terminal's controls made harmless
+        {{answer(413, "<html>too large</html>")}, false, "the score server refused the run: status 413"},
+        {{answer(503, R"({"error": "the database is away"})")}, false,
+         "the score server at http://scores.test:8080/ cannot take runs now: the database is away"},
+        {{answer(202, R"({"status": "queued"})")}, false, "the score server at http://scores.test:8080/ gave no run number"},
+        {{answer(202, R"({"id": 3})"), answer(404, R"({"error": "no such run"})")}, false,
+         "the score server at http://scores.test:8080/ no longer knows run 3"},
+        {{answer(202, R"({"id": 3})")}, false,
+         "lost the score server at http://scores.test:8080/ while waiting for run 3: Connection refused"},
+    };
+    for (const Case& c : cases) {
+        Submission s;
+        s.server.replies = c.replies;
+        const SubmitOutcome outcome = s.send();
+        EXPECT_EQ(outcome.status, 1) << c.line;
+        EXPECT_EQ(outcome.verdict, c.verdict) << c.line;
+        EXPECT_EQ(outcome.line, c.line);
+    }
+    // A run that stays queued: given up on at the limit, with where to look later.
+    Submission s;
+    s.server.replies = {answer(202, R"({"id": 9})")};
+    for (int i = 0; i < 100; ++i)
+        s.server.replies.push_back(answer(200, R"({"status": "queued"})"));
+    const SubmitOutcome outcome = s.send();
+    EXPECT_EQ(outcome.line, "no verdict on run 9 within 10 s; see http://scores.test:8080/api/runs/9");
+    milliseconds waited{0};
+    for (const milliseconds pause : s.slept)
+        waited += pause;
+    EXPECT_LE(waited, milliseconds(10000));
+}
+
+TEST(Submission, TooManyRequestsWaitsAsTheServerAsks) {
+    Submission s;
+    s.server.replies = {answer(429, R"({"error": "too many requests"})", 3), answer(202, R"({"id": 4})"),
+                        answer(200, R"({"status": "verified", "score": 90, "rank": 1})"),
+                        answer(503, R"({"error": "the database is away"})")};
+    const SubmitOutcome outcome = s.send();
+    EXPECT_EQ(outcome.line, "verified: rank 1, score 90");  // without the board's total
+    EXPECT_EQ(s.slept.front(), milliseconds(3000));
+}
+
+TEST(Submission, NamesAndTheCommandLine) {
+    EXPECT_EQ(nameProblem("Ann"), "");
+    EXPECT_EQ(nameProblem("  Zoë Ångström  "), "");
+    EXPECT_EQ(nameProblem(std::string(24, 'x')), "");
+    EXPECT_EQ(nameProblem("\xc3\xa9" + std::string(23, 'x')), "");  // 24 characters, 25 bytes
+    EXPECT_EQ(nameProblem(std::string(25, 'x')), "the name must have 1 to 24 characters");
+    EXPECT_EQ(nameProblem(" \t "), "the name must have 1 to 24 characters");
+    EXPECT_EQ(nameProblem("a\x1b[2Jb"), "the name holds a control character");
+    EXPECT_EQ(nameProblem("\xc3"), "the name is not valid UTF-8");
+    EXPECT_EQ(nameProblem("\xff"), "the name is not valid UTF-8");
+
+    const CommandLine good = parseCommandLine({"--submit", "latest", "--name=Ann", "--server", "https://s.example/"});
+    EXPECT_EQ(good.error, "");
+    EXPECT_EQ(good.options.submit, "latest");
+    EXPECT_EQ(good.options.name, "Ann");
+    EXPECT_EQ(good.options.server, "https://s.example/");
+    EXPECT_TRUE(parseCommandLine({"--scores"}).options.scores);
+    EXPECT_EQ(parseCommandLine({"--wat", "best"}).options.watch, "best");
+    const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
+        {{"--submit", "best"}, "--submit needs --name NAME"},
+        {{"--name", "Ann"}, "--name goes with --submit"},
+        {{"--server", "http://s"}, "--server goes with --submit"},
+        {{"--scores", "--submit", "best", "--name", "A"}, "--scores and --submit cannot be used together"},
+        {{"--watch", "best", "--scores"}, "--watch and --scores cannot be used together"},
+        {{"--submit", "best", "--name="}, "option '--name' needs a name"},
+        {{"--submit", "best", "--name", "A", "--server", "ftp://s"},
+         "invalid server: not an http:// or https:// address: 'ftp://s'"},
+        {{"--s"}, "option '--s' is ambiguous"},
+    };
+    for (const auto& [args, error] : bad)
+        EXPECT_EQ(parseCommandLine(args).error, error) << args[0];
+}
+
+} // namespace
