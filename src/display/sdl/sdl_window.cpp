@@ -2,7 +2,7 @@
 // picture, full screen, the schedule and closing.
 #include "display/sdl/sdl_display.h"
 
-#include "display/sdl/environment.h"
+#include "display/sdl/video.h"
 
 #include <thread>
 
@@ -10,10 +10,10 @@ namespace ptc {
 
 namespace {
 
-// Only these are started and stopped here: the sound layer starts SDL's
-// audio on its own in the same process. Gamepads are welcome but not
-// needed: without them the game is played from the keyboard.
-constexpr Uint32 Subsystems = SDL_INIT_VIDEO | SDL_INIT_EVENTS;
+// Only video (sdl/video.h) and the pads are started and stopped here: the
+// sound layer starts SDL's audio on its own in the same process. Gamepads
+// are welcome but not needed: without them the game is played from the
+// keyboard.
 constexpr Uint32 PadSubsystem = SDL_INIT_GAMECONTROLLER;
 
 [[noreturn]] void fail(const std::string& what) {
@@ -41,12 +41,7 @@ void Display::Impl::silenceLog() {
 void Display::Impl::open(const std::string& title) {
     if (window != nullptr)
         throw DynamicError("the display is already open");
-    // Without any display SDL would pick an invisible off-screen driver,
-    // and a game waiting for a key there would wait forever.
-    if (!sdl::displayChosen())
-        throw DynamicError("no display: set DISPLAY or WAYLAND_DISPLAY");
-    if (SDL_InitSubSystem(Subsystems) != 0)
-        fail("cannot start SDL video");
+    sdl::startVideo();
     sdlStarted = true;
     // Pads already plugged in arrive as events, like those plugged in later.
     padsStarted = SDL_InitSubSystem(PadSubsystem) == 0;
@@ -74,11 +69,6 @@ void Display::Impl::open(const std::string& title) {
 }
 
 void Display::Impl::createWindow(const std::string& title) {
-    const char* driverName = SDL_GetCurrentVideoDriver();
-    const std::string driver = driverName != nullptr ? driverName : "";
-    if (!sdl::hasVariable("SDL_VIDEODRIVER") && (driver == "offscreen" || driver == "dummy"))
-        throw DynamicError("no display: set DISPLAY or WAYLAND_DISPLAY");
-
     SDL_Rect usable;
     if (SDL_GetDisplayUsableBounds(0, &usable) != 0)
         fail("cannot read the desktop's size");
@@ -135,7 +125,7 @@ void Display::Impl::release() noexcept {
         SDL_QuitSubSystem(PadSubsystem);
     padsStarted = false;
     if (sdlStarted)
-        SDL_QuitSubSystem(Subsystems);
+        sdl::stopVideo();
     sdlStarted = false;
     keys.clear();
 }

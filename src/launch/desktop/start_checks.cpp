@@ -1,10 +1,8 @@
 #include "launch/desktop/start_checks.h"
 
 #include "display/ptc.h"
-#include "display/sdl/environment.h"
+#include "display/sdl/video.h"
 #include "render/image_assets.h"
-
-#include <SDL.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -52,34 +50,17 @@ bool picturesReadable() {
 
 DisplayHold::~DisplayHold() {
     if (started_)
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        ptc::sdl::stopVideo();
 }
 
 bool DisplayHold::start() {
-    // The window's own checks, in its words (display/sdl/sdl_window.cpp).
-    const std::string noDisplay = "no display: set DISPLAY or WAYLAND_DISPLAY";
-    if (!ptc::sdl::displayChosen()) {
-        ptc::DynamicError(noDisplay).report();
-        return false;
-    }
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        ptc::DynamicError(std::string("cannot start SDL video: ") + SDL_GetError()).report();
+    try {
+        ptc::sdl::startVideo();
+    } catch (const ptc::DynamicError& error) {
+        error.report();
         return false;
     }
     started_ = true;
-    const char* driver = SDL_GetCurrentVideoDriver();
-    const std::string name = driver != nullptr ? driver : "";
-    // SDL falls back on an invisible driver when the display named cannot
-    // be reached.
-    if (!ptc::sdl::hasVariable("SDL_VIDEODRIVER") && (name == "offscreen" || name == "dummy")) {
-        const char* x11 = std::getenv("DISPLAY");
-        const char* wayland = std::getenv("WAYLAND_DISPLAY");
-        std::string named = x11 != nullptr && *x11 != '\0' ? std::string("DISPLAY=") + x11 : "";
-        if (wayland != nullptr && *wayland != '\0')
-            named += (named.empty() ? "WAYLAND_DISPLAY=" : " nor WAYLAND_DISPLAY=") + std::string(wayland);
-        ptc::DynamicError("cannot reach the display (" + named + ")").report();
-        return false;
-    }
     return true;
 }
 
