@@ -4,6 +4,7 @@
 // filtering (one nearest copy when the place is itself a whole multiple).
 #include "display/ptc.h"
 #include "display/sdl/presenter.h"
+#include "display/sdl/sdl_error.h"
 
 #include <string>
 
@@ -13,15 +14,13 @@ namespace {
 
 constexpr int Pitch = DisplayWidth * static_cast<int>(sizeof(std::uint32_t));
 
-[[noreturn]] void fail(const std::string& what) { throw DynamicError(what + ": " + SDL_GetError()); }
-
 class RendererPresenter final : public Presenter {
 public:
     RendererPresenter(SDL_Renderer* renderer, Aspect aspect) : renderer_(renderer), aspect_(aspect) {
         SDL_RendererInfo info;
         if (SDL_GetRendererInfo(renderer_, &info) != 0) {
             SDL_DestroyRenderer(renderer_);
-            fail("cannot read the renderer's limits");
+            failWithSdlError("cannot read the renderer's limits");
         }
         maxTexture_ = {info.max_texture_width, info.max_texture_height};
     }
@@ -36,17 +35,17 @@ public:
         if (frame_ == nullptr)
             frame_ = makeFrameTexture();
         if (SDL_UpdateTexture(frame_, nullptr, pixels, Pitch) != 0)
-            fail("cannot copy the frame");
+            failWithSdlError("cannot copy the frame");
         int outputWidth = 0, outputHeight = 0;
         if (SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight) != 0)
-            fail("cannot read the window's size");
+            failWithSdlError("cannot read the window's size");
         const Rect place = letterbox(aspect_, {outputWidth, outputHeight});
         // Black only where the picture leaves bars: a picture that covers
         // the whole window is drawn without clearing it first.
         const bool covers =
             place.x == 0 && place.y == 0 && place.width == outputWidth && place.height == outputHeight;
         if (!covers && (SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255) != 0 || SDL_RenderClear(renderer_) != 0))
-            fail("cannot draw the frame");
+            failWithSdlError("cannot draw the frame");
         if (place.width > 0 && place.height > 0) {
             const SDL_Rect to{place.x, place.y, place.width, place.height};
             const Size crispWanted = crispSize({place.width, place.height}, maxTexture_);
@@ -61,7 +60,7 @@ public:
                         SDL_RenderCopy(renderer_, target, nullptr, &to) == 0;
             }
             if (!drawn)
-                fail("cannot draw the frame");
+                failWithSdlError("cannot draw the frame");
         }
         SDL_RenderPresent(renderer_);
     }
@@ -75,10 +74,10 @@ private:
         SDL_Texture* texture = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
                                                  DisplayWidth, DisplayHeight);
         if (texture == nullptr)
-            fail("cannot create the frame texture");
+            failWithSdlError("cannot create the frame texture");
         if (SDL_SetTextureScaleMode(texture, SDL_ScaleModeNearest) != 0) {
             SDL_DestroyTexture(texture);
-            fail("cannot select crisp scaling");
+            failWithSdlError("cannot select crisp scaling");
         }
         return texture;
     }
@@ -93,11 +92,11 @@ private:
         crisp_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, wanted.width,
                                    wanted.height);
         if (crisp_ == nullptr)
-            fail("cannot create the scaling texture");
+            failWithSdlError("cannot create the scaling texture");
         // An opaque copy: no blending with the black behind it.
         if (SDL_SetTextureScaleMode(crisp_, SDL_ScaleModeLinear) != 0 ||
             SDL_SetTextureBlendMode(crisp_, SDL_BLENDMODE_NONE) != 0)
-            fail("cannot set up the scaling texture");
+            failWithSdlError("cannot set up the scaling texture");
         crispSize_ = wanted;
         return crisp_;
     }

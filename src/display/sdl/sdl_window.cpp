@@ -2,6 +2,7 @@
 // picture, full screen, the schedule and closing.
 #include "display/sdl/sdl_display.h"
 
+#include "display/sdl/sdl_error.h"
 #include "display/sdl/video.h"
 
 #include <thread>
@@ -15,10 +16,6 @@ namespace {
 // are welcome but not needed: without them the game is played from the
 // keyboard.
 constexpr Uint32 PadSubsystem = SDL_INIT_GAMECONTROLLER;
-
-[[noreturn]] void fail(const std::string& what) {
-    throw DynamicError(what + ": " + SDL_GetError());
-}
 
 void dropLogMessage(void*, int, SDL_LogPriority, const char*) {}
 
@@ -71,13 +68,13 @@ void Display::Impl::open(const std::string& title) {
 void Display::Impl::createWindow(const std::string& title) {
     SDL_Rect usable;
     if (SDL_GetDisplayUsableBounds(0, &usable) != 0)
-        fail("cannot read the desktop's size");
+        sdl::failWithSdlError("cannot read the desktop's size");
     window::Size size = comforts.startSize(aspect, {usable.w, usable.h});
     window = SDL_CreateWindow(title.c_str(), usable.x + (usable.w - size.width) / 2,
                               usable.y + (usable.h - size.height) / 2, size.width, size.height,
                               SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
     if (window == nullptr)
-        fail("cannot create the window");
+        sdl::failWithSdlError("cannot create the window");
     windowId = SDL_GetWindowID(window);
     const window::Size smallest = window::shownShape(aspect);
     SDL_SetWindowMinimumSize(window, smallest.width, smallest.height);

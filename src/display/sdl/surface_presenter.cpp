@@ -5,14 +5,13 @@
 #include "display/ptc.h"
 #include "window/pixel_scaler.h"
 #include "display/sdl/presenter.h"
+#include "display/sdl/sdl_error.h"
 
 #include <string>
 
 namespace ptc::sdl {
 
 namespace {
-
-[[noreturn]] void fail(const std::string& what) { throw DynamicError(what + ": " + SDL_GetError()); }
 
 // Whether the surface holds 32-bit 0x??RRGGBB, which is written directly.
 bool takesPicturePixels(const SDL_Surface* surface) {
@@ -33,12 +32,12 @@ public:
     void present(const std::uint32_t* pixels) override {
         SDL_Surface* surface = SDL_GetWindowSurface(window_);
         if (surface == nullptr)
-            fail("cannot reach the window's surface");
+            failWithSdlError("cannot reach the window's surface");
         // A new surface (the window changed size) starts black: the bars.
         const bool fresh = surface != surface_ || surface->w != size_.width || surface->h != size_.height;
         if (fresh) {
             if (SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0)) != 0)
-                fail("cannot clear the window");
+                failWithSdlError("cannot clear the window");
             surface_ = surface;
             size_ = {surface->w, surface->h};
         }
@@ -47,14 +46,14 @@ public:
             draw(surface, pixels, place);
         const SDL_Rect changed{place.x, place.y, place.width, place.height};
         if ((fresh ? SDL_UpdateWindowSurface(window_) : SDL_UpdateWindowSurfaceRects(window_, &changed, 1)) != 0)
-            fail("cannot show the frame");
+            failWithSdlError("cannot show the frame");
     }
 
 private:
     void draw(SDL_Surface* surface, const std::uint32_t* pixels, const Rect& place) {
         if (takesPicturePixels(surface)) {
             if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0)
-                fail("cannot draw into the window");
+                failWithSdlError("cannot draw into the window");
             auto* rows = static_cast<unsigned char*>(surface->pixels) +
                          static_cast<std::ptrdiff_t>(place.y) * surface->pitch;
             scaler_.scale(pixels, reinterpret_cast<std::uint32_t*>(rows) + place.x, place.width, place.height,
@@ -69,13 +68,13 @@ private:
                 SDL_FreeSurface(staging_);
             staging_ = SDL_CreateRGBSurfaceWithFormat(0, place.width, place.height, 32, SDL_PIXELFORMAT_RGB888);
             if (staging_ == nullptr)
-                fail("cannot make room for the scaled picture");
+                failWithSdlError("cannot make room for the scaled picture");
         }
         scaler_.scale(pixels, static_cast<std::uint32_t*>(staging_->pixels), place.width, place.height,
                       static_cast<std::size_t>(staging_->pitch) / 4);
         SDL_Rect to{place.x, place.y, place.width, place.height};
         if (SDL_BlitSurface(staging_, nullptr, surface, &to) != 0)
-            fail("cannot draw into the window");
+            failWithSdlError("cannot draw into the window");
     }
 
     SDL_Window* window_;
