@@ -241,8 +241,8 @@ public:
             {"DrawRoad", 1.2}, {"DarkenFrame", 1.5}, {"BlitFullScreen", 2.5}, {"WholeFrame", 4.0}};
         std::printf("\nmedians of %zu repetitions; spread: middle half of the repetitions around the median\n",
                     floor->second.cpu.size());
-        std::printf("%-24s %10s %8s %10s %11s %8s\n", "benchmark", "cpu ns", "spread", "x memcpy",
-                    "x (wall)", "target");
+        std::printf("%-24s %10s %8s %10s %11s %8s\n", "benchmark", "cpu ns", "spread", "x memcpy", "x (wall)",
+                    "target");
         // In the order the benchmarks are declared, whatever order they ran in.
         std::vector<std::pair<std::string, Times>> rows(times_.begin(), times_.end());
         std::sort(rows.begin(), rows.end(),
@@ -267,8 +267,9 @@ public:
                 noisy = noisy || spread > NoisySpread;
         }
         if (noisy)
-            std::printf("the floor or a target spread over %.0f%%: the machine was busy; run again when it is quiet\n",
-                        NoisySpread);
+            std::printf(
+                "the floor or a target spread over %.0f%%: the machine was busy; run again when it is quiet\n",
+                NoisySpread);
     }
 
 private:

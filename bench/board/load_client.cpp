@@ -69,7 +69,7 @@ int readResponse(int fd, std::string& buffer) {
 }
 
 struct Result {
-    std::vector<double> latencies;  // ms
+    std::vector<double> latencies; // ms
     long failures = 0;
 };
 
@@ -85,12 +85,18 @@ Options parseOptions(int argc, char** argv) {
     Options o;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string arg = argv[i], value = argv[i + 1];
-        if (arg == "--port") o.port = std::atoi(value.c_str());
-        else if (arg == "--clients") o.clients = std::atoi(value.c_str());
-        else if (arg == "--seconds") o.seconds = std::atof(value.c_str());
-        else if (arg == "--kind") o.kind = value;
-        else if (arg == "--total") o.total = std::atol(value.c_str());
-        else if (arg == "--rate") o.rate = std::atof(value.c_str());
+        if (arg == "--port")
+            o.port = std::atoi(value.c_str());
+        else if (arg == "--clients")
+            o.clients = std::atoi(value.c_str());
+        else if (arg == "--seconds")
+            o.seconds = std::atof(value.c_str());
+        else if (arg == "--kind")
+            o.kind = value;
+        else if (arg == "--total")
+            o.total = std::atol(value.c_str());
+        else if (arg == "--rate")
+            o.rate = std::atof(value.c_str());
     }
     return o;
 }
@@ -150,12 +156,15 @@ void runClient(const Options& o, int c, Clock::time_point end, std::atomic<long>
 int main(int argc, char** argv) {
     const Options o = parseOptions(argc, argv);
     if (o.port == 0) {
-        std::fprintf(stderr, "usage: load_client --port P [--clients C] [--seconds S] [--kind board|deep|post] [--total T]\n");
+        std::fprintf(
+            stderr,
+            "usage: load_client --port P [--clients C] [--seconds S] [--kind board|deep|post] [--total T]\n");
         return 2;
     }
     std::vector<Result> results(static_cast<std::size_t>(o.clients));
     std::atomic<long> serial{0};
-    const auto end = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(o.seconds));
+    const auto end =
+        Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(o.seconds));
     std::vector<std::thread> threads;
     for (int c = 0; c < o.clients; ++c)
         threads.emplace_back([&, c] { runClient(o, c, end, serial, results[static_cast<std::size_t>(c)]); });
@@ -168,9 +177,15 @@ int main(int argc, char** argv) {
         failures += r.failures;
     }
     std::sort(all.begin(), all.end());
-    auto at = [&](double q) { return all.empty() ? 0.0 : all[std::min(all.size() - 1, static_cast<std::size_t>(q * static_cast<double>(all.size())))]; };
-    std::printf("%s: %d clients, %zu requests in %.0f s (%.0f/s), %ld failed; latency ms p50 %.2f p90 %.2f p99 %.2f max %.2f\n",
-                o.kind.c_str(), o.clients, all.size(), o.seconds, static_cast<double>(all.size()) / o.seconds, failures, at(0.5), at(0.9), at(0.99),
-                all.empty() ? 0.0 : all.back());
+    auto at = [&](double q) {
+        return all.empty()
+                   ? 0.0
+                   : all[std::min(all.size() - 1, static_cast<std::size_t>(q * static_cast<double>(all.size())))];
+    };
+    std::printf(
+        "%s: %d clients, %zu requests in %.0f s (%.0f/s), %ld failed; latency ms p50 %.2f p90 %.2f p99 %.2f max "
+        "%.2f\n",
+        o.kind.c_str(), o.clients, all.size(), o.seconds, static_cast<double>(all.size()) / o.seconds, failures,
+        at(0.5), at(0.9), at(0.99), all.empty() ? 0.0 : all.back());
     return failures == 0 ? 0 : 1;
 }

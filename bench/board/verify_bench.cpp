@@ -109,8 +109,10 @@ int main(int argc, char** argv) {
     const double played = static_cast<double>(gameUpdates - titleUpdates);
     const double verifyRate = played / (median(verifyGame) - median(verifyTitle));
     const double replayRate = played / (median(replayGame) - median(replayTitle));
-    std::printf("game in play: %ld updates (the whole game %ld, intro and title %ld), %d rounds, medians of processor time\n",
-                gameUpdates - titleUpdates, gameUpdates, titleUpdates, rounds);
+    std::printf(
+        "game in play: %ld updates (the whole game %ld, intro and title %ld), %d rounds, medians of processor "
+        "time\n",
+        gameUpdates - titleUpdates, gameUpdates, titleUpdates, rounds);
     std::printf("verification: %.0f updates/s on one core (whole game %.1f ms)\n", verifyRate,
                 1000 * median(verifyGame));
     std::printf("replay tool:  %.0f updates/s on one core (whole game %.1f ms)\n", replayRate,

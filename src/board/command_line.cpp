@@ -6,7 +6,8 @@
 
 namespace board {
 
-const char* const Usage = R"(usage: vexlo-board serve [--port N] [--listen ADDR] [--web DIR] [--rate R] [--burst N] [--threads N]
+const char* const Usage =
+    R"(usage: vexlo-board serve [--port N] [--listen ADDR] [--web DIR] [--rate R] [--burst N] [--threads N]
        vexlo-board worker [--game-dir DIR] [--lease S] [--time-limit S] [--max-updates N]
        vexlo-board --help | --version
 Both read the database's address from DATABASE_URL (a libpq connection string or URI).

@@ -10,8 +10,8 @@ namespace board {
 
 struct ServeOptions {
     http::ServerOptions server;
-    std::string webDir;          // empty: no static files
-    double rate = 50, burst = 100;  // requests a second per address; rate 0: no limit
+    std::string webDir;            // empty: no static files
+    double rate = 50, burst = 100; // requests a second per address; rate 0: no limit
 };
 
 struct CommandLine {
@@ -19,7 +19,7 @@ struct CommandLine {
     ServeOptions serve;
     WorkerOptions worker;
     std::string gameDir = ".";
-    std::string problem;  // for Bad
+    std::string problem; // for Bad
 };
 
 CommandLine parseCommandLine(int argc, const char* const* argv);

@@ -50,8 +50,7 @@ public:
 
 class PixelFormat {
 public:
-    PixelFormat(int bits, std::uint32_t red, std::uint32_t green, std::uint32_t blue,
-                std::uint32_t alpha);
+    PixelFormat(int bits, std::uint32_t red, std::uint32_t green, std::uint32_t blue, std::uint32_t alpha);
     ~PixelFormat();
     PixelFormat(const PixelFormat&) = default;
     int bits() const { return bits_; }

@@ -6,15 +6,13 @@
 
 namespace ptc {
 
-PixelFormat::PixelFormat(int bits, std::uint32_t red, std::uint32_t green, std::uint32_t blue,
-                         std::uint32_t alpha)
+PixelFormat::PixelFormat(int bits, std::uint32_t red, std::uint32_t green, std::uint32_t blue, std::uint32_t alpha)
     : bits_(bits), red_(red), green_(green), blue_(blue), alpha_(alpha) {
     if (bits != 32 || red != 0x00FF0000u || green != 0x0000FF00u || blue != 0x000000FFu)
         throw DynamicError("unsupported pixel format: only 32-bit 0x00RRGGBB is available");
 }
 
-Surface::Surface(int width, int height, const PixelFormat&)
-    : width_(width), height_(height) {
+Surface::Surface(int width, int height, const PixelFormat&) : width_(width), height_(height) {
     if (width <= 0 || height <= 0)
         throw DynamicError("invalid surface size");
     pixels_.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0u);

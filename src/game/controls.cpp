@@ -9,8 +9,8 @@ namespace vexlo {
 std::unique_ptr<ptc::KeyEvent> readKey(ptc::Display& display) {
     ptc::KeyEvent temporary(0, false, false, false);
     display.read(temporary);
-    return std::make_unique<ptc::KeyEvent>(temporary.code(), temporary.alt() == 1,
-                                           temporary.shift() == 1, temporary.control() == 1);
+    return std::make_unique<ptc::KeyEvent>(temporary.code(), temporary.alt() == 1, temporary.shift() == 1,
+                                           temporary.control() == 1);
 }
 
 void applyKey(int code, int& running) {

@@ -27,7 +27,7 @@ void gameOver(ptc::Surface& surface, ptc::Display& display, int& running) {
     surface.clear();
     display.update();
     running = 0;
-    readKey(display);  // any key ends the wait
+    readKey(display); // any key ends the wait
 }
 
 } // namespace

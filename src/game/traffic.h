@@ -13,7 +13,7 @@ constexpr int SpawnRows = 170;
 constexpr float DespawnX = -30.0f;
 
 struct TrafficTable {
-    float enemyX[MaxEnemies];  // EmptySlot marks a free slot
+    float enemyX[MaxEnemies]; // EmptySlot marks a free slot
     int enemyY[MaxEnemies];
 };
 

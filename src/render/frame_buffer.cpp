@@ -24,9 +24,9 @@ VEXLO_WIDE_LOOP int blitSprite(Pixel* frame, const Pixel* sprite, int x, int y, 
     // out in 64 bits so that any position, however far off, is safe.
     const long long x0 = x, y0 = y;
     const long long firstCol = std::max(0LL, -x0);
-    const long long lastCol = std::min<long long>(width, ScreenWidth - x0);  // exclusive
+    const long long lastCol = std::min<long long>(width, ScreenWidth - x0); // exclusive
     const long long firstRow = std::max(0LL, -y0);
-    const long long lastRow = std::min<long long>(height, ScreenHeight - y0);  // exclusive
+    const long long lastRow = std::min<long long>(height, ScreenHeight - y0); // exclusive
     if (firstCol >= lastCol || firstRow >= lastRow)
         return 1;
     const long long count = lastCol - firstCol;

@@ -43,8 +43,8 @@ namespace {
 // The buffers behind imageAssets. They are obtained once and live until the
 // process ends; a second load (tests do that) reuses them.
 struct Storage {
-    std::vector<Pixel> car, enemy, road, title, scoreLabel, digits[10], explosion1, explosion2,
-        explosion3, gameOver;
+    std::vector<Pixel> car, enemy, road, title, scoreLabel, digits[10], explosion1, explosion2, explosion3,
+        gameOver;
 };
 
 Pixel* obtain(std::vector<Pixel>& buffer, int capacity) {

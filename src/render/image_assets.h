@@ -7,16 +7,16 @@
 namespace vexlo {
 
 struct ImageAssets {
-    Pixel* road = nullptr;        // 320 x 201 read, room for 320 x 210
-    Pixel* car = nullptr;         // 30 x 30
-    Pixel* title = nullptr;       // 320 x 200, drawn without colour key
-    Pixel* digits[10] = {};       // 8 x 16 each, digits[d] shows d
-    Pixel* gameOver = nullptr;    // 320 x 200, drawn with colour key
-    Pixel* explosion1 = nullptr;  // 30 x 30 each
+    Pixel* road = nullptr;       // 320 x 201 read, room for 320 x 210
+    Pixel* car = nullptr;        // 30 x 30
+    Pixel* title = nullptr;      // 320 x 200, drawn without colour key
+    Pixel* digits[10] = {};      // 8 x 16 each, digits[d] shows d
+    Pixel* gameOver = nullptr;   // 320 x 200, drawn with colour key
+    Pixel* explosion1 = nullptr; // 30 x 30 each
     Pixel* explosion2 = nullptr;
     Pixel* explosion3 = nullptr;
-    Pixel* enemy = nullptr;       // 30 x 30
-    Pixel* scoreLabel = nullptr;  // 810 read, drawn as 49 x 16
+    Pixel* enemy = nullptr;      // 30 x 30
+    Pixel* scoreLabel = nullptr; // 810 read, drawn as 49 x 16
 };
 
 extern ImageAssets imageAssets;

@@ -17,7 +17,7 @@
 namespace ptc {
 
 struct ScriptedKey {
-    long update = 0;  // the key is waiting right after this many updates
+    long update = 0; // the key is waiting right after this many updates
     int code = 0;
     bool shift = false, alt = false, control = false;
     bool operator==(const ScriptedKey&) const = default;

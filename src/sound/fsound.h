@@ -20,13 +20,13 @@ struct FSOUND_SAMPLE;
 // texts with soundErrorString). Codes without a name here are never set.
 enum SoundLayerError : int {
     SoundOk = 0,
-    SoundErrAlreadyInit = 1,   // FSOUND_Init called twice
-    SoundErrNotInit = 2,       // the call needs FSOUND_Init first
-    SoundErrDevice = 3,        // not even a silent output could be opened
-    SoundErrPlay = 5,          // the decoder or the mixer refused to play
-    SoundErrFileNotFound = 9,  // no such file
-    SoundErrFileFormat = 10,   // not a format this call reads
-    SoundErrFileBad = 11,      // the right format, but it does not load (cut short, damaged)
+    SoundErrAlreadyInit = 1,  // FSOUND_Init called twice
+    SoundErrNotInit = 2,      // the call needs FSOUND_Init first
+    SoundErrDevice = 3,       // not even a silent output could be opened
+    SoundErrPlay = 5,         // the decoder or the mixer refused to play
+    SoundErrFileNotFound = 9, // no such file
+    SoundErrFileFormat = 10,  // not a format this call reads
+    SoundErrFileBad = 11,     // the right format, but it does not load (cut short, damaged)
     SoundErrMemory = 12,
     SoundErrInvalidParam = 15, // null, unknown or already freed handle; bad value
     SoundErrNoChannel = 18,    // every sample channel is busy

@@ -10,7 +10,8 @@ namespace {
 
 void hold() {
     const LayerState& s = layer();
-    if (s.initialised) vexlo::soundback::holdOutput(s.paused, s.muted);
+    if (s.initialised)
+        vexlo::soundback::holdOutput(s.paused, s.muted);
 }
 
 } // namespace

@@ -13,33 +13,39 @@ LayerState& layer() {
 }
 
 void traceCall(const char* name) {
-    if (layer().trace) layer().trace(name);
+    if (layer().trace)
+        layer().trace(name);
 }
 
 void fail(int code) { layer().error = code; }
 
 bool succeeded(int code) {
-    if (code == SoundOk) return true;
+    if (code == SoundOk)
+        return true;
     fail(code);
     return false;
 }
 
 bool requireInit() {
-    if (layer().initialised) return true;
+    if (layer().initialised)
+        return true;
     fail(SoundErrNotInit);
     return false;
 }
 
 bool requireName(const char* name) {
-    if (name) return true;
+    if (name)
+        return true;
     fail(SoundErrInvalidParam);
     return false;
 }
 
 void stopMusicLine() {
     LayerState& s = layer();
-    if (s.playingModule) back::stopModule(s.playingModule);
-    if (s.playingStream) back::stopStream(s.playingStream);
+    if (s.playingModule)
+        back::stopModule(s.playingModule);
+    if (s.playingStream)
+        back::stopStream(s.playingStream);
     s.playingModule = nullptr;
     s.playingStream = nullptr;
 }
@@ -50,7 +56,8 @@ namespace {
 // it plays there.
 template <typename Handle>
 void destroy(std::set<Handle*>& live, Handle* handle, bool playing, void (*free)(Handle*)) {
-    if (playing) stopMusicLine();
+    if (playing)
+        stopMusicLine();
     live.erase(handle);
     free(handle);
 }
@@ -82,7 +89,8 @@ signed char FSOUND_Init(int mixrate, int maxchannels, unsigned int /*flags*/) {
         fail(SoundErrInvalidParam);
         return 0;
     }
-    if (!succeeded(back::openDevice(mixrate, maxchannels))) return 0;
+    if (!succeeded(back::openDevice(mixrate, maxchannels)))
+        return 0;
     s.sampleChannels = maxchannels;
     s.initialised = true;
     back::holdOutput(s.paused, s.muted);
@@ -92,11 +100,15 @@ signed char FSOUND_Init(int mixrate, int maxchannels, unsigned int /*flags*/) {
 void FSOUND_Close() {
     traceCall("FSOUND_Close");
     LayerState& s = layer();
-    if (!s.initialised) return;
+    if (!s.initialised)
+        return;
     stopMusicLine();
-    while (!s.modules.empty()) destroyModule(*s.modules.begin());
-    while (!s.streams.empty()) destroyStream(*s.streams.begin());
-    while (!s.samples.empty()) destroySample(*s.samples.begin());
+    while (!s.modules.empty())
+        destroyModule(*s.modules.begin());
+    while (!s.streams.empty())
+        destroyStream(*s.streams.begin());
+    while (!s.samples.empty())
+        destroySample(*s.samples.begin());
     back::closeDevice();
     s.initialised = false;
     s.sampleChannels = 0;

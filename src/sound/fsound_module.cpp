@@ -8,31 +8,38 @@ using namespace vexlo::soundlayer;
 
 FMUSIC_MODULE* FMUSIC_LoadSong(const char* name) {
     traceCall("FMUSIC_LoadSong");
-    if (!requireInit() || !requireName(name)) return nullptr;
+    if (!requireInit() || !requireName(name))
+        return nullptr;
     FMUSIC_MODULE* module = nullptr;
-    if (!succeeded(back::loadModule(vexlo::soundfiles::normalisePath(name), module))) return nullptr;
+    if (!succeeded(back::loadModule(vexlo::soundfiles::normalisePath(name), module)))
+        return nullptr;
     return keep(layer().modules, module, back::freeModule);
 }
 
 signed char FMUSIC_PlaySong(FMUSIC_MODULE* module) {
     traceCall("FMUSIC_PlaySong");
-    if (!requireInit() || !isLive(layer().modules, module) || !succeeded(back::moduleReady(module))) return -1;
+    if (!requireInit() || !isLive(layer().modules, module) || !succeeded(back::moduleReady(module)))
+        return -1;
     stopMusicLine();
-    if (!succeeded(back::startModule(module))) return -1;
+    if (!succeeded(back::startModule(module)))
+        return -1;
     layer().playingModule = module;
     return 1;
 }
 
 signed char FMUSIC_StopSong(FMUSIC_MODULE* module) {
     traceCall("FMUSIC_StopSong");
-    if (!requireInit() || !isLive(layer().modules, module)) return 0;
-    if (layer().playingModule == module) stopMusicLine();
+    if (!requireInit() || !isLive(layer().modules, module))
+        return 0;
+    if (layer().playingModule == module)
+        stopMusicLine();
     return 1;
 }
 
 signed char FMUSIC_FreeSong(FMUSIC_MODULE* module) {
     traceCall("FMUSIC_FreeSong");
-    if (!requireInit() || !isLive(layer().modules, module)) return 0;
+    if (!requireInit() || !isLive(layer().modules, module))
+        return 0;
     destroyModule(module);
     return 1;
 }

@@ -44,7 +44,8 @@ bool requireName(const char* name);
 // True when handle is one of live; otherwise records error 15.
 template <typename Handle>
 bool isLive(const std::set<Handle*>& live, Handle* handle) {
-    if (live.count(handle)) return true;
+    if (live.count(handle))
+        return true;
     fail(SoundErrInvalidParam);
     return false;
 }

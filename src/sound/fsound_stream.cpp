@@ -9,9 +9,11 @@ using namespace vexlo::soundlayer;
 namespace {
 
 FSOUND_STREAM* openStream(const char* name, back::StreamFormat format) {
-    if (!requireInit() || !requireName(name)) return nullptr;
+    if (!requireInit() || !requireName(name))
+        return nullptr;
     FSOUND_STREAM* stream = nullptr;
-    if (!succeeded(back::openStream(vexlo::soundfiles::normalisePath(name), format, stream))) return nullptr;
+    if (!succeeded(back::openStream(vexlo::soundfiles::normalisePath(name), format, stream)))
+        return nullptr;
     return keep(layer().streams, stream, back::freeStream);
 }
 
@@ -29,16 +31,19 @@ FSOUND_STREAM* FSOUND_Stream_OpenWav(const char* name, unsigned int /*mode*/) {
 
 int FSOUND_Stream_Play(int /*channel*/, FSOUND_STREAM* stream) {
     traceCall("FSOUND_Stream_Play");
-    if (!requireInit() || !isLive(layer().streams, stream)) return -1;
+    if (!requireInit() || !isLive(layer().streams, stream))
+        return -1;
     stopMusicLine();
-    if (!succeeded(back::startStream(stream))) return -1;
+    if (!succeeded(back::startStream(stream)))
+        return -1;
     layer().playingStream = stream;
     return layer().sampleChannels;
 }
 
 signed char FSOUND_Stream_Close(FSOUND_STREAM* stream) {
     traceCall("FSOUND_Stream_Close");
-    if (!requireInit() || !isLive(layer().streams, stream)) return 0;
+    if (!requireInit() || !isLive(layer().streams, stream))
+        return 0;
     destroyStream(stream);
     return 1;
 }

@@ -19,8 +19,7 @@ constexpr int Damaged = 11;
 constexpr int NoMemory = 12;
 
 std::uint32_t le32(const std::uint8_t* p) {
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-           std::uint32_t(p[3]) << 24;
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
 }
 std::uint16_t le16(const std::uint8_t* p) { return std::uint16_t(p[0] | p[1] << 8); }
 
@@ -33,9 +32,9 @@ bool readExact(const ByteSource& src, std::uint64_t offset, void* out, std::size
 
 struct MpegFrame {
     bool valid = false;
-    std::uint32_t length = 0;  // bytes including the header; 0 for free bitrate
-    int version = 0;           // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
-    int layer = 0;             // 3 layer I, 2 layer II, 1 layer III (as coded)
+    std::uint32_t length = 0; // bytes including the header; 0 for free bitrate
+    int version = 0;          // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
+    int layer = 0;            // 3 layer I, 2 layer II, 1 layer III (as coded)
     int rateIndex = 0;
 };
 
@@ -52,21 +51,26 @@ constexpr int MpegOneRates[3] = {44100, 48000, 32000};
 
 MpegFrame parseFrameHeader(const std::uint8_t* h) {
     MpegFrame f;
-    if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0) return f;
+    if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0)
+        return f;
     f.version = (h[1] >> 3) & 3;
     f.layer = (h[1] >> 1) & 3;
     const int bitrateIndex = h[2] >> 4;
     f.rateIndex = (h[2] >> 2) & 3;
-    if (f.version == 1 || f.layer == 0 || bitrateIndex == 15 || f.rateIndex == 3) return f;
+    if (f.version == 1 || f.layer == 0 || bitrateIndex == 15 || f.rateIndex == 3)
+        return f;
     f.valid = true;
-    if (bitrateIndex == 0) return f;  // free bitrate: length unknown
+    if (bitrateIndex == 0)
+        return f; // free bitrate: length unknown
 
     const bool mpegOne = f.version == 3;
-    const int layerRow = 3 - f.layer;  // 0 layer I, 1 layer II, 2 layer III
+    const int layerRow = 3 - f.layer; // 0 layer I, 1 layer II, 2 layer III
     const long bitrate = BitrateTable[mpegOne ? 0 : 1][layerRow][bitrateIndex] * 1000L;
     long rate = MpegOneRates[f.rateIndex];
-    if (f.version == 2) rate /= 2;
-    if (f.version == 0) rate /= 4;
+    if (f.version == 2)
+        rate /= 2;
+    if (f.version == 0)
+        rate /= 4;
     const long padding = (h[2] >> 1) & 1;
     if (layerRow == 0) {
         f.length = std::uint32_t((12 * bitrate / rate + padding) * 4);
@@ -90,13 +94,17 @@ bool framesFollow(const ByteSource& src, std::uint64_t start, const MpegFrame& f
     std::uint64_t next = start + first.length;
     MpegFrame frame = first;
     for (int n = 0; n < ConfirmFrames; ++n) {
-        if (src.size() - next < 4) return true;  // the file ends (a few stray bytes at most)
+        if (src.size() - next < 4)
+            return true; // the file ends (a few stray bytes at most)
         std::uint8_t header[4];
-        if (!readExact(src, next, header, sizeof header)) return false;
+        if (!readExact(src, next, header, sizeof header))
+            return false;
         frame = parseFrameHeader(header);
-        if (!sameStream(first, frame) || frame.length == 0) return false;
+        if (!sameStream(first, frame) || frame.length == 0)
+            return false;
         next += frame.length;
-        if (next > src.size()) return true;  // cut after the first frame: plays up to the cut
+        if (next > src.size())
+            return true; // cut after the first frame: plays up to the cut
     }
     return true;
 }
@@ -109,14 +117,16 @@ constexpr std::size_t MpegSyncWindow = 16 * 1024;
 // --- sources ----------------------------------------------------------------
 
 std::size_t MemorySource::read(std::uint64_t offset, void* out, std::size_t n) const {
-    if (offset >= size_) return 0;
+    if (offset >= size_)
+        return 0;
     const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(n, size_ - offset));
     std::memcpy(out, data_ + offset, count);
     return count;
 }
 
 FileSource::~FileSource() {
-    if (file_) std::fclose(file_);
+    if (file_)
+        std::fclose(file_);
 }
 
 int FileSource::open(const std::string& path) {
@@ -124,16 +134,20 @@ int FileSource::open(const std::string& path) {
     if (::stat(path.c_str(), &info) != 0) {
         return errno == EACCES ? Damaged : NotFound;
     }
-    if (S_ISDIR(info.st_mode)) return NotFound;
+    if (S_ISDIR(info.st_mode))
+        return NotFound;
     file_ = std::fopen(path.c_str(), "rb");
-    if (!file_) return Damaged;
+    if (!file_)
+        return Damaged;
     size_ = info.st_size > 0 ? std::uint64_t(info.st_size) : 0;
     return Ok;
 }
 
 std::size_t FileSource::read(std::uint64_t offset, void* out, std::size_t n) const {
-    if (!file_ || offset >= size_) return 0;
-    if (fseeko(file_, off_t(offset), SEEK_SET) != 0) return 0;
+    if (!file_ || offset >= size_)
+        return 0;
+    if (fseeko(file_, off_t(offset), SEEK_SET) != 0)
+        return 0;
     return std::fread(out, 1, n, file_);
 }
 
@@ -145,8 +159,10 @@ std::string normalisePath(const char* name) {
 
 int readWholeFile(const std::string& path, std::vector<std::uint8_t>& out) {
     FileSource file;
-    if (const int error = file.open(path)) return error;
-    if (file.size() > out.max_size()) return NoMemory;
+    if (const int error = file.open(path))
+        return error;
+    if (file.size() > out.max_size())
+        return NoMemory;
     try {
         out.resize(std::size_t(file.size()));
     } catch (const std::bad_alloc&) {
@@ -156,8 +172,10 @@ int readWholeFile(const std::string& path, std::vector<std::uint8_t>& out) {
 }
 
 int readCheckedFile(const std::string& path, FormatCheck check, std::vector<std::uint8_t>& out) {
-    if (const int error = readWholeFile(path, out)) return error;
-    if (out.size() > std::size_t(INT_MAX)) return NoMemory;
+    if (const int error = readWholeFile(path, out))
+        return error;
+    if (out.size() > std::size_t(INT_MAX))
+        return NoMemory;
     return check(MemorySource(out.data(), out.size()));
 }
 
@@ -177,40 +195,48 @@ int checkMpeg(const ByteSource& src) {
     std::uint8_t tag[10];
     if (size >= 3 && src.read(0, tag, 3) == 3 && std::memcmp(tag, "ID3", 3) == 0) {
         tagged = true;
-        if (!readExact(src, 0, tag, sizeof tag)) return Damaged;
+        if (!readExact(src, 0, tag, sizeof tag))
+            return Damaged;
         std::uint64_t tagSize = 0;
         for (int i = 6; i < 10; ++i) {
-            if (tag[i] & 0x80) return Damaged;  // sizes are stored seven bits a byte
+            if (tag[i] & 0x80)
+                return Damaged; // sizes are stored seven bits a byte
             tagSize = tagSize << 7 | tag[i];
         }
         const bool footer = tag[5] & 0x10;
         audioStart = 10 + tagSize + (footer ? 10 : 0);
-        if (audioStart >= size) return Damaged;  // cut within the tag, or no audio after it
+        if (audioStart >= size)
+            return Damaged; // cut within the tag, or no audio after it
     }
 
     // A RIFF file is a WAV (even one holding MPEG data): not for this reader.
     std::uint8_t magic[4];
-    if (!tagged && readExact(src, 0, magic, 4) && std::memcmp(magic, "RIFF", 4) == 0) return WrongFormat;
+    if (!tagged && readExact(src, 0, magic, 4) && std::memcmp(magic, "RIFF", 4) == 0)
+        return WrongFormat;
 
     std::vector<std::uint8_t> window(std::size_t(std::min<std::uint64_t>(size - audioStart, MpegSyncWindow + 4)));
     const std::size_t got = src.read(audioStart, window.data(), window.size());
     for (std::size_t i = 0; i + 4 <= got; ++i) {
         const MpegFrame first = parseFrameHeader(&window[i]);
-        if (!first.valid) continue;
+        if (!first.valid)
+            continue;
         if (first.length == 0) {
             // Free bitrate: frame lengths are not in the headers, so only a
             // stream that starts right away is taken (the decoder checks it).
-            if (i == 0) return Ok;
+            if (i == 0)
+                return Ok;
             continue;
         }
         const std::uint64_t start = audioStart + i;
         if (start + first.length > size) {
             // A frame at the very start that does not fit is a file cut short;
             // anywhere else it is more likely a stray byte in leading junk.
-            if (i == 0) return Damaged;
+            if (i == 0)
+                return Damaged;
             continue;
         }
-        if (framesFollow(src, start, first)) return Ok;
+        if (framesFollow(src, start, first))
+            return Ok;
     }
     return tagged ? Damaged : WrongFormat;
 }
@@ -218,9 +244,12 @@ int checkMpeg(const ByteSource& src) {
 int checkWav(const ByteSource& src) {
     const std::uint64_t size = src.size();
     std::uint8_t head[12];
-    if (size < 4 || src.read(0, head, 4) != 4 || std::memcmp(head, "RIFF", 4) != 0) return WrongFormat;
-    if (!readExact(src, 0, head, sizeof head)) return Damaged;
-    if (std::memcmp(head + 8, "WAVE", 4) != 0) return WrongFormat;
+    if (size < 4 || src.read(0, head, 4) != 4 || std::memcmp(head, "RIFF", 4) != 0)
+        return WrongFormat;
+    if (!readExact(src, 0, head, sizeof head))
+        return Damaged;
+    if (std::memcmp(head + 8, "WAVE", 4) != 0)
+        return WrongFormat;
 
     bool haveFormat = false, haveData = false;
     std::uint64_t pos = 12;
@@ -228,14 +257,16 @@ int checkWav(const ByteSource& src) {
     while (readExact(src, pos, chunk, sizeof chunk)) {
         const std::uint32_t length = le32(chunk + 4);
         const std::uint64_t end = pos + 8 + length;
-        if (end > size) return Damaged;  // a chunk announces more than the file holds
+        if (end > size)
+            return Damaged; // a chunk announces more than the file holds
         if (std::memcmp(chunk, "fmt ", 4) == 0) {
-            if (length < 16) return Damaged;
+            if (length < 16)
+                return Damaged;
             haveFormat = true;
         } else if (std::memcmp(chunk, "data", 4) == 0) {
             haveData = true;
         }
-        pos = end + (length & 1);  // chunks are padded to an even length
+        pos = end + (length & 1); // chunks are padded to an even length
     }
     return haveFormat && haveData ? Ok : Damaged;
 }
@@ -246,59 +277,77 @@ bool looksLikeXm(const ByteSource& src) {
 }
 
 int checkXm(const ByteSource& src, bool* whole) {
-    if (whole) *whole = false;
+    if (whole)
+        *whole = false;
     // Fixed part: id text, name, 0x1A, tracker name, version; then the
     // header proper, whose size counts from its own size field at 60.
     constexpr std::uint64_t HeaderStart = 60;
     std::uint8_t fixed[HeaderStart + 20];
-    if (!readExact(src, 0, fixed, sizeof fixed)) return Damaged;
-    if (le16(fixed + 58) != 0x0104) return Ok;  // older layouts: left to the loader
+    if (!readExact(src, 0, fixed, sizeof fixed))
+        return Damaged;
+    if (le16(fixed + 58) != 0x0104)
+        return Ok; // older layouts: left to the loader
 
     const std::uint32_t headerSize = le32(fixed + 60);
     const unsigned patterns = le16(fixed + 70);
     const unsigned instruments = le16(fixed + 72);
-    if (headerSize < 20) return Damaged;
-    if (patterns > 256 || instruments > 128) return Ok;  // out of range: the loader says no
+    if (headerSize < 20)
+        return Damaged;
+    if (patterns > 256 || instruments > 128)
+        return Ok; // out of range: the loader says no
 
     const std::uint64_t size = src.size();
     std::uint64_t pos = HeaderStart + headerSize;
-    if (pos > size) return Damaged;
+    if (pos > size)
+        return Damaged;
 
     for (unsigned p = 0; p < patterns; ++p) {
         std::uint8_t head[9];
-        if (!readExact(src, pos, head, sizeof head)) return Damaged;
-        pos += le32(head) + le16(head + 7);  // header length, then packed pattern data
-        if (pos > size) return Damaged;
+        if (!readExact(src, pos, head, sizeof head))
+            return Damaged;
+        pos += le32(head) + le16(head + 7); // header length, then packed pattern data
+        if (pos > size)
+            return Damaged;
     }
 
     for (unsigned i = 0; i < instruments; ++i) {
         std::uint8_t head[33];
-        if (!readExact(src, pos, head, 29)) return Damaged;
+        if (!readExact(src, pos, head, 29))
+            return Damaged;
         const std::uint32_t instrumentSize = le32(head);
         const unsigned samples = le16(head + 27);
-        if (instrumentSize < 29) return Ok;  // unusual writer: left to the loader
+        if (instrumentSize < 29)
+            return Ok; // unusual writer: left to the loader
         if (samples == 0) {
             pos += instrumentSize;
-            if (pos > size) return Damaged;
+            if (pos > size)
+                return Damaged;
             continue;
         }
-        if (!readExact(src, pos, head, 33)) return Damaged;
+        if (!readExact(src, pos, head, 33))
+            return Damaged;
         const std::uint32_t sampleHeaderSize = le32(head + 29);
-        if (instrumentSize < 33 || sampleHeaderSize < 18) return Ok;
+        if (instrumentSize < 33 || sampleHeaderSize < 18)
+            return Ok;
         pos += instrumentSize;
         std::uint64_t sampleBytes = 0;
         for (unsigned s = 0; s < samples; ++s) {
             std::uint8_t sample[18];
-            if (!readExact(src, pos, sample, sizeof sample)) return Damaged;
-            if (sample[17] == 0xAD) return Ok;  // packed sample data: size not known here
-            sampleBytes += le32(sample);         // length in bytes, whatever the bit depth
+            if (!readExact(src, pos, sample, sizeof sample))
+                return Damaged;
+            if (sample[17] == 0xAD)
+                return Ok;               // packed sample data: size not known here
+            sampleBytes += le32(sample); // length in bytes, whatever the bit depth
             pos += sampleHeaderSize;
-            if (pos > size) return Damaged;
+            if (pos > size)
+                return Damaged;
         }
         pos += sampleBytes;
-        if (pos > size) return Damaged;
+        if (pos > size)
+            return Damaged;
     }
-    if (whole) *whole = true;
+    if (whole)
+        *whole = true;
     return Ok;
 }
 

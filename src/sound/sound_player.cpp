@@ -49,8 +49,8 @@ const char* soundErrorString(int code) {
 void showError(const std::string& text) { ptc::messageBox("ERROR!", text); }
 
 void SoundPlayer::open(const char* name, int kindValue) {
-    const bool validKind = kindValue == SoundKind::Module || kindValue == SoundKind::MpegStream ||
-                           kindValue == SoundKind::WavStream;
+    const bool validKind =
+        kindValue == SoundKind::Module || kindValue == SoundKind::MpegStream || kindValue == SoundKind::WavStream;
     if (!validKind)
         showError("internal error: not a valid sound type");
     kind = kindValue;
@@ -61,21 +61,26 @@ void SoundPlayer::open(const char* name, int kindValue) {
     const std::size_t length = name ? std::strlen(name) : 0;
     const bool nameFits = length <= MaxFileNameLength;
     std::memset(fileName, 0, sizeof fileName);
-    if (name) std::memcpy(fileName, name, nameFits ? length : MaxFileNameLength);
+    if (name)
+        std::memcpy(fileName, name, nameFits ? length : MaxFileNameLength);
 
-    if (!FSOUND_Init(44100, 32, 0)) showLibraryError();
+    if (!FSOUND_Init(44100, 32, 0))
+        showLibraryError();
 
     if (validKind && !nameFits) {
         showError(std::string(MusicNameTooLong) + fileName + "...");
     } else if (kind == SoundKind::Module) {
         song = FMUSIC_LoadSong(fileName);
-        if (!song) showLibraryError();
+        if (!song)
+            showLibraryError();
     } else if (kind == SoundKind::MpegStream) {
         stream = FSOUND_Stream_OpenMpeg(fileName, 41);
-        if (!stream) showLibraryError();
+        if (!stream)
+            showLibraryError();
     } else if (kind == SoundKind::WavStream) {
         stream = FSOUND_Stream_OpenWav(fileName, 43);
-        if (!stream) showLibraryError();
+        if (!stream)
+            showLibraryError();
     }
 
     // A missing or broken effect is not worth a box: the crash is silent.
@@ -102,7 +107,8 @@ int SoundPlayer::playExplosion() {
 int SoundPlayer::stop() {
     // Streams have no stop of their own here: release() closes them, which
     // silences them too.
-    if (kind == SoundKind::Module) FMUSIC_StopSong(song);
+    if (kind == SoundKind::Module)
+        FMUSIC_StopSong(song);
     return 1;
 }
 
@@ -122,7 +128,7 @@ int SoundPlayer::release() {
 void SoundPlayer::close() {
     release();
     FSOUND_Close();
-    explosionSample = nullptr;  // freed by the library's shutdown
+    explosionSample = nullptr; // freed by the library's shutdown
 }
 
 } // namespace vexlo

@@ -41,7 +41,8 @@ void TrackerModule::render(int rate, Sample* out, std::size_t frames) {
     try {
         while (done < frames) {
             const std::size_t got = module_->read_interleaved_stereo(rate, frames - done, out + 2 * done);
-            if (got == 0) break;
+            if (got == 0)
+                break;
             done += got;
         }
     } catch (...) {

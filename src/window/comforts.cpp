@@ -88,7 +88,7 @@ KeyEvent Comforts::read(ComfortsWindow& window, long updates, std::deque<KeyEven
         if (take.key)
             return *take.key;
         if (take.scriptEnded)
-            closeNow(window);  // the recording ends here, and so does watching it
+            closeNow(window); // the recording ends here, and so does watching it
         if (take.command != WindowCommand::None)
             act(window, take.command, queue);
         else

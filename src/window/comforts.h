@@ -21,9 +21,9 @@ namespace ptc::window {
 
 struct ComfortsSetUp {
     bool fullscreen = false;
-    Size windowSize;               // {0, 0}: the largest whole multiple that fits
-    std::optional<Aspect> aspect;  // none: as VEXLO_ASPECT says
-    bool muted = false;            // how the sound starts; M switches it
+    Size windowSize;              // {0, 0}: the largest whole multiple that fits
+    std::optional<Aspect> aspect; // none: as VEXLO_ASPECT says
+    bool muted = false;           // how the sound starts; M switches it
     // Told when the game pauses or goes on, and when M switches the sound.
     std::function<void(bool paused)> pauseChanged;
     std::function<void(bool muted)> muteChanged;
@@ -39,7 +39,7 @@ void setUpComforts(ComfortsSetUp setUp);
 // How the last window was left when it closed.
 struct WindowEnd {
     bool fullscreen = false;
-    Size windowSize;  // its size the last time it was not full screen
+    Size windowSize; // its size the last time it was not full screen
     Aspect aspect = Aspect::FourByThree;
     bool muted = false;
 };

@@ -29,8 +29,8 @@ public:
     static constexpr Clock::duration MaxBehind = std::chrono::milliseconds(100);
 
     struct Slot {
-        Clock::time_point due;  // when the update goes: now, or later
-        bool show = true;       // whether its frame goes to the screen
+        Clock::time_point due; // when the update goes: now, or later
+        bool show = true;      // whether its frame goes to the screen
     };
 
     // The next update, asked for at `now`. The first one, and the first

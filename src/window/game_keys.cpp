@@ -91,7 +91,7 @@ WindowCommand GameKeys::whilePaused(std::deque<KeyEvent>& queue) {
     while (!queue.empty()) {
         const KeyEvent key = queue.front();
         if (key.code() == KeyEscape)
-            return WindowCommand::Pause;  // resumes; the game then reads Escape
+            return WindowCommand::Pause; // resumes; the game then reads Escape
         queue.pop_front();
         frontSeen_.reset();
         if (const WindowCommand command = commandOf(key); command != WindowCommand::None)

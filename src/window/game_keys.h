@@ -62,7 +62,7 @@ public:
     struct Take {
         WindowCommand command = WindowCommand::None;
         std::optional<KeyEvent> key;
-        bool scriptEnded = false;  // watching, and no recorded key is left
+        bool scriptEnded = false; // watching, and no recorded key is left
     };
     // Display::read: the key for the game, or a window command, or nothing
     // yet (wait for events and ask again).
@@ -83,9 +83,9 @@ private:
     ScriptedKeys watched_;
 
     long waitsDone_ = 0;
-    bool announced_ = false;          // the last poll reported a key
-    std::optional<long> frontSeen_;   // when a poll first saw the front key
-    long lastWritten_ = 0;            // the latest update written for a key
+    bool announced_ = false;        // the last poll reported a key
+    std::optional<long> frontSeen_; // when a poll first saw the front key
+    long lastWritten_ = 0;          // the latest update written for a key
 };
 
 } // namespace ptc::window

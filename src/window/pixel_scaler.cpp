@@ -66,8 +66,10 @@ void PixelScaler::scale(const std::uint32_t* picture, std::uint32_t* out, int wi
         for (std::size_t x = 0; x < rowPixels; ++x) {
             const Tap& tap = columns_[x];
             const std::uint32_t first = source[tap.first];
-            across[x] = (tap.weight == 0 ? first : mix(first, source[tap.second], static_cast<std::uint32_t>(tap.weight))) |
-                        opaque;
+            across[x] =
+                (tap.weight == 0 ? first
+                                 : mix(first, source[tap.second], static_cast<std::uint32_t>(tap.weight))) |
+                opaque;
         }
     }
     for (int y = 0; y < height; ++y) {

@@ -37,7 +37,7 @@ private:
     int width_ = 0;
     int height_ = 0;
     std::vector<Tap> columns_, rows_;
-    std::vector<std::uint32_t> across_;  // every picture row, scaled across
+    std::vector<std::uint32_t> across_; // every picture row, scaled across
 };
 
 } // namespace ptc::window

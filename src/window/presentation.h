@@ -16,8 +16,8 @@
 namespace ptc::window {
 
 enum class Aspect {
-    FourByThree,   // pixels 1.2 times as tall as wide: the picture is 4:3
-    SquarePixels,  // the picture as it is in memory: 16:10
+    FourByThree,  // pixels 1.2 times as tall as wide: the picture is 4:3
+    SquarePixels, // the picture as it is in memory: 16:10
 };
 
 // VEXLO_ASPECT=off (or 0) shows square pixels; anything else, or nothing,

@@ -26,7 +26,7 @@ void ProgressFile::note(long updates, long shown) {
     char line[48];
     const int length = std::snprintf(line, sizeof line, "%20ld %20ld\n", updates, shown);
     if (pwrite(fd_, line, static_cast<std::size_t>(length), 0) != length) {
-        ::close(fd_);  // a file that cannot be written is not written again
+        ::close(fd_); // a file that cannot be written is not written again
         fd_ = -1;
     }
 }

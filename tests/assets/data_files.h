@@ -12,8 +12,7 @@ namespace assettest {
 inline std::string dataPath(const std::string& name) { return std::string(VEXLO_DATA_DIR) + "/" + name; }
 
 // The whole file, or nothing when it cannot be read.
-inline std::vector<std::uint8_t> readBytes(const std::string& path)
-{
+inline std::vector<std::uint8_t> readBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }

@@ -13,8 +13,7 @@
 
 namespace {
 
-TEST(ExplosionFile, StartsWithAFrameHeaderOrATag)
-{
+TEST(ExplosionFile, StartsWithAFrameHeaderOrATag) {
     const std::vector<std::uint8_t> mp3 = assettest::readData("explode.mp3");
     ASSERT_GE(mp3.size(), 4u);
     const bool tag = mp3[0] == 'I' && mp3[1] == 'D' && mp3[2] == '3';
@@ -25,8 +24,7 @@ TEST(ExplosionFile, StartsWithAFrameHeaderOrATag)
     EXPECT_EQ((mp3[2] >> 2) & 3, 0) << "44.1 kHz";
 }
 
-TEST(ExplosionFile, LoadsThroughTheMixerAsOneToTwoSeconds)
-{
+TEST(ExplosionFile, LoadsThroughTheMixerAsOneToTwoSeconds) {
     // The dummy driver needs no sound card.
     SDL_setenv("SDL_AUDIODRIVER", "dummy", 1);
     ASSERT_EQ(SDL_Init(SDL_INIT_AUDIO), 0) << SDL_GetError();
@@ -60,8 +58,7 @@ TEST(ExplosionFile, LoadsThroughTheMixerAsOneToTwoSeconds)
     SDL_Quit();
 }
 
-TEST(ExplosionSound, EncodesTheSameEveryTime)
-{
+TEST(ExplosionSound, EncodesTheSameEveryTime) {
     const std::vector<std::int16_t> pcm = assetgen::explosionSamples();
     const std::vector<std::uint8_t> first = assetgen::encodeMp3(pcm);
     const std::vector<std::uint8_t> second = assetgen::encodeMp3(pcm);
@@ -71,8 +68,7 @@ TEST(ExplosionSound, EncodesTheSameEveryTime)
 
 // Energy and brightness, a quarter of the sound at a time: the blast must
 // die away and grow darker as it does.
-TEST(ExplosionSound, FadesAndDarkens)
-{
+TEST(ExplosionSound, FadesAndDarkens) {
     const std::vector<std::int16_t> pcm = assetgen::explosionSamples();
     const std::size_t quarter = pcm.size() / 4;
     double energy[4] = {}, brightness[4] = {};

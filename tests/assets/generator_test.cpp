@@ -18,8 +18,7 @@ namespace {
 
 using namespace assetgen;
 
-TEST(Synth, SineFollowsTheRealOne)
-{
+TEST(Synth, SineFollowsTheRealOne) {
     int worst = 0;
     for (std::uint32_t phase = 0; phase < 65536; phase += 7) {
         const double exact = 32767.0 * std::sin(phase * 2.0 * 3.14159265358979323846 / 65536.0);
@@ -30,8 +29,7 @@ TEST(Synth, SineFollowsTheRealOne)
     EXPECT_EQ(sine16(49152), -32767);
 }
 
-TEST(Synth, GainAndDecayDoNotOverflow)
-{
+TEST(Synth, GainAndDecayDoNotOverflow) {
     EXPECT_EQ(gain(60000, 65536), 60000);
     EXPECT_EQ(gain(-65536, 32768), -32768);
     Decay d(65536, 100);
@@ -44,8 +42,7 @@ TEST(Synth, GainAndDecayDoNotOverflow)
     EXPECT_LT(previous, 65536 / 100); // about e^-10 of the start
 }
 
-TEST(Canvas, ShapesStayInsideTheirBoxes)
-{
+TEST(Canvas, ShapesStayInsideTheirBoxes) {
     Image img(20, 20);
     img.fillEllipse(3, 4, 12, 9, 0x123456);
     int minX = 99, maxX = -1, minY = 99, maxY = -1, count = 0;
@@ -75,8 +72,7 @@ TEST(Canvas, ShapesStayInsideTheirBoxes)
     EXPECT_EQ(poly.get(9, 3), Key);
 }
 
-TEST(Canvas, OutlineWrapsTheShapeOnly)
-{
+TEST(Canvas, OutlineWrapsTheShapeOnly) {
     Image img(7, 7);
     img.set(3, 3, 0x111111);
     Image four = img, eight = img;
@@ -92,8 +88,7 @@ TEST(Canvas, OutlineWrapsTheShapeOnly)
     EXPECT_EQ(eight.get(3, 3), 0x111111u);
 }
 
-TEST(Font, MeasuresAndRefusesUnknownCharacters)
-{
+TEST(Font, MeasuresAndRefusesUnknownCharacters) {
     const Image mask = textMask("by Tamsel 2001");
     EXPECT_EQ(mask.width(), textWidth("by Tamsel 2001"));
     EXPECT_EQ(mask.width(), 14 * 6 - 1);
@@ -106,8 +101,7 @@ TEST(Font, MeasuresAndRefusesUnknownCharacters)
 
 // A small module through the writer and back through the module player:
 // the packed cells come back where they were put.
-TEST(XmWriter, CellsSurviveTheRoundTrip)
-{
+TEST(XmWriter, CellsSurviveTheRoundTrip) {
     xm::Module m;
     m.name = "round trip";
     m.channels = 3;
@@ -131,7 +125,9 @@ TEST(XmWriter, CellsSurviveTheRoundTrip)
     EXPECT_EQ(mod.get_num_orders(), 2);
     ASSERT_EQ(mod.get_num_instruments(), 1);
     EXPECT_EQ(mod.get_instrument_names()[0], "blip");
-    auto cell = [&](int row, int ch, int what) { return mod.format_pattern_row_channel_command(0, row, ch, what); };
+    auto cell = [&](int row, int ch, int what) {
+        return mod.format_pattern_row_channel_command(0, row, ch, what);
+    };
     // The player names notes one octave above the format's own count, in
     // which note 49 is C-4.
     EXPECT_EQ(cell(1, 2, openmpt::module::command_note), "C-5");
@@ -145,8 +141,7 @@ TEST(XmWriter, CellsSurviveTheRoundTrip)
 
 // The tune stays in A minor (with the raised seventh, G#, over E major),
 // and the lead stays within the range its samples were made for.
-TEST(Music, NotesStayInKeyAndRange)
-{
+TEST(Music, NotesStayInKeyAndRange) {
     const xm::Module m = composeMusic();
     const std::set<int> scale = {9, 11, 0, 2, 4, 5, 7, 8}; // A B C D E F G G#
     int notes = 0;

@@ -15,14 +15,12 @@ namespace {
 
 constexpr std::int32_t Rate = 44100;
 
-std::unique_ptr<openmpt::module> loadMusic()
-{
+std::unique_ptr<openmpt::module> loadMusic() {
     const std::vector<std::uint8_t> bytes = assettest::readData("vexlo.xm");
     return std::make_unique<openmpt::module>(bytes);
 }
 
-TEST(MusicFile, LoadsWithItsLayout)
-{
+TEST(MusicFile, LoadsWithItsLayout) {
     const auto mod = loadMusic();
     const double seconds = mod->get_duration_seconds();
     std::printf("channels %d, patterns %d, orders %d, duration %.1f s\n", mod->get_num_channels(),
@@ -35,17 +33,17 @@ TEST(MusicFile, LoadsWithItsLayout)
     EXPECT_LE(seconds, 120.0);
 }
 
-TEST(MusicFile, LastPatternJumpsBackToTheFirstOrder)
-{
+TEST(MusicFile, LastPatternJumpsBackToTheFirstOrder) {
     const auto mod = loadMusic();
     const std::int32_t pattern = mod->get_order_pattern(mod->get_num_orders() - 1);
     int jumps = 0;
     for (std::int32_t row = 0; row < mod->get_pattern_num_rows(pattern); ++row)
         for (std::int32_t ch = 0; ch < mod->get_num_channels(); ++ch)
-            if (mod->format_pattern_row_channel_command(pattern, row, ch, openmpt::module::command_effect) == "B") {
-                EXPECT_EQ(mod->format_pattern_row_channel_command(pattern, row, ch,
-                                                                  openmpt::module::command_parameter),
-                          "00");
+            if (mod->format_pattern_row_channel_command(pattern, row, ch, openmpt::module::command_effect) ==
+                "B") {
+                EXPECT_EQ(
+                    mod->format_pattern_row_channel_command(pattern, row, ch, openmpt::module::command_parameter),
+                    "00");
                 EXPECT_EQ(row, mod->get_pattern_num_rows(pattern) - 1) << "the jump cuts the pattern short";
                 ++jumps;
             }
@@ -54,8 +52,7 @@ TEST(MusicFile, LastPatternJumpsBackToTheFirstOrder)
 
 // Played on forever, the song keeps going past its end and comes round to
 // the first order again.
-TEST(MusicFile, KeepsPlayingPastItsEnd)
-{
+TEST(MusicFile, KeepsPlayingPastItsEnd) {
     const auto mod = loadMusic();
     mod->set_repeat_count(-1);
     const double duration = mod->get_duration_seconds();
@@ -73,8 +70,7 @@ TEST(MusicFile, KeepsPlayingPastItsEnd)
     EXPECT_TRUE(wrapped) << "never came back to the first order";
 }
 
-TEST(MusicFile, LoudnessWithinLimits)
-{
+TEST(MusicFile, LoudnessWithinLimits) {
     const auto mod = loadMusic();
     mod->set_repeat_count(0);
     std::vector<float> buffer(2 * 4096);

@@ -23,8 +23,7 @@ struct Picture {
 };
 
 // Loads a raw picture of w × h pixels (the first w × h of the file).
-Picture load(const std::string& name, int w, int h)
-{
+Picture load(const std::string& name, int w, int h) {
     const std::vector<std::uint8_t> bytes = readData(name);
     Picture p{w, h, {}};
     for (std::size_t i = 0; i + 2 < bytes.size() && p.px.size() < static_cast<std::size_t>(w * h); i += 3)
@@ -37,10 +36,11 @@ Picture load(const std::string& name, int w, int h)
 
 int luma(std::uint32_t c) { return (2 * int(c >> 16 & 255) + 5 * int(c >> 8 & 255) + int(c & 255)) / 8; }
 
-std::vector<std::string> sprites30() { return {"gentil.raw", "mechant.raw", "explosion1.raw", "explosion2.raw", "explosion3.raw"}; }
+std::vector<std::string> sprites30() {
+    return {"gentil.raw", "mechant.raw", "explosion1.raw", "explosion2.raw", "explosion3.raw"};
+}
 
-std::vector<std::string> digitFiles()
-{
+std::vector<std::string> digitFiles() {
     std::vector<std::string> names;
     for (int d = 0; d <= 9; ++d)
         names.push_back(std::to_string(d) + ".raw");
@@ -49,8 +49,7 @@ std::vector<std::string> digitFiles()
 
 // Key pixels that cannot be reached from the picture's edge through other
 // key pixels: holes inside a shape, through which the road would show.
-int enclosedKeyPixels(const Picture& p)
-{
+int enclosedKeyPixels(const Picture& p) {
     std::vector<char> seen(p.px.size(), 0);
     std::vector<int> stack;
     for (int y = 0; y < p.h; ++y)
@@ -80,14 +79,13 @@ int enclosedKeyPixels(const Picture& p)
     return holes;
 }
 
-TEST(PictureFiles, HaveExactlyTheirSizes)
-{
+TEST(PictureFiles, HaveExactlyTheirSizes) {
     struct Expected {
         std::string name;
         std::size_t pixels;
     };
-    std::vector<Expected> files = {{"route.raw", 320 * 201}, {"titre.raw", 64000}, {"perdu.raw", 64000},
-                                   {"score.raw", 810}};
+    std::vector<Expected> files = {
+        {"route.raw", 320 * 201}, {"titre.raw", 64000}, {"perdu.raw", 64000}, {"score.raw", 810}};
     for (const std::string& n : sprites30())
         files.push_back({n, 900});
     for (const std::string& n : digitFiles())
@@ -97,8 +95,7 @@ TEST(PictureFiles, HaveExactlyTheirSizes)
         EXPECT_EQ(readData(f.name).size(), f.pixels * 3) << f.name;
 }
 
-TEST(PictureFiles, RoadRepeatsEveryFortyPixelsAndIsOpaque)
-{
+TEST(PictureFiles, RoadRepeatsEveryFortyPixelsAndIsOpaque) {
     const Picture road = load("route.raw", 320, 201);
     int breaks = 0, keys = 0;
     for (int y = 0; y < road.h; ++y)
@@ -114,8 +111,7 @@ TEST(PictureFiles, RoadRepeatsEveryFortyPixelsAndIsOpaque)
 // The road is copied as one block, so the right edge of frame row y comes
 // from the start of road row y + 1; the spare last row must carry on the
 // bottom row, or the frame's corner would flicker.
-TEST(PictureFiles, RoadSpareRowContinuesTheBottomRow)
-{
+TEST(PictureFiles, RoadSpareRowContinuesTheBottomRow) {
     const Picture road = load("route.raw", 320, 201);
     for (int x = 0; x < 40; ++x)
         EXPECT_EQ(road.at(x, 200), road.at(x, 199)) << "column " << x;
@@ -123,8 +119,7 @@ TEST(PictureFiles, RoadSpareRowContinuesTheBottomRow)
 
 // The score is drawn at columns 222..318, rows 1..16: the road under it
 // must not be busy across.
-TEST(PictureFiles, RoadIsCalmUnderTheScore)
-{
+TEST(PictureFiles, RoadIsCalmUnderTheScore) {
     const Picture road = load("route.raw", 320, 201);
     long change = 0, count = 0;
     for (int y = 1; y <= 16; ++y)
@@ -133,8 +128,7 @@ TEST(PictureFiles, RoadIsCalmUnderTheScore)
     EXPECT_LT(change / count, 10) << "mean change of brightness between neighbours";
 }
 
-TEST(PictureFiles, SpritesStandOnTransparentEdges)
-{
+TEST(PictureFiles, SpritesStandOnTransparentEdges) {
     for (const std::string& name : sprites30()) {
         const Picture p = load(name, 30, 30);
         int opaqueEdge = 0, opaque = 0;
@@ -162,8 +156,7 @@ TEST(PictureFiles, SpritesStandOnTransparentEdges)
     }
 }
 
-TEST(PictureFiles, NoTransparentHolesInsideShapes)
-{
+TEST(PictureFiles, NoTransparentHolesInsideShapes) {
     std::vector<std::pair<std::string, Picture>> all;
     for (const std::string& name : sprites30())
         all.emplace_back(name, load(name, 30, 30));
@@ -175,15 +168,13 @@ TEST(PictureFiles, NoTransparentHolesInsideShapes)
         EXPECT_EQ(enclosedKeyPixels(p), 0) << name;
 }
 
-TEST(PictureFiles, ScoreLabelTailIsTransparent)
-{
+TEST(PictureFiles, ScoreLabelTailIsTransparent) {
     const Picture label = load("score.raw", 810, 1);
     for (int i = 784; i < 810; ++i)
         EXPECT_EQ(label.px[static_cast<std::size_t>(i)], Key) << "pixel " << i;
 }
 
-TEST(PictureFiles, TitleIsFullyOpaque)
-{
+TEST(PictureFiles, TitleIsFullyOpaque) {
     const Picture title = load("titre.raw", 320, 200);
     int keys = 0;
     for (std::uint32_t c : title.px)
@@ -193,12 +184,11 @@ TEST(PictureFiles, TitleIsFullyOpaque)
 
 // Any colour but the exact key is drawn; one close to it would look like
 // a mistake on screen.
-TEST(PictureFiles, NoColoursCloseToTheKey)
-{
+TEST(PictureFiles, NoColoursCloseToTheKey) {
     const std::vector<std::pair<std::string, int>> files = {
-        {"route.raw", 64320}, {"titre.raw", 64000}, {"perdu.raw", 64000}, {"score.raw", 810},
-        {"gentil.raw", 900},  {"mechant.raw", 900}, {"explosion1.raw", 900}, {"explosion2.raw", 900},
-        {"explosion3.raw", 900}};
+        {"route.raw", 64320},    {"titre.raw", 64000},    {"perdu.raw", 64000},
+        {"score.raw", 810},      {"gentil.raw", 900},     {"mechant.raw", 900},
+        {"explosion1.raw", 900}, {"explosion2.raw", 900}, {"explosion3.raw", 900}};
     for (const auto& [name, n] : files) {
         const Picture p = load(name, n, 1);
         for (std::uint32_t c : p.px) {
@@ -211,8 +201,7 @@ TEST(PictureFiles, NoColoursCloseToTheKey)
     }
 }
 
-TEST(PictureFiles, GameOverShowsTheSceneAndBacksTheScore)
-{
+TEST(PictureFiles, GameOverShowsTheSceneAndBacksTheScore) {
     const Picture over = load("perdu.raw", 320, 200);
     int keys = 0;
     for (std::uint32_t c : over.px)
@@ -228,8 +217,7 @@ TEST(PictureFiles, GameOverShowsTheSceneAndBacksTheScore)
 }
 
 // Brighter as in more vivid: the strongest channel of the body's colours.
-TEST(PictureFiles, CarsDifferAndThePlayersIsBrighter)
-{
+TEST(PictureFiles, CarsDifferAndThePlayersIsBrighter) {
     const Picture player = load("gentil.raw", 30, 30);
     const Picture enemy = load("mechant.raw", 30, 30);
     auto meanValue = [](const Picture& p) {
@@ -248,8 +236,7 @@ TEST(PictureFiles, CarsDifferAndThePlayersIsBrighter)
     EXPECT_GT(meanValue(player), meanValue(enemy) + 20);
 }
 
-TEST(PictureFiles, DigitsAreAllDifferent)
-{
+TEST(PictureFiles, DigitsAreAllDifferent) {
     std::vector<Picture> digits;
     for (const std::string& name : digitFiles())
         digits.push_back(load(name, 8, 16));

@@ -15,8 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::set<std::string> fileNames(const fs::path& dir)
-{
+std::set<std::string> fileNames(const fs::path& dir) {
     std::set<std::string> names;
     for (const auto& entry : fs::directory_iterator(dir))
         if (entry.is_regular_file())
@@ -24,8 +23,7 @@ std::set<std::string> fileNames(const fs::path& dir)
     return names;
 }
 
-TEST(Regeneration, RebuildsTheDataFolderExactly)
-{
+TEST(Regeneration, RebuildsTheDataFolderExactly) {
     const fs::path out = fs::temp_directory_path() / ("vexlo-assetgen-" + std::to_string(::getpid()));
     fs::remove_all(out);
     const std::string command = std::string("\"") + ASSETGEN_EXE + "\" \"" + out.string() + "\"";

@@ -34,7 +34,7 @@ std::string clusterUrl(const std::string& database) {
 
 TestDatabase::TestDatabase() {
     static int counter = 0;
-    std::ostringstream name;  // (GCC 12 warns wrongly about adding these as strings)
+    std::ostringstream name; // (GCC 12 warns wrongly about adding these as strings)
     name << 't' << getpid() << '_' << ++counter;
     name_ = name.str();
     board::db::Connection admin(clusterUrl("postgres"), std::chrono::seconds(60));
@@ -130,13 +130,14 @@ Reply exchange(int port, const std::string& raw, std::chrono::milliseconds timeo
     for (std::size_t sent = 0; sent < raw.size();) {
         const ssize_t n = send(fd, raw.data() + sent, raw.size() - sent, MSG_NOSIGNAL);
         if (n <= 0)
-            break;  // the server may answer and close before taking it all
+            break; // the server may answer and close before taking it all
         sent += static_cast<std::size_t>(n);
     }
     std::string text;
     const auto end = std::chrono::steady_clock::now() + timeout;
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
         pollfd p{fd, POLLIN, 0};
         if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0)
             break;

@@ -30,7 +30,8 @@ std::string clusterUrl(const std::string& database);
 // vexlo-board with arguments and DATABASE_URL, its stdout in a file.
 class BoardProcess {
 public:
-    BoardProcess(const std::vector<std::string>& args, const std::string& databaseUrl, const std::string& folder = ".");
+    BoardProcess(const std::vector<std::string>& args, const std::string& databaseUrl,
+                 const std::string& folder = ".");
     ~BoardProcess();
     // For serve: the port it printed it serves on.
     int port(std::chrono::seconds wait = std::chrono::seconds(20));
@@ -47,8 +48,8 @@ private:
 };
 
 struct Reply {
-    int status = 0;  // 0: no answer
-    std::map<std::string, std::string> headers;  // names in lower case
+    int status = 0;                             // 0: no answer
+    std::map<std::string, std::string> headers; // names in lower case
     std::string body;
 };
 

@@ -42,24 +42,28 @@ protected:
 };
 
 TEST_F(HttpServer, HandsEveryMethodToTheHandlerAndKeepsConnectionsAlive) {
-    const auto reply = exchange(port_, "BREW /pot?x=%20 HTTP/1.1\r\nHost: a\r\nContent-Type: tea\r\nContent-Length: 3\r\n"
-                                       "Connection: close\r\n\r\nhot");
+    const auto reply = exchange(port_,
+                                "BREW /pot?x=%20 HTTP/1.1\r\nHost: a\r\nContent-Type: tea\r\nContent-Length: 3\r\n"
+                                "Connection: close\r\n\r\nhot");
     EXPECT_EQ(reply.status, 200);
     EXPECT_EQ(reply.body, "BREW /pot?x=%20 [tea] hot");
     // Two requests sent at once on one connection: two answers in order.
-    const std::string two = "GET /a HTTP/1.1\r\nHost: a\r\n\r\nGET /b HTTP/1.1\r\nHost: a\r\nConnection: close\r\n\r\n";
+    const std::string two =
+        "GET /a HTTP/1.1\r\nHost: a\r\n\r\nGET /b HTTP/1.1\r\nHost: a\r\nConnection: close\r\n\r\n";
     const auto both = exchange(port_, two, std::chrono::seconds(5), true);
     EXPECT_NE(both.body.find("GET /b"), std::string::npos) << both.body;
     // HEAD: the length GET would send, no body.
-    auto head = exchange(port_, "HEAD /abc HTTP/1.1\r\nHost: a\r\nConnection: close\r\n\r\n", std::chrono::seconds(2));
+    auto head =
+        exchange(port_, "HEAD /abc HTTP/1.1\r\nHost: a\r\nConnection: close\r\n\r\n", std::chrono::seconds(2));
     EXPECT_EQ(head.status, 200);
-    EXPECT_EQ(head.headers["content-length"], "13");  // "HEAD /abc [] "
+    EXPECT_EQ(head.headers["content-length"], "13"); // "HEAD /abc [] "
     EXPECT_EQ(head.body, "");
 }
 
 TEST_F(HttpServer, ContinuesAnExpectedBody) {
-    const auto reply = exchange(port_, "POST /runs HTTP/1.1\r\nHost: a\r\nContent-Length: 2\r\nExpect: 100-continue\r\n"
-                                       "Connection: close\r\n\r\nok");
+    const auto reply = exchange(port_,
+                                "POST /runs HTTP/1.1\r\nHost: a\r\nContent-Length: 2\r\nExpect: 100-continue\r\n"
+                                "Connection: close\r\n\r\nok");
     EXPECT_EQ(reply.status, 100);
     EXPECT_NE(reply.body.find("POST /runs [] ok"), std::string::npos);
 }
@@ -71,7 +75,9 @@ TEST_F(HttpServer, RefusesWhatItCannotTakeWithJsonErrors) {
     } cases[] = {
         // Over the body limit by its length, before it is sent; and as chunks.
         {"POST / HTTP/1.1\r\nHost: a\r\nContent-Length: 1025\r\n\r\n", 413},
-        {"POST / HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: chunked\r\n\r\n401\r\n" + std::string(1025, 'x') + "\r\n0\r\n\r\n", 413},
+        {"POST / HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: chunked\r\n\r\n401\r\n" + std::string(1025, 'x') +
+             "\r\n0\r\n\r\n",
+         413},
         {"GET / HTTP/1.1\r\nHost: a\r\nX-Big: " + std::string(4000, 'x') + "\r\n\r\n", 431},
         {"GARBAGE\r\n\r\n", 400},
         {"GET / HTTP/9.9\r\n\r\n", 400},

@@ -20,8 +20,8 @@ std::string body(const std::string& name, const std::string& keys) {
 }
 
 TEST(RunRequest, TakesATrimmedNameAndTheKeysAsSent) {
-    const RunRequest run =
-        parseRunRequest("{\"extra\": [1, {\"deep\": null}], \"name\": \"\\u00a0 Zo\\u00eb \", \"keys\": \"# go\\n272 13\\r\\n\"}");
+    const RunRequest run = parseRunRequest(
+        "{\"extra\": [1, {\"deep\": null}], \"name\": \"\\u00a0 Zo\\u00eb \", \"keys\": \"# go\\n272 13\\r\\n\"}");
     EXPECT_EQ(run.error, "");
     EXPECT_EQ(run.name, "Zo\xc3\xab");
     EXPECT_EQ(run.keys, "# go\n272 13\r\n");
@@ -109,10 +109,10 @@ TEST(StaticPath, NeverLeavesTheFolder) {
     EXPECT_EQ(staticPath(web, "/"), fs::canonical(web / "index.html"));
     EXPECT_EQ(staticPath(web, "/data/0.raw"), fs::canonical(web / "data" / "0.raw"));
     EXPECT_EQ(staticPath(web, "/data/%30.raw"), fs::canonical(web / "data" / "0.raw"));
-    for (const char* outside : {"/../secret", "/%2e%2e/secret", "/%2E%2E%2Fsecret", "/data/../../secret",
-                                "/.%2e/secret", "/%252e%252e/secret", "/data/%2e%2e/%2e%2e/secret", "//secret",
-                                "/..\\secret", "/%5c..%5csecret", "/link", "/data/", "/data", "/index.html%00.png",
-                                "/%", "/%zz", "secret", "/./index.html"})
+    for (const char* outside :
+         {"/../secret", "/%2e%2e/secret", "/%2E%2E%2Fsecret", "/data/../../secret", "/.%2e/secret",
+          "/%252e%252e/secret", "/data/%2e%2e/%2e%2e/secret", "//secret", "/..\\secret", "/%5c..%5csecret",
+          "/link", "/data/", "/data", "/index.html%00.png", "/%", "/%zz", "secret", "/./index.html"})
         EXPECT_FALSE(staticPath(web, outside).has_value()) << outside;
     fs::remove_all(top);
 }
@@ -123,7 +123,7 @@ TEST(RateLimit, RefillsAtTheRateAndSaysHowLongToWait) {
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(limiter.admit("a", t), 0);
     EXPECT_EQ(limiter.admit("a", t), 1);
-    EXPECT_EQ(limiter.admit("b", t), 0);  // each address has its own
+    EXPECT_EQ(limiter.admit("b", t), 0); // each address has its own
     EXPECT_EQ(limiter.admit("a", t + std::chrono::milliseconds(600)), 0);
     EXPECT_EQ(limiter.admit("a", t + std::chrono::milliseconds(600)), 1);
     RateLimiter none(0, 1);
@@ -138,7 +138,7 @@ namespace {
 TEST(BoardCache, KeepsPagesOnlyWhileListeningAndUntilTheBoardChanges) {
     board::api::BoardCache cache;
     cache.store(20, 0, cache.generation(), "page");
-    EXPECT_FALSE(cache.find(20, 0));  // not listening: nothing kept
+    EXPECT_FALSE(cache.find(20, 0)); // not listening: nothing kept
     cache.setListening(true);
     const long long before = cache.generation();
     cache.store(20, 0, before, "page");
@@ -146,7 +146,7 @@ TEST(BoardCache, KeepsPagesOnlyWhileListeningAndUntilTheBoardChanges) {
     EXPECT_FALSE(cache.find(20, 1));
     cache.invalidate();
     EXPECT_FALSE(cache.find(20, 0));
-    cache.store(20, 0, before, "read before the change");  // too old to keep
+    cache.store(20, 0, before, "read before the change"); // too old to keep
     EXPECT_FALSE(cache.find(20, 0));
     cache.store(20, 0, cache.generation(), "new");
     cache.setListening(false);

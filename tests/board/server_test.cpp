@@ -28,7 +28,8 @@ std::string readFile(const fs::path& path) {
 }
 
 int submit(int port, const std::string& name, const std::string& keys) {
-    const Reply reply = request(port, "POST", "/api/runs", "{\"name\": " + jsonString(name) + ", \"keys\": " + jsonString(keys) + "}");
+    const Reply reply = request(port, "POST", "/api/runs",
+                                "{\"name\": " + jsonString(name) + ", \"keys\": " + jsonString(keys) + "}");
     EXPECT_EQ(reply.status, 202) << reply.body;
     const json answer = json::parse(reply.body, nullptr, false);
     EXPECT_EQ(answer.value("status", ""), "queued");
@@ -40,7 +41,9 @@ std::string text(const json& answer, const char* field) {
     return answer.contains(field) && answer[field].is_string() ? answer[field].get<std::string>() : "";
 }
 
-json run(int port, int id) { return json::parse(request(port, "GET", "/api/runs/" + std::to_string(id)).body, nullptr, false); }
+json run(int port, int id) {
+    return json::parse(request(port, "GET", "/api/runs/" + std::to_string(id)).body, nullptr, false);
+}
 
 // Waits until the run is verified or rejected.
 json finished(int port, int id) {
@@ -133,7 +136,8 @@ TEST_F(Board, VerifiesEachGoldenGameWithTheScoreTheReplayToolShows) {
         EXPECT_EQ(run(port, entry["id"])["rank"], i + 1);
         if (i > 0) {
             const json& before = board["runs"][i - 1];
-            EXPECT_TRUE(before["score"] > entry["score"] || (before["score"] == entry["score"] && before["id"] < entry["id"]));
+            EXPECT_TRUE(before["score"] > entry["score"] ||
+                        (before["score"] == entry["score"] && before["id"] < entry["id"]));
         }
     }
 }
@@ -160,13 +164,14 @@ TEST_F(Board, RejectsCopiesAndGamesThatDoNotEndOnTheGameOverScreen) {
 TEST_F(Board, HandsTheRunOfAKilledWorkerToAnotherOnceItsLeaseRunsOut) {
     const int stuck = submit(port, "stuck", "272 13\n");
     board::db::Connection direct(db.url());
-    ASSERT_TRUE(board::db::claimRun(direct, 2));  // a worker that died holding it
+    ASSERT_TRUE(board::db::claimRun(direct, 2)); // a worker that died holding it
     EXPECT_EQ(run(port, stuck).value("status", ""), "verifying");
     for (int i = 0; i < 20; ++i)
         submit(port, "run", "272 13\n" + std::to_string(300 + i) + " 40\n");
     {
         BoardProcess first({"worker", "--game-dir", sourceDir(), "--lease", "2"}, db.url());
-        eventually([&] { return std::stoi(db.value("SELECT count(*) FROM runs WHERE finished IS NOT NULL")) >= 3; });
+        eventually(
+            [&] { return std::stoi(db.value("SELECT count(*) FROM runs WHERE finished IS NOT NULL")) >= 3; });
         first.signal(SIGKILL);
         first.wait();
     }
@@ -185,14 +190,15 @@ TEST_F(Board, AnswersEachErrorAndStoresNothingItRefuses) {
         {"POST", "/api/runs", "{\"name\": ", "application/json", 400},
         {"POST", "/api/runs", "{\"name\": \"<i>\", \"keys\": \"\"}", "application/json", 400},
         {"POST", "/api/runs", good, "text/plain", 415},
-        {"POST", "/api/runs", "{\"name\": \"a\", \"keys\": \"" + std::string(300000, '#') + "\"}", "application/json", 413},
+        {"POST", "/api/runs", "{\"name\": \"a\", \"keys\": \"" + std::string(300000, '#') + "\"}",
+         "application/json", 413},
         {"GET", "/api/runs", "", "", 405},
         {"PUT", "/api/runs/1", good, "application/json", 405},
         {"DELETE", "/api/board", "", "", 405},
         {"GET", "/api/runs/12345", "", "", 404},
         {"GET", "/api/runs/12345/keys", "", "", 404},
         {"GET", "/api/nothing", "", "", 404},
-        {"GET", "/index.html", "", "", 404},  // no --web
+        {"GET", "/index.html", "", "", 404}, // no --web
         {"GET", "/api/board?limit=1000", "", "", 400},
     };
     for (const auto& c : cases) {
@@ -227,7 +233,8 @@ TEST(BoardDatabase, AnswersUnavailableWhileItIsAwayAndRecoversByItself) {
     EXPECT_EQ(request(port, "GET", "/api/health").body, "{\"ok\":true}");
     const int id = submit(port, "before", "272 13\n");
     ASSERT_EQ(std::system((control + "stop " + folder.string()).c_str()), 0);
-    for (const auto& [method, target] : {std::pair{"GET", "/api/health"}, {"GET", "/api/board"}, {"POST", "/api/runs"}}) {
+    for (const auto& [method, target] :
+         {std::pair{"GET", "/api/health"}, {"GET", "/api/board"}, {"POST", "/api/runs"}}) {
         Reply reply = request(port, method, target, "{\"name\": \"a\", \"keys\": \"\"}");
         EXPECT_EQ(reply.status, 503) << target;
         EXPECT_EQ(reply.headers["retry-after"], "5");
@@ -250,7 +257,8 @@ TEST_F(Board, ServesThePagesFolderAndNothingOutsideIt) {
     EXPECT_EQ(page.status, 200);
     EXPECT_EQ(page.body, "<p>page</p>");
     EXPECT_EQ(page.headers["content-type"], "text/html; charset=utf-8");
-    for (const char* outside : {"/../secret.txt", "/%2e%2e/secret.txt", "/..%2fsecret.txt", "/%252e%252e/secret.txt"})
+    for (const char* outside :
+         {"/../secret.txt", "/%2e%2e/secret.txt", "/..%2fsecret.txt", "/%252e%252e/secret.txt"})
         EXPECT_EQ(request(webPort, "GET", outside).status, 404) << outside;
     EXPECT_EQ(request(webPort, "POST", "/index.html", "x").status, 405);
     EXPECT_EQ(request(webPort, "GET", "/api/health").status, 200);

@@ -50,7 +50,8 @@ TEST_F(Store, ClaimsInOrderAndHandsOverARunWhoseLeaseRanOut) {
     // The first claim's worker died: once its lease runs out the run is
     // claimed again, and the dead claim can no longer finish it.
     std::optional<Claim> again;
-    ASSERT_TRUE(board_test::eventually([&] { return (again = claimRun(db, 30)).has_value(); }, std::chrono::seconds(5)));
+    ASSERT_TRUE(
+        board_test::eventually([&] { return (again = claimRun(db, 30)).has_value(); }, std::chrono::seconds(5)));
     EXPECT_EQ(again->id, first);
     EXPECT_EQ(again->token, claim->token + 1);
     EXPECT_EQ(finishRejected(db, *claim, "late"), Finish::Lost);
@@ -86,13 +87,15 @@ TEST_F(Store, KeepsOneRunPerGameAndReleasesWhatItCannotFinish) {
 
 TEST_F(Store, RanksByScoreThenSubmissionAtAnyDepth) {
     // 1200 runs over few scores, many equal, across bands of a thousand.
-    db.script("INSERT INTO runs (name, keys, keys_digest) SELECT 'r' || i, i::text, '' FROM generate_series(1, 1200) i");
+    db.script(
+        "INSERT INTO runs (name, keys, keys_digest) SELECT 'r' || i, i::text, '' FROM generate_series(1, 1200) i");
     for (int i = 1; i <= 1200; ++i) {
         const auto claim = claimRun(db, 30);
         const int score = (i * 7919) % 13 * 1500 + (i % 3);
         ASSERT_EQ(finishVerified(db, *claim, score, i, std::to_string(i)), Finish::Done);
     }
-    const Result order = db.exec({"order", "SELECT id FROM runs WHERE status = 'verified' ORDER BY score DESC, id"});
+    const Result order =
+        db.exec({"order", "SELECT id FROM runs WHERE status = 'verified' ORDER BY score DESC, id"});
     for (long long offset : {0LL, 7LL, 999LL, 1000LL, 1001LL, 1150LL, 1195LL, 1200LL, 5000LL}) {
         const BoardPage page = boardPage(db, 10, offset);
         EXPECT_EQ(page.total, 1200);

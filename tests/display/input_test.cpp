@@ -21,7 +21,7 @@ using namespace std::chrono_literals;
 SDL_Keysym keysym(SDL_Keycode sym, Uint16 mod = KMOD_NONE) {
     SDL_Keysym key{};
     key.sym = sym;
-    key.scancode = SDL_SCANCODE_UNKNOWN;  // the codes here follow from the key
+    key.scancode = SDL_SCANCODE_UNKNOWN; // the codes here follow from the key
     key.mod = mod;
     return key;
 }
@@ -47,7 +47,7 @@ TEST(KeyboardRouter, FullscreenKeysSwitchOncePerPressAndNeverReachTheGame) {
     KeyboardRouter router;
     std::deque<ptc::KeyEvent> keys;
     EXPECT_EQ(router.press(keysym(SDLK_F11), false, keys), Action::ToggleFullscreen);
-    EXPECT_EQ(router.press(keysym(SDLK_F11), true, keys), Action::None);  // held: auto-repeat
+    EXPECT_EQ(router.press(keysym(SDLK_F11), true, keys), Action::None); // held: auto-repeat
     EXPECT_EQ(router.press(keysym(SDLK_F11, KMOD_LSHIFT), false, keys), Action::ToggleFullscreen);
     router.release(keysym(SDLK_F11), keys);
 
@@ -73,7 +73,7 @@ TEST(KeyboardRouter, AnAltPressReachesTheGameInItsPlaceUnlessAChordTookIt) {
     std::deque<ptc::KeyEvent> keys;
     // Alt on its own arrives when it is let go.
     router.press(keysym(SDLK_LALT, KMOD_LALT), false, keys);
-    router.press(keysym(SDLK_LALT, KMOD_LALT), true, keys);  // held: one press
+    router.press(keysym(SDLK_LALT, KMOD_LALT), true, keys); // held: one press
     EXPECT_TRUE(keys.empty());
     router.release(keysym(SDLK_LALT), keys);
     EXPECT_EQ(drain(keys), (std::vector<Typed>{{18, 1}}));
@@ -160,22 +160,22 @@ TEST(Gamepads, AHeldDirectionRepeatsLikeAKeyAndStopsWhenLetGo) {
 TEST(Gamepads, TheLeftStickHasADeadZoneAndDoesNotFlickerAtItsEdge) {
     Gamepads pads;
     std::deque<ptc::KeyEvent> keys;
-    pads.axis(0, LeftX, 10000, T0, keys);   // within the dead zone
-    pads.axis(0, LeftX, 16000, T0, keys);   // not yet half way
+    pads.axis(0, LeftX, 10000, T0, keys); // within the dead zone
+    pads.axis(0, LeftX, 16000, T0, keys); // not yet half way
     EXPECT_TRUE(keys.empty());
     pads.axis(0, LeftX, 20000, T0, keys);
     EXPECT_EQ(codes(keys), std::vector<int>{39});
-    pads.axis(0, LeftX, 14000, T0 + 100ms, keys);  // wobbling back a little: still held
+    pads.axis(0, LeftX, 14000, T0 + 100ms, keys); // wobbling back a little: still held
     pads.axis(0, LeftX, 17000, T0 + 150ms, keys);
     EXPECT_TRUE(keys.empty());
     EXPECT_EQ(*pads.nextRepeat(), T0 + 400ms);
-    pads.axis(0, LeftX, 12000, T0 + 200ms, keys);  // back inside 40 %: let go
+    pads.axis(0, LeftX, 12000, T0 + 200ms, keys); // back inside 40 %: let go
     EXPECT_FALSE(pads.nextRepeat());
     pads.axis(0, LeftX, -32768, T0 + 300ms, keys);
-    pads.axis(0, LeftY, -32768, T0 + 300ms, keys);  // a diagonal: two arrows
-    pads.axis(0, LeftY, 32767, T0 + 350ms, keys);   // straight through to the other side
+    pads.axis(0, LeftY, -32768, T0 + 300ms, keys); // a diagonal: two arrows
+    pads.axis(0, LeftY, 32767, T0 + 350ms, keys);  // straight through to the other side
     EXPECT_EQ(codes(keys), (std::vector<int>{37, 38, 40}));
-    pads.axis(0, SDL_CONTROLLER_AXIS_RIGHTX, 32767, T0, keys);  // other axes: nothing
+    pads.axis(0, SDL_CONTROLLER_AXIS_RIGHTX, 32767, T0, keys); // other axes: nothing
     pads.axis(0, SDL_CONTROLLER_AXIS_TRIGGERLEFT, 32767, T0, keys);
     EXPECT_TRUE(keys.empty());
 }
@@ -184,12 +184,12 @@ TEST(Gamepads, OneDirectionHeldFromSeveralPlacesIsOneHeldKey) {
     Gamepads pads;
     std::deque<ptc::KeyEvent> keys;
     pads.button(1, Up, true, T0, keys);
-    pads.axis(1, LeftY, -30000, T0 + 10ms, keys);  // the stick too
-    pads.button(2, Up, true, T0 + 20ms, keys);     // and a second pad
+    pads.axis(1, LeftY, -30000, T0 + 10ms, keys); // the stick too
+    pads.button(2, Up, true, T0 + 20ms, keys);    // and a second pad
     EXPECT_EQ(codes(keys), std::vector<int>{38});
     pads.button(1, Up, false, T0 + 100ms, keys);
     pads.axis(1, LeftY, 0, T0 + 100ms, keys);
-    EXPECT_EQ(run(pads, 100ms, 455ms).size(), 2u);  // pad 2 still holds it: 400 and 450
+    EXPECT_EQ(run(pads, 100ms, 455ms).size(), 2u); // pad 2 still holds it: 400 and 450
     // Unplugged while held: let go, no key stuck repeating.
     pads.removed(2);
     EXPECT_FALSE(pads.nextRepeat());
@@ -213,7 +213,7 @@ TEST(Gamepads, FaceButtonsAreEnterAndEscapeOncePerPress) {
     for (const auto& k : keys)
         EXPECT_EQ(k.alt() + k.shift() + k.control(), 0);
     EXPECT_EQ(codes(keys), (std::vector<int>{13, 13, 27}));
-    EXPECT_FALSE(pads.nextRepeat());  // buttons do not repeat
+    EXPECT_FALSE(pads.nextRepeat()); // buttons do not repeat
 }
 
 int code(SDL_Keycode sym, SDL_Scancode scancode, Uint16 mod = KMOD_NONE) {

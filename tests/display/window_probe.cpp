@@ -33,9 +33,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double msSince(Clock::time_point t) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - t).count();
-}
+double msSince(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
 
 // The background with a red top-left and a green bottom-right pixel.
 void draw(ptc::Surface& surface, std::uint32_t background) {
@@ -158,7 +156,7 @@ void run(const std::string& mode, ptc::Display& display, ptc::Surface& surface) 
         SDL_Event lost{};
         lost.type = SDL_RENDER_DEVICE_RESET;
         SDL_PushEvent(&lost);
-        display.keyPressed();  // takes the event in
+        display.keyPressed(); // takes the event in
         std::printf("reset\n");
         display.read(key);
         draw(surface, 0xFFFF00u);
@@ -180,7 +178,7 @@ void run(const std::string& mode, ptc::Display& display, ptc::Surface& surface) 
     while (mode == "paced")
         frame();
     if (mode == "pace") {
-        for (int i = 0; i < 5; ++i)  // past the first, slower frames
+        for (int i = 0; i < 5; ++i) // past the first, slower frames
             frame();
         const Clock::time_point start = Clock::now();
         for (int i = 0; i < 140; ++i)
@@ -216,7 +214,7 @@ int main(int argc, char** argv) {
         else
             draw(surface, 0x0000FFu);
         surface.copyTo(display);
-        draw(surface, 0xFFFFFFu);  // not copied, so never shown
+        draw(surface, 0xFFFFFFu); // not copied, so never shown
         display.update();
         draw(surface, 0x0000FFu);
         std::printf("ready\n");
@@ -225,9 +223,21 @@ int main(int argc, char** argv) {
         } catch (const ptc::Closed&) {
             int again = 0;
             ptc::KeyEvent key;
-            try { display.update(); } catch (const ptc::Closed&) { ++again; }
-            try { display.keyPressed(); } catch (const ptc::Closed&) { ++again; }
-            try { display.read(key); } catch (const ptc::Closed&) { ++again; }
+            try {
+                display.update();
+            } catch (const ptc::Closed&) {
+                ++again;
+            }
+            try {
+                display.keyPressed();
+            } catch (const ptc::Closed&) {
+                ++again;
+            }
+            try {
+                display.read(key);
+            } catch (const ptc::Closed&) {
+                ++again;
+            }
             std::printf("closed %d\n", again);
             return 0;
         }

@@ -70,7 +70,7 @@ TEST(Random, IsTheSameSequenceEverywhere) {
     EXPECT_EQ(vexlo::rand(), 41);
     EXPECT_EQ(vexlo::rand(), 18467);
     EXPECT_EQ(vexlo::rand(), 6334);
-    setRandomState(0xFFFFFFFFu);  // wraps modulo 2^32 without trouble
+    setRandomState(0xFFFFFFFFu); // wraps modulo 2^32 without trouble
     const int r = vexlo::rand();
     EXPECT_GE(r, 0);
     EXPECT_LE(r, 32767);

@@ -35,20 +35,32 @@ int openDevice(int, int) { return SoundOk; }
 void closeDevice() {}
 void holdOutput(bool, bool) {}
 
-int loadModule(const std::string&, FMUSIC_MODULE*& module) { module = new FMUSIC_MODULE; return SoundOk; }
+int loadModule(const std::string&, FMUSIC_MODULE*& module) {
+    module = new FMUSIC_MODULE;
+    return SoundOk;
+}
 int moduleReady(FMUSIC_MODULE*) { return SoundOk; }
 int startModule(FMUSIC_MODULE*) { return fake_sound::settings.playSongResult == 1 ? SoundOk : SoundErrPlay; }
 void stopModule(FMUSIC_MODULE*) {}
 void freeModule(FMUSIC_MODULE* module) { delete module; }
 
-int openStream(const std::string&, StreamFormat, FSOUND_STREAM*& stream) { stream = new FSOUND_STREAM; return SoundOk; }
+int openStream(const std::string&, StreamFormat, FSOUND_STREAM*& stream) {
+    stream = new FSOUND_STREAM;
+    return SoundOk;
+}
 int startStream(FSOUND_STREAM*) { return SoundOk; }
 void stopStream(FSOUND_STREAM*) {}
 void freeStream(FSOUND_STREAM* stream) { delete stream; }
 
-int loadSample(const std::string&, FSOUND_SAMPLE*& sample) { sample = new FSOUND_SAMPLE; return SoundOk; }
+int loadSample(const std::string&, FSOUND_SAMPLE*& sample) {
+    sample = new FSOUND_SAMPLE;
+    return SoundOk;
+}
 int sampleReady(FSOUND_SAMPLE*) { return SoundOk; }
-int playSample(FSOUND_SAMPLE*, int& channel) { channel = channel < 0 ? 0 : channel; return SoundOk; }
+int playSample(FSOUND_SAMPLE*, int& channel) {
+    channel = channel < 0 ? 0 : channel;
+    return SoundOk;
+}
 void freeSample(FSOUND_SAMPLE* sample) { delete sample; }
 
 } // namespace vexlo::soundback

@@ -40,8 +40,10 @@ TEST_F(GameTest, IntroRevealTitleThenPlayUntilEscape) {
     EXPECT_EQ(out.at(273, 0, 0), RoadPixel(1, 0));
     EXPECT_EQ(out.at(272, 10, 100), Car);
     EXPECT_EQ(out.updates(), 501);
-    EXPECT_EQ(tail(out.calls, 5), (std::vector<std::string>{"update", "close", "~Surface", "~PixelFormat", "~Display"}));
-    EXPECT_EQ(tail(out.sound, 3), (std::vector<std::string>{"FMUSIC_StopSong", "FMUSIC_FreeSong", "FSOUND_Close"}));
+    EXPECT_EQ(tail(out.calls, 5),
+              (std::vector<std::string>{"update", "close", "~Surface", "~PixelFormat", "~Display"}));
+    EXPECT_EQ(tail(out.sound, 3),
+              (std::vector<std::string>{"FMUSIC_StopSong", "FMUSIC_FreeSong", "FSOUND_Close"}));
     EXPECT_TRUE(out.messages.empty());
 }
 
@@ -67,14 +69,14 @@ TEST_F(GameTest, KeysDuringTheIntroCutTheRevealShort) {
     const Outcome one = run({{10, 65}, {5000, vexlo::KeyEscape}}, 100);
     EXPECT_EQ(one.titleRows(71), 200);
     EXPECT_EQ(one.at(72, 10, 100), Car);
-    EXPECT_EQ(one.status, 1);  // ran on into the update limit
+    EXPECT_EQ(one.status, 1); // ran on into the update limit
 }
 
 TEST_F(GameTest, EscapeStillFinishesItsFrameAndLaterKeysApply) {
     const Outcome out = run({{272, 13}, {280, vexlo::KeyRight}, {290, vexlo::KeyEscape}, {290, vexlo::KeyDown}});
     ASSERT_EQ(out.status, 0);
     ASSERT_EQ(out.updates(), 291);
-    EXPECT_EQ(out.at(291, 10, 105), Car);  // Down after Escape moved the car
+    EXPECT_EQ(out.at(291, 10, 105), Car); // Down after Escape moved the car
     EXPECT_NE(out.at(291, 10, 100), Car);
     // 9 frames at speed 1 (272 .. 280), 11 at speed 2 (281 .. 291), and the
     // last frame still advanced the scroll and the score.
@@ -130,7 +132,8 @@ TEST_F(GameTest, ToolkitErrorReleasesMostRecentFirstThenSound) {
     EXPECT_EQ(tail(out.calls, 3), (std::vector<std::string>{"~Surface", "~PixelFormat", "~Display"}));
     EXPECT_EQ(std::count(out.calls.begin(), out.calls.end(), "close"), 0);
     EXPECT_EQ(out.messages, (std::vector<std::string>{"end of key script"}));
-    EXPECT_EQ(tail(out.sound, 3), (std::vector<std::string>{"FMUSIC_StopSong", "FMUSIC_FreeSong", "FSOUND_Close"}));
+    EXPECT_EQ(tail(out.sound, 3),
+              (std::vector<std::string>{"FMUSIC_StopSong", "FMUSIC_FreeSong", "FSOUND_Close"}));
 }
 
 TEST_F(GameTest, CrashRunsSeventyFramesIntoTheGameOverScreen) {
@@ -151,7 +154,8 @@ TEST_F(GameTest, CrashRunsSeventyFramesIntoTheGameOverScreen) {
     const int shown = gameState.score - gameState.speed;
     EXPECT_EQ(out.at(gameOver, 170, 135), Digit((shown / 100000) % 10));
     EXPECT_EQ(out.at(gameOver, 203, 128), Digit(shown % 10));
-    EXPECT_EQ(out.at(gameOver, 0, 199), (RoadPixel(static_cast<int>(gameState.scroll - 1) % 40, 199) >> 1) & 0x7F7F7F);
+    EXPECT_EQ(out.at(gameOver, 0, 199),
+              (RoadPixel(static_cast<int>(gameState.scroll - 1) % 40, 199) >> 1) & 0x7F7F7F);
     // Seventy frames before it the car was still whole; one frame after the
     // hit no player picture is drawn, then the first explosion.
     const auto carCovered = [&](long n) { return out.at(n, 10, 100) == Car || out.at(n, 39, 129) == Car; };

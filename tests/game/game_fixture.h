@@ -20,7 +20,9 @@ using vexlo::Pixel;
 
 // The pictures: the road encodes its column modulo 40 and its row; the title
 // encodes its row; everything else is one flat colour.
-constexpr Pixel RoadPixel(int x, int y) { return 0x00200000u | static_cast<Pixel>(x % 40) << 8 | static_cast<Pixel>(y % 256); }
+constexpr Pixel RoadPixel(int x, int y) {
+    return 0x00200000u | static_cast<Pixel>(x % 40) << 8 | static_cast<Pixel>(y % 256);
+}
 constexpr Pixel TitlePixel(int y) { return 0x00400000u | static_cast<Pixel>(y + 1); }
 constexpr Pixel Car = 0x000000C1u, Enemy = 0x000000BBu, Boom3 = 0x000000E3u, Banner = 0x00EEEE00u;
 constexpr Pixel Digit(int d) { return 0x00D00000u + static_cast<Pixel>(d); }
@@ -32,9 +34,9 @@ struct Key {
 
 struct Outcome {
     int status = -1;
-    std::vector<std::vector<Pixel>> frames;  // frames[n - 1] is update n
-    std::vector<std::string> calls;          // toolkit calls
-    std::vector<std::string> sound;          // sound library calls
+    std::vector<std::vector<Pixel>> frames; // frames[n - 1] is update n
+    std::vector<std::string> calls;         // toolkit calls
+    std::vector<std::string> sound;         // sound library calls
     std::vector<std::string> messages;
     std::string stderrText;
 
@@ -57,8 +59,7 @@ protected:
     void TearDown() override;
     // Runs one game from the initial state; change vexlo::gameState before
     // calling to start elsewhere.
-    Outcome run(const std::vector<Key>& keys, long maxUpdates = 100000,
-                fake_sound::Settings sound = {});
+    Outcome run(const std::vector<Key>& keys, long maxUpdates = 100000, fake_sound::Settings sound = {});
     std::filesystem::path dataDir() const { return dir.path() / "data"; }
 
     testing_support::TempDir dir;

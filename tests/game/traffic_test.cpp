@@ -78,10 +78,10 @@ TEST_F(Traffic, OnlyTheLowestSlotTakesTheOnlyHit) {
 TEST_F(Traffic, CarsDriftBySpeedLessAHalfAndLeavePastMinusThirty) {
     place(0, -29.5f, 0);
     updateTraffic();
-    EXPECT_EQ(trafficTable.enemyX[0], -30.0f);  // exactly -30 stays one more frame
+    EXPECT_EQ(trafficTable.enemyX[0], -30.0f); // exactly -30 stays one more frame
     updateTraffic();
     EXPECT_EQ(trafficTable.enemyX[0], EmptySlot);
-    EXPECT_EQ(trafficTable.enemyY[0], 0);  // the row is left as it was
+    EXPECT_EQ(trafficTable.enemyY[0], 0); // the row is left as it was
 
     gameState.speed = 5;
     place(1, -26.0f, 12);
@@ -94,7 +94,7 @@ TEST_F(Traffic, CarsDriftBySpeedLessAHalfAndLeavePastMinusThirty) {
 TEST_F(Traffic, SpawnFillsTheLowestFreeSlotUntilTheTableIsFull) {
     EXPECT_EQ(spawnEnemy(), 1);
     EXPECT_EQ(trafficTable.enemyX[0], SpawnX);
-    EXPECT_EQ(trafficTable.enemyY[0], 41);  // the first random number, 41, mod 170
+    EXPECT_EQ(trafficTable.enemyY[0], 41); // the first random number, 41, mod 170
     for (int i = 1; i < MaxEnemies; ++i)
         ASSERT_EQ(spawnEnemy(), 1);
     EXPECT_EQ(occupied(), MaxEnemies);
@@ -113,8 +113,8 @@ TEST_F(Traffic, DrawTruncatesTowardZeroAndHigherSlotsDrawOnTop) {
     std::vector<Pixel> enemy(900, 0x00ABCDEFu), frame(FramePixels, 0u), other(900, 0x00123456u);
     Pixel* saved = imageAssets.enemy;
     imageAssets.enemy = enemy.data();
-    place(0, 319.5f, 10);  // column 319: one column visible
-    place(1, -0.5f, 50);   // column 0
+    place(0, 319.5f, 10); // column 319: one column visible
+    place(1, -0.5f, 50);  // column 0
     EXPECT_EQ(drawTraffic(frame.data()), 1);
     EXPECT_EQ(frame[10 * 320 + 319], 0x00ABCDEFu);
     EXPECT_EQ(frame[10 * 320 + 318], 0u);

@@ -180,9 +180,8 @@ int describe(const std::string& path) {
 
     // The title, whole or revealed down to some row, and black below.
     int rows = 0;
-    while (rows < ScreenHeight &&
-           std::equal(frame.begin() + rows * ScreenWidth, frame.begin() + (rows + 1) * ScreenWidth,
-                      title + rows * ScreenWidth))
+    while (rows < ScreenHeight && std::equal(frame.begin() + rows * ScreenWidth,
+                                             frame.begin() + (rows + 1) * ScreenWidth, title + rows * ScreenWidth))
         ++rows;
     bool blackBelow = true;
     for (std::size_t i = static_cast<std::size_t>(rows) * ScreenWidth; i < frame.size(); ++i)

@@ -23,7 +23,7 @@ int levels(const std::string& path, int ms) {
         die("cannot read " + path);
     const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const std::size_t samples = bytes.size() / 2;
-    const std::size_t window = static_cast<std::size_t>(44100LL * ms / 1000) * 2;  // both channels
+    const std::size_t window = static_cast<std::size_t>(44100LL * ms / 1000) * 2; // both channels
     for (std::size_t start = 0; start + window <= samples; start += window) {
         double sum = 0;
         for (std::size_t i = start; i < start + window; ++i) {
@@ -67,8 +67,7 @@ std::vector<float> decodeSound(const std::string& path) {
     Mix_Chunk* chunk = Mix_LoadWAV(path.c_str());
     if (chunk == nullptr)
         die("cannot decode " + path + ": " + Mix_GetError());
-    const std::vector<float> samples =
-        reduce(reinterpret_cast<const std::int16_t*>(chunk->abuf), chunk->alen / 4);
+    const std::vector<float> samples = reduce(reinterpret_cast<const std::int16_t*>(chunk->abuf), chunk->alen / 4);
     Mix_FreeChunk(chunk);
     Mix_CloseAudio();
     SDL_Quit();
@@ -93,7 +92,7 @@ int find(const std::string& soundPath, const std::string& capturePath) {
     double soundEnergy = 0;
     for (const float v : sound)
         soundEnergy += static_cast<double>(v) * v;
-    std::vector<double> energy(capture.size() + 1, 0.0);  // prefix sums of squares
+    std::vector<double> energy(capture.size() + 1, 0.0); // prefix sums of squares
     for (std::size_t i = 0; i < capture.size(); ++i)
         energy[i + 1] = energy[i] + static_cast<double>(capture[i]) * capture[i];
     std::vector<float> correlation(capture.size() - n + 1, 0.0f);
@@ -105,8 +104,8 @@ int find(const std::string& soundPath, const std::string& capturePath) {
         if (window > 1e-12)
             correlation[at] = static_cast<float>(dot / std::sqrt(soundEnergy * window));
     }
-    const auto best = static_cast<std::size_t>(
-        std::max_element(correlation.begin(), correlation.end()) - correlation.begin());
+    const auto best =
+        static_cast<std::size_t>(std::max_element(correlation.begin(), correlation.end()) - correlation.begin());
     std::size_t next = best;
     for (std::size_t at = 0; at < correlation.size(); ++at) {
         const std::size_t apart = at > best ? at - best : best - at;

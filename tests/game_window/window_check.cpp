@@ -74,7 +74,8 @@ int main(int argc, char** argv) {
         return levels(argv[2], number(argv[3]));
     if (command == "find" && argc == 4)
         return find(argv[2], argv[3]);
-    std::fprintf(stderr, "usage: window_check sample IN WIDTH HEIGHT OUT | describe FRAME | same A B |\n"
-                         "       paused FRAME OUT | levels FILE MS | find SOUND FILE\n");
+    std::fprintf(stderr,
+                 "usage: window_check sample IN WIDTH HEIGHT OUT | describe FRAME | same A B |\n"
+                 "       paused FRAME OUT | levels FILE MS | find SOUND FILE\n");
     return 2;
 }

@@ -17,8 +17,7 @@ using namespace assetgen;
 
 // Key pixels that cannot be reached from the picture's edge through other
 // key pixels: holes through the tile.
-int enclosedKeyPixels(const Image& img)
-{
+int enclosedKeyPixels(const Image& img) {
     const int w = img.width(), h = img.height();
     std::vector<char> seen(static_cast<std::size_t>(w * h), 0);
     std::vector<int> stack;
@@ -53,8 +52,7 @@ int enclosedKeyPixels(const Image& img)
     return holes;
 }
 
-TEST(Icon, IsThePlayersCarOnASolidRoundedTile)
-{
+TEST(Icon, IsThePlayersCarOnASolidRoundedTile) {
     const Image icon = makeIcon();
     ASSERT_EQ(icon.width(), IconSide);
     ASSERT_EQ(icon.height(), IconSide);
@@ -74,8 +72,8 @@ TEST(Icon, IsThePlayersCarOnASolidRoundedTile)
     for (int y = 0; y < IconSide; ++y)
         for (int x = 0; x < IconSide; ++x) {
             const bool key = icon.get(x, y) == Key;
-            const bool inCornerBox = (x < IconCorner || x >= IconSide - IconCorner) &&
-                                     (y < IconCorner || y >= IconSide - IconCorner);
+            const bool inCornerBox =
+                (x < IconCorner || x >= IconSide - IconCorner) && (y < IconCorner || y >= IconSide - IconCorner);
             if (!inCornerBox) {
                 ASSERT_FALSE(key) << "transparent pixel " << x << "," << y << " outside the corners";
             }
@@ -87,8 +85,7 @@ TEST(Icon, IsThePlayersCarOnASolidRoundedTile)
     EXPECT_EQ(enclosedKeyPixels(icon), 0);
 }
 
-TEST(Icon, EverySizeIsAWholePixelEnlargement)
-{
+TEST(Icon, EverySizeIsAWholePixelEnlargement) {
     const Image base = makeIcon();
     const std::vector<std::pair<std::string, Image>> icons = buildIcons();
     std::vector<int> sizes;
@@ -106,8 +103,7 @@ TEST(Icon, EverySizeIsAWholePixelEnlargement)
     EXPECT_EQ(sizes, (std::vector<int>{32, 64, 128, 256}));
 }
 
-TEST(Icon, PngKeepsTheColoursAndMakesOnlyTheKeyTransparent)
-{
+TEST(Icon, PngKeepsTheColoursAndMakesOnlyTheKeyTransparent) {
     testing_support::TempDir dir;
     const Image icon = makeIcon().scaled(2);
     const std::string path = (dir.path() / "icon.png").string();

@@ -22,7 +22,7 @@ using namespace vexlo;
 using testing_support::TempDir;
 namespace fs = std::filesystem;
 
-constexpr std::time_t May1 = 1777636800;  // 2026-05-01T12:00:00Z
+constexpr std::time_t May1 = 1777636800; // 2026-05-01T12:00:00Z
 
 std::string readAll(const fs::path& file) {
     std::ifstream in(file);
@@ -55,8 +55,8 @@ TEST(KeptHeader, ReadsBackAndIsPassedByAsComments) {
 
     // A game over claimed without a score is none; no date, no kept game.
     EXPECT_FALSE(parseKeptHeader("# date: 2026-05-01T12:00:00Z\n# end: game over\n")->gameOver);
-    for (const char* date : {"2026-04-31T12:00:00Z", "2026-05-01 12:00:00Z", "2026-05-01T12:00:00", "+026-05-01T12:00:00Z",
-                             "2026-05-01T 1:00:00Z", "yesterday"})
+    for (const char* date : {"2026-04-31T12:00:00Z", "2026-05-01 12:00:00Z", "2026-05-01T12:00:00",
+                             "+026-05-01T12:00:00Z", "2026-05-01T 1:00:00Z", "yesterday"})
         EXPECT_FALSE(parseKeptHeader(std::string("# date: ") + date + "\n# score: 5\n")) << date;
     // Only the comments before the first key are the header.
     EXPECT_FALSE(parseKeptHeader("272 13\n# date: 2026-05-01T12:00:00Z\n"));
@@ -79,7 +79,7 @@ TEST(KeptGames, TheTenBestAndTheTwentyLatestStayInTheirOrder) {
     EXPECT_EQ(ranked[0].file, "over-0");
     EXPECT_EQ(ranked[1].file, "tie");
     EXPECT_EQ(ranked[2].file, "over-1");
-    EXPECT_EQ(ranked[31].file, "stopped-4");  // then the others, the latest first
+    EXPECT_EQ(ranked[31].file, "stopped-4"); // then the others, the latest first
     EXPECT_EQ(ranked[35].file, "stopped-0");
     EXPECT_EQ(latestOf(games)->file, "stopped-4");
     EXPECT_EQ(latestOf({}), nullptr);
@@ -92,7 +92,8 @@ TEST(KeptGames, TheTenBestAndTheTwentyLatestStayInTheirOrder) {
     EXPECT_EQ(beyondKeeping(games), expected);
     EXPECT_TRUE(beyondKeeping({games.begin(), games.begin() + 20}).empty());
 
-    const std::string table = scoresTable({game("/g/a.keys", May1, 4210, true), game("/g/b.keys", May1, 77, false)});
+    const std::string table =
+        scoresTable({game("/g/a.keys", May1, 4210, true), game("/g/b.keys", May1, 77, false)});
     EXPECT_EQ(table.substr(0, table.find('\n')), "rank   score  date              file");
     EXPECT_NE(table.find("   1    4210  "), std::string::npos) << table;
     EXPECT_NE(table.find("   -      77  "), std::string::npos) << table;
@@ -106,33 +107,35 @@ TEST(KeptGames, TheFolderIsFoundAndWhatIsNoKeptGameThereIsPassedByWithALine) {
 
     TempDir dir;
     const fs::path games = dir.path() / "games";
-    EXPECT_TRUE(listKeptGames(games).games.empty());  // not made yet: nothing to say
+    EXPECT_TRUE(listKeptGames(games).games.empty()); // not made yet: nothing to say
     EXPECT_EQ(listKeptGames(games).problem, "");
     fs::create_directories(games);
     const std::string good = keptHeaderLines({"1.0.0", May1, 500, true}) + "272 13\n";
     std::ofstream(games / "game-1.keys") << good;
-    std::ofstream(games / "garbage.keys") << "\x7f" "ELF\x02\x01\x01";
+    std::ofstream(games / "garbage.keys") << "\x7f"
+                                             "ELF\x02\x01\x01";
     std::ofstream(games / "not-kept.keys") << "272 13\n";
     std::ofstream(games / "broken.keys") << keptHeaderLines({"1.0.0", May1, 9, true}) << "272 banana\n";
     std::ofstream(games / "huge.keys") << good << std::string(MaxKeptBytes, '#');
     fs::create_symlink(games / "game-1.keys", games / "link.keys");
     fs::create_directory(games / "folder.keys");
     ASSERT_EQ(mkfifo((games / "fifo.keys").c_str(), 0600), 0);
-    std::ofstream(games / ".game-2.keys.Ab12Cd") << good;  // being written: passed by in silence
+    std::ofstream(games / ".game-2.keys.Ab12Cd") << good; // being written: passed by in silence
 
     const KeptListing listing = listKeptGames(games);
     ASSERT_EQ(listing.games.size(), 1u);
     EXPECT_EQ(listing.games[0].file, games / "game-1.keys");
     const std::string at = "skipped " + games.string() + "/";
-    EXPECT_EQ(listing.skipped, (std::vector<std::string>{
-                                   at + "broken.keys, which is not a key script (broken.keys:5: not a key code: banana)",
-                                   at + "fifo.keys, which is a named pipe",
-                                   at + "folder.keys, which is a folder",
-                                   at + "garbage.keys, which is not a kept game (no date in its header)",
-                                   at + "huge.keys, which is larger than 4194304 bytes",
-                                   at + "link.keys, which is a link",
-                                   at + "not-kept.keys, which is not a kept game (no date in its header)",
-                               }));
+    EXPECT_EQ(listing.skipped,
+              (std::vector<std::string>{
+                  at + "broken.keys, which is not a key script (broken.keys:5: not a key code: banana)",
+                  at + "fifo.keys, which is a named pipe",
+                  at + "folder.keys, which is a folder",
+                  at + "garbage.keys, which is not a kept game (no date in its header)",
+                  at + "huge.keys, which is larger than 4194304 bytes",
+                  at + "link.keys, which is a link",
+                  at + "not-kept.keys, which is not a kept game (no date in its header)",
+              }));
     // Removing what is beyond keeping never touches them.
     EXPECT_EQ(removeBeyondKeeping(games).size(), listing.skipped.size());
     EXPECT_EQ(std::distance(fs::directory_iterator(games), {}), 9);
@@ -213,7 +216,7 @@ TEST(GameKeeper, AFolderThatCannotBeWrittenOrAFullDiskCostsOneLine) {
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
     EXPECT_NE(said.find("File too large"), std::string::npos) << said;
     EXPECT_TRUE(lines.empty()) << lines.front();
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "games"), {}), 1);  // the game's own file
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "games"), {}), 1); // the game's own file
     const std::vector<ptc::ScriptedKey> fitted = keysOf(keeper->file());
     ASSERT_FALSE(fitted.empty());
     EXPECT_EQ(fitted.back().update, 272 + static_cast<long>(fitted.size()) - 1);

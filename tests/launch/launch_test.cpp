@@ -27,7 +27,7 @@ Options parsed(const std::vector<std::string>& args) {
 TEST(CommandLine, TakesEachOptionInGnuForms) {
     EXPECT_EQ(parsed({}).fullscreen, std::nullopt);
     EXPECT_EQ(parsed({"--fullscreen"}).fullscreen, true);
-    EXPECT_EQ(parsed({"--fullscreen", "--window"}).fullscreen, false);  // the last wins
+    EXPECT_EQ(parsed({"--fullscreen", "--window"}).fullscreen, false); // the last wins
     EXPECT_EQ(parsed({"--aspect=4:3"}).aspect, AspectChoice::FourByThree);
     EXPECT_EQ(parsed({"--aspect", "square"}).aspect, AspectChoice::Square);
     EXPECT_TRUE(parsed({"--mute"}).mute);
@@ -86,7 +86,7 @@ TEST(SettingsFile, IsReadableTextThatReadsBackAndTheCommandLineWins) {
     const Settings start = startSettings(someSettings(), options);
     EXPECT_FALSE(start.fullscreen);
     EXPECT_EQ(start.aspect, AspectChoice::FourByThree);
-    EXPECT_TRUE(start.mute);  // --mute only ever switches the sound off
+    EXPECT_TRUE(start.mute); // --mute only ever switches the sound off
     EXPECT_EQ(start.windowWidth, 1000);
 }
 
@@ -102,7 +102,7 @@ TEST(SettingsFile, ABadLineCostsOnlyThatLineAndIsNamed) {
         {"window = +640x480", ""},
         {"window = 640x", ""},
         {"window = 640 x 480", ""},
-        {"window = 99999999999999999999x480", ""},  // overflows
+        {"window = 99999999999999999999x480", ""}, // overflows
         {"server = ftp://host", "line 2: server: not an http:// or https:// address: 'ftp://host'"},
         {"server = http://user@host/", "line 2: server: no host in 'http://user@host/'"},
         {"server = http://a b", ""},
@@ -205,7 +205,8 @@ TEST(Recording, WritesEachKeyAsItComesInTheReplayToolsForm) {
     const auto path = dir.path() / "game.keys";
     auto recording = Recording::create(path.string(), error);
     ASSERT_TRUE(recording);
-    const std::vector<ptc::ScriptedKey> keys = {{117, 32}, {119, 80, true, false, false}, {300, 38, false, true, true}};
+    const std::vector<ptc::ScriptedKey> keys = {
+        {117, 32}, {119, 80, true, false, false}, {300, 38, false, true, true}};
     for (const auto& key : keys)
         recording->write(key);
     // Already on disk while the game goes on.

@@ -19,7 +19,7 @@ using std::chrono::milliseconds;
 class MadeUpServer : public HttpClient {
 public:
     std::deque<HttpReply> replies;
-    std::vector<std::string> asked;  // "GET url" or "POST url body"
+    std::vector<std::string> asked; // "GET url" or "POST url body"
 
     HttpReply get(const std::string& url) override { return next("GET " + url); }
     HttpReply postJson(const std::string& url, const std::string& body) override {
@@ -37,7 +37,9 @@ private:
     }
 };
 
-HttpReply answer(long status, const std::string& body, long retryAfter = -1) { return {status, body, retryAfter, ""}; }
+HttpReply answer(long status, const std::string& body, long retryAfter = -1) {
+    return {status, body, retryAfter, ""};
+}
 
 struct Submission {
     MadeUpServer server;
@@ -86,18 +88,26 @@ TEST(Submission, EachOtherEndIsOneLineWithStatusOne) {
         std::string line;
     };
     const std::vector<Case> cases = {
-        {{answer(202, R"({"id": 3})"), answer(200, R"({"status": "rejected", "reason": "the game ended by Escape"})")},
-         true, "rejected: the game ended by Escape"},
+        {{answer(202, R"({"id": 3})"),
+          answer(200, R"({"status": "rejected", "reason": "the game ended by Escape"})")},
+         true,
+         "rejected: the game ended by Escape"},
         {{}, false, "cannot reach the score server at http://scores.test:8080/: Connection refused"},
-        {{answer(400, R"({"error": "keys: line 2: \u001b[31mbad\u0007"})")}, false,
-         "the score server refused the run: keys: line 2:  [31mbad "},  // a terminal's controls made harmless
+        {{answer(400, R"({"error": "keys: line 2: \u001b[31mbad\u0007"})")},
+         false,
+         "the score server refused the run: keys: line 2:  [31mbad "}, // a terminal's controls made harmless
         {{answer(413, "<html>too large</html>")}, false, "the score server refused the run: status 413"},
-        {{answer(503, R"({"error": "the database is away"})")}, false,
+        {{answer(503, R"({"error": "the database is away"})")},
+         false,
          "the score server at http://scores.test:8080/ cannot take runs now: the database is away"},
-        {{answer(202, R"({"status": "queued"})")}, false, "the score server at http://scores.test:8080/ gave no run number"},
-        {{answer(202, R"({"id": 3})"), answer(404, R"({"error": "no such run"})")}, false,
+        {{answer(202, R"({"status": "queued"})")},
+         false,
+         "the score server at http://scores.test:8080/ gave no run number"},
+        {{answer(202, R"({"id": 3})"), answer(404, R"({"error": "no such run"})")},
+         false,
          "the score server at http://scores.test:8080/ no longer knows run 3"},
-        {{answer(202, R"({"id": 3})")}, false,
+        {{answer(202, R"({"id": 3})")},
+         false,
          "lost the score server at http://scores.test:8080/ while waiting for run 3: Connection refused"},
     };
     for (const Case& c : cases) {
@@ -127,7 +137,7 @@ TEST(Submission, TooManyRequestsWaitsAsTheServerAsks) {
                         answer(200, R"({"status": "verified", "score": 90, "rank": 1})"),
                         answer(503, R"({"error": "the database is away"})")};
     const SubmitOutcome outcome = s.send();
-    EXPECT_EQ(outcome.line, "verified: rank 1, score 90");  // without the board's total
+    EXPECT_EQ(outcome.line, "verified: rank 1, score 90"); // without the board's total
     EXPECT_EQ(s.slept.front(), milliseconds(3000));
 }
 
@@ -135,14 +145,15 @@ TEST(Submission, NamesAndTheCommandLine) {
     EXPECT_EQ(nameProblem("Ann"), "");
     EXPECT_EQ(nameProblem("  Zoë Ångström  "), "");
     EXPECT_EQ(nameProblem(std::string(24, 'x')), "");
-    EXPECT_EQ(nameProblem("\xc3\xa9" + std::string(23, 'x')), "");  // 24 characters, 25 bytes
+    EXPECT_EQ(nameProblem("\xc3\xa9" + std::string(23, 'x')), ""); // 24 characters, 25 bytes
     EXPECT_EQ(nameProblem(std::string(25, 'x')), "the name must have 1 to 24 characters");
     EXPECT_EQ(nameProblem(" \t "), "the name must have 1 to 24 characters");
     EXPECT_EQ(nameProblem("a\x1b[2Jb"), "the name holds a control character");
     EXPECT_EQ(nameProblem("\xc3"), "the name is not valid UTF-8");
     EXPECT_EQ(nameProblem("\xff"), "the name is not valid UTF-8");
 
-    const CommandLine good = parseCommandLine({"--submit", "latest", "--name=Ann", "--server", "https://s.example/"});
+    const CommandLine good =
+        parseCommandLine({"--submit", "latest", "--name=Ann", "--server", "https://s.example/"});
     EXPECT_EQ(good.error, "");
     EXPECT_EQ(good.options.submit, "latest");
     EXPECT_EQ(good.options.name, "Ann");

@@ -17,7 +17,8 @@ struct Frame {
     std::vector<Pixel> pixels = std::vector<Pixel>(FramePixels, Background);
     Pixel at(int x, int y) const { return pixels[y * ScreenWidth + x]; }
     int changed() const {
-        return static_cast<int>(std::count_if(pixels.begin(), pixels.end(), [](Pixel p) { return p != Background; }));
+        return static_cast<int>(
+            std::count_if(pixels.begin(), pixels.end(), [](Pixel p) { return p != Background; }));
     }
 };
 
@@ -40,7 +41,7 @@ TEST(BlitSprite, ClipsAtEveryEdgeWithoutWrapping) {
         EXPECT_EQ(f.at(0, 50), sprite[10]);
         EXPECT_EQ(f.at(19, 79), sprite[29 * 30 + 29]);
         EXPECT_EQ(f.at(20, 50), Background);
-        EXPECT_EQ(f.at(319, 49), Background);  // nothing on the row above's right end
+        EXPECT_EQ(f.at(319, 49), Background); // nothing on the row above's right end
         EXPECT_EQ(f.changed(), 20 * 30);
     }
     {
@@ -48,7 +49,7 @@ TEST(BlitSprite, ClipsAtEveryEdgeWithoutWrapping) {
         blitSprite(f.pixels.data(), sprite.data(), 300, 50, 30, 30);
         EXPECT_EQ(f.at(300, 50), sprite[0]);
         EXPECT_EQ(f.at(319, 50), sprite[19]);
-        EXPECT_EQ(f.at(0, 51), Background);  // nothing wraps onto the next row
+        EXPECT_EQ(f.at(0, 51), Background); // nothing wraps onto the next row
         EXPECT_EQ(f.changed(), 20 * 30);
     }
     {
@@ -67,8 +68,8 @@ TEST(BlitSprite, ClipsAtEveryEdgeWithoutWrapping) {
 
 TEST(BlitSprite, DrawsNothingWhollyOutsideOrWithNoSize) {
     const auto sprite = numberedSprite();
-    const int positions[][2] = {{320, 0}, {0, 200}, {-30, 0}, {0, -30}, {INT_MIN, INT_MIN}, {INT_MAX, INT_MAX},
-                                {INT_MAX, 0}, {INT_MIN, 10}};
+    const int positions[][2] = {{320, 0},           {0, 200},           {-30, 0},     {0, -30},
+                                {INT_MIN, INT_MIN}, {INT_MAX, INT_MAX}, {INT_MAX, 0}, {INT_MIN, 10}};
     for (const auto& p : positions) {
         Frame f;
         EXPECT_EQ(blitSprite(f.pixels.data(), sprite.data(), p[0], p[1], 30, 30), 1);
@@ -84,7 +85,7 @@ TEST(BlitSprite, DrawsNothingWhollyOutsideOrWithNoSize) {
 TEST(BlitSprite, SkipsOnlyTheExactColourKey) {
     std::vector<Pixel> sprite(4, TransparentColor);
     sprite[1] = 0x00FE00FFu;
-    sprite[2] = 0xFFFF00FFu;  // a different top byte is not the key
+    sprite[2] = 0xFFFF00FFu; // a different top byte is not the key
     Frame f;
     blitSprite(f.pixels.data(), sprite.data(), 5, 5, 4, 1);
     EXPECT_EQ(f.at(5, 5), Background);
@@ -129,20 +130,20 @@ TEST_F(Road, ShiftsByTheDistanceModuloForty) {
     Frame c;
     drawRoad(c.pixels.data(), 39);
     EXPECT_EQ(c.at(0, 0), roadAt(39, 0));
-    EXPECT_EQ(c.at(319, 0), roadAt(38, 1));  // the right edge comes from the next road row
+    EXPECT_EQ(c.at(319, 0), roadAt(38, 1)); // the right edge comes from the next road row
     EXPECT_EQ(c.at(319, 199), roadAt(38, 200));
 
     Frame d;
-    drawRoad(d.pixels.data(), 1000001);  // 1000001 mod 40 = 1
+    drawRoad(d.pixels.data(), 1000001); // 1000001 mod 40 = 1
     EXPECT_EQ(d.at(0, 0), roadAt(1, 0));
 }
 
 TEST_F(Road, NegativeDistanceStaysInsideThePicture) {
     Frame f;
-    drawRoad(f.pixels.data(), -1);  // scrolls back: offset 39
+    drawRoad(f.pixels.data(), -1); // scrolls back: offset 39
     EXPECT_EQ(f.at(0, 0), roadAt(39, 0));
     Frame g;
-    drawRoad(g.pixels.data(), INT_MIN);  // INT_MIN mod 40 = -8, offset 32
+    drawRoad(g.pixels.data(), INT_MIN); // INT_MIN mod 40 = -8, offset 32
     EXPECT_EQ(g.at(0, 0), roadAt(32, 0));
 }
 
@@ -173,7 +174,8 @@ TEST(DarkenFrame, GivesTheSameResultAtEveryAlignmentAndStaysInsideTheFrame) {
         Pixel* frame = memory.data() + 1 + shift;
         darkenFrame(frame);
         for (std::size_t i = 0; i < memory.size(); ++i) {
-            const bool inside = i >= static_cast<std::size_t>(1 + shift) && i < static_cast<std::size_t>(1 + shift + FramePixels);
+            const bool inside =
+                i >= static_cast<std::size_t>(1 + shift) && i < static_cast<std::size_t>(1 + shift + FramePixels);
             const Pixel expected = inside ? ((before[i] >> 1) & 0x007F7F7Fu) : before[i];
             ASSERT_EQ(memory[i], expected) << "shift " << shift << " index " << i;
         }

@@ -19,7 +19,7 @@ TEST(ReadRawImage, TurnsBytesIntoPixels) {
     EXPECT_EQ(readRawImage(file.c_str(), out.data(), 3), 1);
     EXPECT_EQ(out[0], 0x00123456u);
     EXPECT_EQ(out[1], TransparentColor);
-    EXPECT_EQ(out[2], 0x00FFFFFFu);  // top byte always 0; the fourth pixel is ignored
+    EXPECT_EQ(out[2], 0x00FFFFFFu); // top byte always 0; the fourth pixel is ignored
 }
 
 TEST(ReadRawImage, ShortFilesLeaveBlackAndEmptyFilesStillLoad) {
@@ -29,7 +29,7 @@ TEST(ReadRawImage, ShortFilesLeaveBlackAndEmptyFilesStillLoad) {
     std::vector<Pixel> out(4, 0xDEADBEEFu);
     EXPECT_EQ(readRawImage(shortFile.c_str(), out.data(), 4), 1);
     EXPECT_EQ(out[0], 0x00112233u);
-    EXPECT_EQ(out[1], 0x00440000u);  // the half pixel keeps its red byte
+    EXPECT_EQ(out[1], 0x00440000u); // the half pixel keeps its red byte
     EXPECT_EQ(out[2], 0u);
     EXPECT_EQ(out[3], 0u);
 
@@ -58,8 +58,9 @@ TEST(ReadRawImage, FailuresLeaveTheDestinationUntouchedAndNameThePath) {
 
 namespace {
 
-const char* const AllPictures[] = {"gentil", "mechant", "route", "titre", "score", "explosion1", "explosion2",
-                                   "explosion3", "0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "perdu"};
+const char* const AllPictures[] = {"gentil",     "mechant", "route", "titre", "score", "explosion1", "explosion2",
+                                   "explosion3", "0",       "1",     "2",     "3",     "4",          "5",
+                                   "6",          "7",       "8",     "9",     "perdu"};
 
 // A data/ folder where each picture is one flat colour: index + 1.
 void writeFlatPictures(const fs::path& root) {
@@ -82,7 +83,7 @@ TEST(LoadAssets, FillsEveryPictureFromItsOwnFile) {
     EXPECT_EQ(a.car[899], 1u);
     EXPECT_EQ(a.enemy[0], 2u);
     EXPECT_EQ(a.road[64319], 3u);
-    EXPECT_EQ(a.road[64320], 0u);  // the spare tail is never filled
+    EXPECT_EQ(a.road[64320], 0u); // the spare tail is never filled
     EXPECT_EQ(a.title[63999], 4u);
     EXPECT_EQ(a.scoreLabel[809], 5u);
     EXPECT_EQ(a.explosion1[0], 6u);
@@ -101,7 +102,7 @@ TEST(LoadAssets, StopsAtTheFirstMissingFile) {
     EXPECT_EQ(loadAssets(), 0);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("data/mechant.raw"), std::string::npos);
     EXPECT_EQ(imageAssets.car[0], 1u);
-    EXPECT_EQ(imageAssets.road[0], 0u);  // later files were not read
+    EXPECT_EQ(imageAssets.road[0], 0u); // later files were not read
 
     writeBytes("data/mechant.raw", rawPicture(900, 2));
     fs::remove("data/perdu.raw");

@@ -34,7 +34,7 @@ protected:
         imageAssets.scoreLabel = flat(810, Label);
         for (int d = 0; d < 10; ++d) {
             imageAssets.digits[d] = flat(128, Digit(d));
-            imageAssets.digits[d][0] = TransparentColor;  // top-left corner lets the scene through
+            imageAssets.digits[d][0] = TransparentColor; // top-left corner lets the scene through
         }
     }
     void TearDown() override {
@@ -62,9 +62,9 @@ TEST_F(Scene, PlayerPictureFollowsTheCrashTimer) {
     const struct {
         int crashed, timer;
         Pixel expected;
-    } cases[] = {{0, 0, Car},     {0, 37, Car},     {1, 70, 0},     {1, 69, Boom1}, {1, 61, Boom1}, {1, 60, 0},
-                 {1, 59, Boom2},  {1, 56, Boom2},   {1, 55, 0},     {1, 54, Boom3}, {1, 1, Boom3},  {1, 0, 0},
-                 {1, -1, 0},      {1, 71, 0}};
+    } cases[] = {{0, 0, Car},   {0, 37, Car},   {1, 70, 0},     {1, 69, Boom1}, {1, 61, Boom1},
+                 {1, 60, 0},    {1, 59, Boom2}, {1, 56, Boom2}, {1, 55, 0},     {1, 54, Boom3},
+                 {1, 1, Boom3}, {1, 0, 0},      {1, -1, 0},     {1, 71, 0}};
     for (const auto& c : cases) {
         std::fill(frame.begin(), frame.end(), 0u);
         gameState.crashed = c.crashed;
@@ -92,9 +92,9 @@ TEST_F(Scene, ScoreInPlayHasTheLabelAndTheLastSixDigits) {
     EXPECT_EQ(at(222, 1), Label);
     EXPECT_EQ(at(270, 16), Label);
     EXPECT_EQ(at(221, 1), 0u);
-    EXPECT_EQ(at(319, 1), 0u);  // column 319 and row 0 stay as they were
+    EXPECT_EQ(at(319, 1), 0u); // column 319 and row 0 stay as they were
     EXPECT_EQ(at(300, 0), 0u);
-    EXPECT_EQ(at(311, 1), 0u);  // the digit's colour key shows the scene beneath
+    EXPECT_EQ(at(311, 1), 0u); // the digit's colour key shows the scene beneath
 
     drawScore(frame.data(), 999999, 0);
     EXPECT_EQ(digitsAt(311, 1), "999999");

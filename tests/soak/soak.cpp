@@ -45,7 +45,7 @@ ptc::headless::Script randomGame(Dice& dice) {
         const int code = dice.next(300) == 0 ? 27 : codes[dice.next(8)];
         script.keys.push_back({update, code, dice.next(5) == 0, false, false});
     }
-    script.keys.push_back({1000000000L, 32, false, false, false});  // ends the game-over screen
+    script.keys.push_back({1000000000L, 32, false, false, false}); // ends the game-over screen
     script.maxUpdates = 60000;
     return script;
 }
@@ -78,15 +78,17 @@ int main(int argc, char** argv) {
         escapes += vexlo::gameState.crashed == 0;
         const long rss = residentKb();
         if (baseline < 0 && frames >= target / 10)
-            baseline = rss;  // after the first tenth, once every buffer has its size
+            baseline = rss; // after the first tenth, once every buffer has its size
         if (rss > peak)
             peak = rss;
     }
     const long final = residentKb();
     const long growth = final - baseline;
-    std::printf("soak: %ld games, %ld frames, %ld crashes, %ld ended by Escape\n", games, frames, crashes, escapes);
-    std::printf("soak: resident memory %ld kB after the first tenth, %ld kB at the end (peak %ld kB, growth %ld kB)\n",
-                baseline, final, peak, growth);
+    std::printf("soak: %ld games, %ld frames, %ld crashes, %ld ended by Escape\n", games, frames, crashes,
+                escapes);
+    std::printf(
+        "soak: resident memory %ld kB after the first tenth, %ld kB at the end (peak %ld kB, growth %ld kB)\n",
+        baseline, final, peak, growth);
     // A leak of even a few bytes a frame would show as megabytes here.
     if (growth > 4096) {
         std::fprintf(stderr, "soak: memory grew by %ld kB\n", growth);

@@ -35,13 +35,15 @@ Bytes readFile(const fs::path& path) {
 Bytes silentWav(std::uint32_t frames) {
     Bytes b;
     const auto text = [&b](const char* t) {
-        for (int i = 0; i < 4; ++i) b.push_back(static_cast<unsigned char>(t[i]));
+        for (int i = 0; i < 4; ++i)
+            b.push_back(static_cast<unsigned char>(t[i]));
     };
     const auto le = [&b](std::uint32_t value, int width) {
-        for (int i = 0; i < width; ++i) b.push_back(static_cast<unsigned char>(value >> (8 * i)));
+        for (int i = 0; i < width; ++i)
+            b.push_back(static_cast<unsigned char>(value >> (8 * i)));
     };
     text("RIFF"), le(36 + 2 * frames, 4), text("WAVE"), text("fmt "), le(16, 4);
-    le(1, 2), le(1, 2), le(44100, 4), le(88200, 4), le(2, 2), le(16, 2);  // PCM, mono, 16-bit
+    le(1, 2), le(1, 2), le(44100, 4), le(88200, 4), le(2, 2), le(16, 2); // PCM, mono, 16-bit
     text("data"), le(2 * frames, 4);
     b.resize(b.size() + 2 * frames);
     return b;
@@ -65,12 +67,18 @@ protected:
         unwalked[70] = 0x2C, unwalked[71] = 0x01;
         old[58] = 0x03;
         const Bytes wav = silentWav(4410);
-        const std::pair<const char*, Bytes> files[] = {
-            {"vexlo.xm", xm}, {"explode.mp3", mp3}, {"tone.wav", wav}, {"garbage", Bytes(5000, 'x')},
-            {"unwalked.xm", unwalked}, {"old.xm", old}, {"cut.xm", Bytes(xm.begin(), xm.end() - 10)},
-            {"cut-header.xm", Bytes(xm.begin(), xm.begin() + 50)}, {"cut.mp3", Bytes(mp3.begin(), mp3.begin() + 200)},
-            {"riff-only.wav", Bytes(wav.begin(), wav.begin() + 12)}};
-        for (const auto& [name, bytes] : files) writeBytes(dir_.path() / "data" / name, bytes);
+        const std::pair<const char*, Bytes> files[] = {{"vexlo.xm", xm},
+                                                       {"explode.mp3", mp3},
+                                                       {"tone.wav", wav},
+                                                       {"garbage", Bytes(5000, 'x')},
+                                                       {"unwalked.xm", unwalked},
+                                                       {"old.xm", old},
+                                                       {"cut.xm", Bytes(xm.begin(), xm.end() - 10)},
+                                                       {"cut-header.xm", Bytes(xm.begin(), xm.begin() + 50)},
+                                                       {"cut.mp3", Bytes(mp3.begin(), mp3.begin() + 200)},
+                                                       {"riff-only.wav", Bytes(wav.begin(), wav.begin() + 12)}};
+        for (const auto& [name, bytes] : files)
+            writeBytes(dir_.path() / "data" / name, bytes);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         ptc::headless::start({});
     }
@@ -130,11 +138,11 @@ TEST_F(SoundAnswers, EveryCallGivesTheSameResultAndCode) {
     const Load wav = [](const char* f) { return FSOUND_Stream_OpenWav(f, 43) != nullptr; };
     const Load sample = [](const char* f) { return FSOUND_Sample_LoadMpeg(-1, f, 8192) != nullptr; };
     const std::tuple<Load, const char*, int> failures[] = {
-        {module, "data/none.xm", 9}, {module, "data", 9}, {module, "data/garbage", 10},
-        {module, "data/explode.mp3", 10}, {module, "data/cut.xm", 11}, {module, "data/cut-header.xm", 11},
-        {module, "data/old.xm", 11}, {stream, "data/none.mp3", 9}, {stream, "data/tone.wav", 10},
-        {stream, "data/cut.mp3", 11}, {wav, "data/explode.mp3", 10}, {wav, "data/riff-only.wav", 11},
-        {sample, "data/garbage", 10}, {sample, "data/cut.mp3", 11}, {module, nullptr, 15}};
+        {module, "data/none.xm", 9},      {module, "data", 9},           {module, "data/garbage", 10},
+        {module, "data/explode.mp3", 10}, {module, "data/cut.xm", 11},   {module, "data/cut-header.xm", 11},
+        {module, "data/old.xm", 11},      {stream, "data/none.mp3", 9},  {stream, "data/tone.wav", 10},
+        {stream, "data/cut.mp3", 11},     {wav, "data/explode.mp3", 10}, {wav, "data/riff-only.wav", 11},
+        {sample, "data/garbage", 10},     {sample, "data/cut.mp3", 11},  {module, nullptr, 15}};
     for (const auto& [load, file, code] : failures) {
         EXPECT_FALSE(load(file)) << (file ? file : "null");
         EXPECT_EQ(FSOUND_GetError(), code) << (file ? file : "null");

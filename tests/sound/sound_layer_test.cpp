@@ -30,7 +30,8 @@ namespace {
 // Appends each value little-endian in its width of bytes.
 void put(Bytes& b, std::initializer_list<std::pair<std::uint32_t, int>> fields) {
     for (auto [value, width] : fields)
-        for (int i = 0; i < width; ++i) b.push_back(std::uint8_t(i < 4 ? value >> (8 * i) : 0));
+        for (int i = 0; i < width; ++i)
+            b.push_back(std::uint8_t(i < 4 ? value >> (8 * i) : 0));
 }
 void put(Bytes& b, const char* text, std::size_t width) {
     b.insert(b.end(), text, text + std::strlen(text));
@@ -48,12 +49,15 @@ std::vector<std::int16_t> sine(double seconds, double amplitude, double hz) {
 // looping sine sample struck on row 0 at `volume` (0..64).
 Bytes makeXm(int rows, int volume) {
     Bytes b;
-    put(b, "Extended Module: ", 17); put(b, "test song", 20); put(b, {{0x1A, 1}}); put(b, "vexlo tests", 20);
+    put(b, "Extended Module: ", 17);
+    put(b, "test song", 20);
+    put(b, {{0x1A, 1}});
+    put(b, "vexlo tests", 20);
     // Version, header size, orders, restart, channels, patterns, instruments,
     // linear table, ticks a row, BPM; the order table plays pattern 0.
     put(b, {{0x0104, 2}, {276, 4}, {1, 2}, {0, 2}, {2, 2}, {1, 2}, {1, 2}, {1, 2}, {1, 2}, {125, 2}});
     b.resize(b.size() + 256);
-    Bytes cells = {0x83, 49, 1, 0x80};  // C-4 with instrument 1; an empty cell
+    Bytes cells = {0x83, 49, 1, 0x80}; // C-4 with instrument 1; an empty cell
     cells.resize(cells.size() + 2 * std::size_t(rows - 1), 0x80);
     put(b, {{9, 4}, {0, 1}, {std::uint32_t(rows), 2}, {std::uint32_t(cells.size()), 2}});
     b.insert(b.end(), cells.begin(), cells.end());
@@ -87,15 +91,20 @@ Bytes makeWav(double seconds, double amplitude, double hz) {
     const std::vector<std::int16_t> pcm = sine(seconds, amplitude, hz);
     const auto size = std::uint32_t(pcm.size() * 2);
     Bytes b;
-    put(b, "RIFF", 4); put(b, {{36 + size, 4}}); put(b, "WAVEfmt ", 8);
-    put(b, {{16, 4}, {1, 2}, {2, 2}, {44100, 4}, {176400, 4}, {4, 2}, {16, 2}});  // PCM, stereo, 16-bit
-    put(b, "data", 4); put(b, {{size, 4}});
-    for (std::int16_t sample : pcm) put(b, {{std::uint16_t(sample), 2}});
+    put(b, "RIFF", 4);
+    put(b, {{36 + size, 4}});
+    put(b, "WAVEfmt ", 8);
+    put(b, {{16, 4}, {1, 2}, {2, 2}, {44100, 4}, {176400, 4}, {4, 2}, {16, 2}}); // PCM, stereo, 16-bit
+    put(b, "data", 4);
+    put(b, {{size, 4}});
+    for (std::int16_t sample : pcm)
+        put(b, {{std::uint16_t(sample), 2}});
     return b;
 }
 
 void write(const std::string& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 constexpr std::size_t Buffer = 1024 * 4, Margin = 3 * Buffer, BytesPerSecond = 44100 * 4;
@@ -107,7 +116,8 @@ std::vector<int> peaks(const std::string& capture, std::size_t from, std::size_t
     std::vector<int> result;
     std::int16_t block[Buffer / 2];
     for (std::size_t at = from; at + Buffer <= to && in.read(reinterpret_cast<char*>(block), Buffer); at += Buffer)
-        result.push_back(std::abs(int(*std::max_element(block, block + Buffer / 2, [](int a, int b) { return std::abs(a) < std::abs(b); }))));
+        result.push_back(std::abs(int(*std::max_element(block, block + Buffer / 2,
+                                                        [](int a, int b) { return std::abs(a) < std::abs(b); }))));
     return result;
 }
 int lowest(const std::vector<int>& p) { return p.empty() ? -1 : *std::min_element(p.begin(), p.end()); }
@@ -120,7 +130,8 @@ bool growsTo(const std::string& capture, std::size_t bytes) {
     for (int tries = 0; tries < 2000; ++tries) {
         std::error_code absent;
         const std::uintmax_t held = fs::file_size(capture, absent);
-        if (!absent && held >= bytes) return true;
+        if (!absent && held >= bytes)
+            return true;
         wait(5);
     }
     return false;
@@ -164,34 +175,60 @@ TEST_F(SoundLayer, LoadersTellMissingForeignAndCutFilesApart) {
     const auto cut = [](const Bytes& b, std::size_t size) { return Bytes(b.begin(), b.begin() + long(size)); };
     Bytes tagged = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 20}, longTag = {'I', 'D', '3', 3, 0, 0, 0, 8, 0, 0};
     tagged.resize(30);
-    Bytes unwalked = xm;  // more patterns than an XM holds: the check leaves it to the loader, which says no
+    Bytes unwalked = xm; // more patterns than an XM holds: the check leaves it to the loader, which says no
     unwalked[70] = 0x2C, unwalked[71] = 0x01;
-    tagged.insert(tagged.end(), mp3.begin(), mp3.end());  // a 20-byte tag, then audio
-    longTag.insert(longTag.end(), mp3.begin(), mp3.end());  // a tag longer than the file
-    const std::pair<const char*, Bytes> files[] = {
-        {"good.xm", xm}, {"good.mp3", mp3}, {"tagged.mp3", tagged}, {"good.wav", wav}, {"empty", {}},
-        {"garbage", Bytes(5000, 'x')}, {"cut-sample.xm", cut(xm, xm.size() - 10)},
-        {"cut-pattern.xm", cut(xm, 350)}, {"cut-header.xm", cut(xm, 50)}, {"cut.mp3", cut(mp3, 200)},
-        {"long-tag.mp3", longTag}, {"cut.wav", cut(wav, wav.size() - 1000)}, {"riff-only.wav", cut(wav, 12)},
-        {"unwalked.xm", unwalked}};
-    for (const auto& [name, bytes] : files) write(std::string("data/") + name, bytes);
+    tagged.insert(tagged.end(), mp3.begin(), mp3.end());   // a 20-byte tag, then audio
+    longTag.insert(longTag.end(), mp3.begin(), mp3.end()); // a tag longer than the file
+    const std::pair<const char*, Bytes> files[] = {{"good.xm", xm},
+                                                   {"good.mp3", mp3},
+                                                   {"tagged.mp3", tagged},
+                                                   {"good.wav", wav},
+                                                   {"empty", {}},
+                                                   {"garbage", Bytes(5000, 'x')},
+                                                   {"cut-sample.xm", cut(xm, xm.size() - 10)},
+                                                   {"cut-pattern.xm", cut(xm, 350)},
+                                                   {"cut-header.xm", cut(xm, 50)},
+                                                   {"cut.mp3", cut(mp3, 200)},
+                                                   {"long-tag.mp3", longTag},
+                                                   {"cut.wav", cut(wav, wav.size() - 1000)},
+                                                   {"riff-only.wav", cut(wav, 12)},
+                                                   {"unwalked.xm", unwalked}};
+    for (const auto& [name, bytes] : files)
+        write(std::string("data/") + name, bytes);
 
     using Load = bool (*)(const char*);
     const Load module = [](const char* f) { return FMUSIC_LoadSong(f) != nullptr; };
     const Load mpeg = [](const char* f) { return FSOUND_Stream_OpenMpeg(f, 41) != nullptr; };
     const Load wave = [](const char* f) { return FSOUND_Stream_OpenWav(f, 43) != nullptr; };
     const Load sample = [](const char* f) { return FSOUND_Sample_LoadMpeg(-1, f, 8192) != nullptr; };
-    const std::tuple<Load, const char*, int> cases[] = {  // loader, file, error code (0: loads)
-        {module, "data\\good.xm", 0}, {module, "data/none.xm", 9}, {module, "data", 9},
-        {module, "data/garbage", 10}, {module, "data/empty", 10}, {module, "data/good.wav", 10},
-        {module, "data/cut-sample.xm", 11}, {module, "data/cut-pattern.xm", 11}, {module, "data/cut-header.xm", 11},
-        {module, "data/unwalked.xm", 11},
-        {mpeg, "data\\good.mp3", 0}, {mpeg, "data/tagged.mp3", 0}, {mpeg, "data/none.mp3", 9},
-        {mpeg, "data/garbage", 10}, {mpeg, "data/good.wav", 10}, {mpeg, "data/cut.mp3", 11},
-        {mpeg, "data/long-tag.mp3", 11}, {wave, "data\\good.wav", 0}, {wave, "data/none.wav", 9},
-        {wave, "data/garbage", 10}, {wave, "data/good.mp3", 10}, {wave, "data/cut.wav", 11},
-        {wave, "data/riff-only.wav", 11}, {sample, "data/tagged.mp3", 0}, {sample, "data/none.mp3", 9},
-        {sample, "data/garbage", 10}, {sample, "data/cut.mp3", 11}};
+    const std::tuple<Load, const char*, int> cases[] = {// loader, file, error code (0: loads)
+                                                        {module, "data\\good.xm", 0},
+                                                        {module, "data/none.xm", 9},
+                                                        {module, "data", 9},
+                                                        {module, "data/garbage", 10},
+                                                        {module, "data/empty", 10},
+                                                        {module, "data/good.wav", 10},
+                                                        {module, "data/cut-sample.xm", 11},
+                                                        {module, "data/cut-pattern.xm", 11},
+                                                        {module, "data/cut-header.xm", 11},
+                                                        {module, "data/unwalked.xm", 11},
+                                                        {mpeg, "data\\good.mp3", 0},
+                                                        {mpeg, "data/tagged.mp3", 0},
+                                                        {mpeg, "data/none.mp3", 9},
+                                                        {mpeg, "data/garbage", 10},
+                                                        {mpeg, "data/good.wav", 10},
+                                                        {mpeg, "data/cut.mp3", 11},
+                                                        {mpeg, "data/long-tag.mp3", 11},
+                                                        {wave, "data\\good.wav", 0},
+                                                        {wave, "data/none.wav", 9},
+                                                        {wave, "data/garbage", 10},
+                                                        {wave, "data/good.mp3", 10},
+                                                        {wave, "data/cut.wav", 11},
+                                                        {wave, "data/riff-only.wav", 11},
+                                                        {sample, "data/tagged.mp3", 0},
+                                                        {sample, "data/none.mp3", 9},
+                                                        {sample, "data/garbage", 10},
+                                                        {sample, "data/cut.mp3", 11}};
     for (const auto& [load, file, code] : cases) {
         EXPECT_EQ(load(file), code == 0) << file;
         if (code) {
@@ -204,7 +241,8 @@ TEST_F(SoundLayer, LoadersTellMissingForeignAndCutFilesApart) {
     // Through the player, each gives its box, and the music cannot start.
     FSOUND_Close();
     for (const auto& [file, box] : {std::pair{"data\\none.xm", "File not found"},
-                                    {"data\\garbage", "Unknown file format"}, {"data\\cut-sample.xm", "Error loading file"}}) {
+                                    {"data\\garbage", "Unknown file format"},
+                                    {"data\\cut-sample.xm", "Error loading file"}}) {
         ptc::headless::start({});
         vexlo::SoundPlayer player;
         player.open(file, vexlo::SoundKind::Module);
@@ -269,7 +307,7 @@ TEST_F(SoundLayer, WithoutAnAudioDeviceTheGamePlaysSilently) {
 }
 
 TEST_F(SoundLayer, ModuleRepeatsUnderTheExplosionAndFallsSilentAtTheEnd) {
-    write("data/vexlo.xm", makeXm(4, 16));  // an 80 ms song, quiet on purpose
+    write("data/vexlo.xm", makeXm(4, 16)); // an 80 ms song, quiet on purpose
     write("data/explode.mp3", makeMp3(0.3, 0.9, 1000));
     const std::string capture = captureToDisk("module.raw");
     vexlo::SoundPlayer player;
@@ -330,7 +368,7 @@ TEST_F(SoundLayer, StreamKindsPlayTheirFile) {
         const std::vector<int> sound = peaks(capture, from, to);
         player.close();
         EXPECT_GE(sound.size(), 5u) << file;
-        EXPECT_GT(lowest(sound), 8000) << file;  // a 0.3 sine peaks near 9800
+        EXPECT_GT(lowest(sound), 8000) << file; // a 0.3 sine peaks near 9800
         EXPECT_LT(highest(sound), 11000) << file;
     }
 }

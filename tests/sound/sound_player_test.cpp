@@ -24,7 +24,7 @@ namespace {
 
 struct FakeLayer {
     Texts calls;
-    int error = 0;  // what FSOUND_GetError answers
+    int error = 0; // what FSOUND_GetError answers
     // A non-zero code makes the call fail and become the error.
     int initError = 0, musicError = 0, sampleError = 0;
     signed char playSongResult = 1;
@@ -44,7 +44,8 @@ void record(const char* call, Args... args) {
 }
 template <typename Handle>
 Handle* load(Handle* handle, int code) {
-    if (code) fake.error = code;
+    if (code)
+        fake.error = code;
     return code ? nullptr : handle;
 }
 
@@ -52,15 +53,31 @@ Handle* load(Handle* handle, int code) {
 
 signed char FSOUND_Init(int rate, int channels, unsigned flags) {
     record("FSOUND_Init", rate, channels, int(flags));
-    if (fake.initError) fake.error = fake.initError;
+    if (fake.initError)
+        fake.error = fake.initError;
     return fake.initError ? 0 : 1;
 }
 void FSOUND_Close() { record("FSOUND_Close"); }
-int FSOUND_GetError() { record("FSOUND_GetError"); return fake.error; }
-FMUSIC_MODULE* FMUSIC_LoadSong(const char* f) { record("FMUSIC_LoadSong", f); return load(&song, fake.musicError); }
-signed char FMUSIC_PlaySong(FMUSIC_MODULE* m) { record("FMUSIC_PlaySong", m); return fake.playSongResult; }
-signed char FMUSIC_StopSong(FMUSIC_MODULE* m) { record("FMUSIC_StopSong", m); return 1; }
-signed char FMUSIC_FreeSong(FMUSIC_MODULE* m) { record("FMUSIC_FreeSong", m); return 1; }
+int FSOUND_GetError() {
+    record("FSOUND_GetError");
+    return fake.error;
+}
+FMUSIC_MODULE* FMUSIC_LoadSong(const char* f) {
+    record("FMUSIC_LoadSong", f);
+    return load(&song, fake.musicError);
+}
+signed char FMUSIC_PlaySong(FMUSIC_MODULE* m) {
+    record("FMUSIC_PlaySong", m);
+    return fake.playSongResult;
+}
+signed char FMUSIC_StopSong(FMUSIC_MODULE* m) {
+    record("FMUSIC_StopSong", m);
+    return 1;
+}
+signed char FMUSIC_FreeSong(FMUSIC_MODULE* m) {
+    record("FMUSIC_FreeSong", m);
+    return 1;
+}
 FSOUND_STREAM* FSOUND_Stream_OpenMpeg(const char* f, unsigned mode) {
     record("FSOUND_Stream_OpenMpeg", f, int(mode));
     return load(&stream, fake.musicError);
@@ -69,13 +86,22 @@ FSOUND_STREAM* FSOUND_Stream_OpenWav(const char* f, unsigned mode) {
     record("FSOUND_Stream_OpenWav", f, int(mode));
     return load(&stream, fake.musicError);
 }
-int FSOUND_Stream_Play(int ch, FSOUND_STREAM* s) { record("FSOUND_Stream_Play", ch, s); return fake.streamPlayResult; }
-signed char FSOUND_Stream_Close(FSOUND_STREAM* s) { record("FSOUND_Stream_Close", s); return 1; }
+int FSOUND_Stream_Play(int ch, FSOUND_STREAM* s) {
+    record("FSOUND_Stream_Play", ch, s);
+    return fake.streamPlayResult;
+}
+signed char FSOUND_Stream_Close(FSOUND_STREAM* s) {
+    record("FSOUND_Stream_Close", s);
+    return 1;
+}
 FSOUND_SAMPLE* FSOUND_Sample_LoadMpeg(int index, const char* f, unsigned mode) {
     record("FSOUND_Sample_LoadMpeg", index, f, int(mode));
     return load(&sample, fake.sampleError);
 }
-int FSOUND_PlaySound(int ch, FSOUND_SAMPLE* s) { record("FSOUND_PlaySound", ch, s); return 0; }
+int FSOUND_PlaySound(int ch, FSOUND_SAMPLE* s) {
+    record("FSOUND_PlaySound", ch, s);
+    return 0;
+}
 void soundLayerSetTrace(void (*)(const char*)) {}
 
 namespace {
@@ -95,10 +121,12 @@ const Texts& boxes() { return ptc::headless::messages(); }
 } // namespace
 
 TEST(SoundErrorString, KeepsExactTextsAndReadsCodesAsUnsigned) {
-    EXPECT_STREQ(vexlo::soundErrorString(1), "Cannot call this command after FSOUND_Init.  Call FSOUND_Close first.");
+    EXPECT_STREQ(vexlo::soundErrorString(1),
+                 "Cannot call this command after FSOUND_Init.  Call FSOUND_Close first.");
     EXPECT_STREQ(vexlo::soundErrorString(12), "Not enough memory ");
     EXPECT_STREQ(vexlo::soundErrorString(19), "Recording not supported on this device");
-    for (int code : {20, -1, INT_MIN}) EXPECT_STREQ(vexlo::soundErrorString(code), "Unknown error") << code;
+    for (int code : {20, -1, INT_MIN})
+        EXPECT_STREQ(vexlo::soundErrorString(code), "Unknown error") << code;
 }
 
 TEST(SoundPlayer, EachKindRunsItsCallsInOrderFromOpenToClose) {
@@ -107,13 +135,18 @@ TEST(SoundPlayer, EachKindRunsItsCallsInOrderFromOpenToClose) {
         Texts load, rest;
     };
     const Case cases[] = {
-        {vexlo::SoundKind::Module, {"FMUSIC_LoadSong data\\vexlo.xm"},
+        {vexlo::SoundKind::Module,
+         {"FMUSIC_LoadSong data\\vexlo.xm"},
          {"FMUSIC_PlaySong song", "FSOUND_PlaySound -1 sample", "FMUSIC_StopSong song", "FMUSIC_FreeSong song",
           "FSOUND_Close"}},
-        {vexlo::SoundKind::MpegStream, {"FSOUND_Stream_OpenMpeg data\\vexlo.xm 41"},
-         {"FSOUND_Stream_Play -1 stream", "FSOUND_PlaySound -1 sample", "FSOUND_Stream_Close stream", "FSOUND_Close"}},
-        {vexlo::SoundKind::WavStream, {"FSOUND_Stream_OpenWav data\\vexlo.xm 43"},
-         {"FSOUND_Stream_Play -1 stream", "FSOUND_PlaySound -1 sample", "FSOUND_Stream_Close stream", "FSOUND_Close"}},
+        {vexlo::SoundKind::MpegStream,
+         {"FSOUND_Stream_OpenMpeg data\\vexlo.xm 41"},
+         {"FSOUND_Stream_Play -1 stream", "FSOUND_PlaySound -1 sample", "FSOUND_Stream_Close stream",
+          "FSOUND_Close"}},
+        {vexlo::SoundKind::WavStream,
+         {"FSOUND_Stream_OpenWav data\\vexlo.xm 43"},
+         {"FSOUND_Stream_Play -1 stream", "FSOUND_PlaySound -1 sample", "FSOUND_Stream_Close stream",
+          "FSOUND_Close"}},
         // An invalid kind: reported, no music, the explosion all the same;
         // play succeeds and release does nothing.
         {4, {}, {"FSOUND_PlaySound -1 sample", "FSOUND_Close"}},
@@ -159,11 +192,11 @@ TEST(SoundPlayer, PlayFailsOnlyOnTheLibrarysFailureValue) {
     vexlo::SoundPlayer song, stream;
     song.open(Music, vexlo::SoundKind::Module);
     stream.open(Music, vexlo::SoundKind::MpegStream);
-    for (int result : {-1, 0, 1, 127, -2, -128}) {  // modules: 8 bits, all set
+    for (int result : {-1, 0, 1, 127, -2, -128}) { // modules: 8 bits, all set
         fake.playSongResult = static_cast<signed char>(result);
         EXPECT_EQ(song.play(), result == -1 ? 0 : 1) << result;
     }
-    for (int result : {-1, 0, -2, 255, INT_MIN}) {  // streams: exactly -1
+    for (int result : {-1, 0, -2, 255, INT_MIN}) { // streams: exactly -1
         fake.streamPlayResult = result;
         EXPECT_EQ(stream.play(), result == -1 ? 0 : 1) << result;
     }

@@ -61,8 +61,8 @@ int grab(Display* x, Window window, char** arguments) {
         std::fprintf(stderr, "x11_tool: empty area\n");
         return 2;
     }
-    XImage* image = XGetImage(x, window, left, top, static_cast<unsigned>(width),
-                              static_cast<unsigned>(height), AllPlanes, ZPixmap);
+    XImage* image = XGetImage(x, window, left, top, static_cast<unsigned>(width), static_cast<unsigned>(height),
+                              AllPlanes, ZPixmap);
     if (image == nullptr) {
         std::fprintf(stderr, "x11_tool: cannot read %dx%d at %d,%d\n", width, height, left, top);
         return 1;
@@ -111,8 +111,9 @@ int cursor(Display* x, Window window) {
 
 int main(int argc, char** argv) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: x11_tool close WINDOW | pixels WINDOW X Y [X Y]... |\n"
-                             "       grab WINDOW X Y W H FILE | unfocus WINDOW | cursor WINDOW\n");
+        std::fprintf(stderr,
+                     "usage: x11_tool close WINDOW | pixels WINDOW X Y [X Y]... |\n"
+                     "       grab WINDOW X Y W H FILE | unfocus WINDOW | cursor WINDOW\n");
         return 2;
     }
     Display* x = XOpenDisplay(nullptr);

@@ -32,7 +32,7 @@ struct Keys {
 struct Taken {
     long update;
     int code;
-    bool inPlay;  // taken by the frame loop's check, not by a wait
+    bool inPlay; // taken by the frame loop's check, not by a wait
     bool operator==(const Taken&) const = default;
 };
 
@@ -77,14 +77,14 @@ struct Window : Keys {
         long update;
         int tick;
         int code;
-        bool together = false;  // pressed right after the one before, whatever its update
+        bool together = false; // pressed right after the one before, whatever its update
         bool operator<(const Arrival& o) const { return update != o.update ? update < o.update : tick < o.tick; }
     };
     GameKeys keys;
     std::deque<KeyEvent> queue;
-    std::vector<Arrival> arrivals;  // sorted
+    std::vector<Arrival> arrivals; // sorted
     std::size_t next = 0;
-    int ticks = 0;  // calls since the last update
+    int ticks = 0; // calls since the last update
     std::vector<ScriptedKey> written;
 
     Window() {
@@ -93,8 +93,8 @@ struct Window : Keys {
     void tick(bool waiting) {
         ++ticks;
         while (next < arrivals.size() &&
-               (arrivals[next].update < updates || (arrivals[next].update == updates && arrivals[next].tick <= ticks) ||
-                (waiting && ticks > 5))) {
+               (arrivals[next].update < updates ||
+                (arrivals[next].update == updates && arrivals[next].tick <= ticks) || (waiting && ticks > 5))) {
             queue.emplace_back(arrivals[next++].code, false, false, false);
             waiting = next < arrivals.size() && arrivals[next].together;
         }
@@ -103,7 +103,7 @@ struct Window : Keys {
         tick(false);
         GameKeys::Poll poll;
         while ((poll = keys.poll(updates, queue)).command != WindowCommand::None)
-            ;  // paused and went on, or muted: no update passes
+            ; // paused and went on, or muted: no update passes
         return poll.keyWaits;
     }
     int read() override {
@@ -193,7 +193,7 @@ TEST(GameKeys, WhileRecordingKeysOfOneUpdateReachTheGameTogether) {
     std::vector<ScriptedKey> written;
     keys.onTaken = [&](const ScriptedKey& k) { written.push_back(k); };
     std::deque<KeyEvent> queue{{Space, false, false, false}};
-    EXPECT_EQ(keys.take(271, queue).key->code(), Space);  // the title's wait
+    EXPECT_EQ(keys.take(271, queue).key->code(), Space); // the title's wait
     queue = {{Up, false, false, false}, {Up, false, false, false}};
     for (int n = 0; n < 2; ++n) {
         ASSERT_TRUE(keys.poll(300, queue).keyWaits) << "key " << n;
@@ -209,10 +209,10 @@ TEST(GameKeys, InPlayPauseAndMuteKeysAreTheWindowsAndEscapeOutlastsAPause) {
     EXPECT_TRUE(keys.poll(150, queue).keyWaits);
     EXPECT_EQ(keys.take(151, queue).key->code(), P);
     EXPECT_FALSE(keys.inPlay());
-    EXPECT_EQ(keys.take(151, queue).key->code(), M);  // the title's wait: now in play
+    EXPECT_EQ(keys.take(151, queue).key->code(), M); // the title's wait: now in play
     EXPECT_TRUE(keys.inPlay());
-    queue = {{Up, false, false, false}, {P, false, false, false}, {'Q', false, false, false},
-             {M, false, false, false}, {Escape, false, false, false}, {Up, false, false, false}};
+    queue = {{Up, false, false, false}, {P, false, false, false},      {'Q', false, false, false},
+             {M, false, false, false},  {Escape, false, false, false}, {Up, false, false, false}};
     EXPECT_TRUE(keys.poll(305, queue).keyWaits);
     EXPECT_EQ(keys.take(305, queue).key->code(), Up);
     EXPECT_EQ(keys.poll(305, queue).command, WindowCommand::Pause);
@@ -228,11 +228,11 @@ TEST(GameKeys, WatchingPlaysTheRecordedKeysAndKeepsOnlyTheWindowsKeysOfThePlayer
     GameKeys keys({{117, Space}, {119, Space}, {300, Up}});
     std::deque<KeyEvent> player{{Up, false, false, false}, {Space, false, false, false}};
     EXPECT_FALSE(keys.poll(116, player).keyWaits);
-    EXPECT_TRUE(player.empty());  // the player's keys are not the game's
+    EXPECT_TRUE(player.empty()); // the player's keys are not the game's
     EXPECT_TRUE(keys.poll(117, player).keyWaits);
     EXPECT_EQ(keys.take(118, player).key->code(), Space);
     EXPECT_TRUE(keys.readIsWait());
-    EXPECT_EQ(keys.take(118, player).key->code(), Space);  // a wait takes the next at once
+    EXPECT_EQ(keys.take(118, player).key->code(), Space); // a wait takes the next at once
     player = {{'A', false, false, false}, {P, false, false, false}, {M, false, false, false}};
     EXPECT_EQ(keys.poll(200, player).command, WindowCommand::Pause);
     EXPECT_EQ(keys.poll(200, player).command, WindowCommand::Mute);
@@ -259,13 +259,13 @@ TEST(PausePicture, DimsTheWholeFrameAndDrawsTheSameSignOverAnyFrame) {
                                  y >= PausePanel::Y && y < PausePanel::Y + PausePanel::Height;
             if (!onPanel) {
                 ASSERT_EQ(outA[i], ptc::window::dimmed(a[i])) << x << "," << y;
-                ASSERT_LE(outB[i] & 0xFF, 0x60u);  // white dims to under half
+                ASSERT_LE(outB[i] & 0xFF, 0x60u); // white dims to under half
                 continue;
             }
             ASSERT_EQ(outA[i], outB[i]) << x << "," << y;
             bright += outA[i] == 0xFFFFFFu ? 1 : 0;
         }
-    EXPECT_GT(bright, 400);  // the bars and the word
+    EXPECT_GT(bright, 400); // the bars and the word
 }
 
 } // namespace

@@ -47,7 +47,7 @@ Played play(FramePacer& pacer, FramePacer::Clock::time_point& now, FramePacer::C
 
 TEST(FramePacer, KeepsSeventyASecondWithoutDriftOverMinutes) {
     FramePacer pacer;
-    EXPECT_EQ(pacer.next(Start).due, Start);  // the first at once
+    EXPECT_EQ(pacer.next(Start).due, Start); // the first at once
     // Ten minutes of frames, each asked for 3 ms after the last was due.
     FramePacer::Clock::time_point now = Start;
     for (std::int64_t n = 1; n <= 70 * 600; ++n) {

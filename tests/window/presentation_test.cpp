@@ -85,7 +85,8 @@ TEST(Presentation, CrispSizeIsTheSmallestWholeMultipleAtLeastAsBigAsThePlace) {
 // run of hard colour, at most one blended pixel between two runs, and the
 // blends only ever between neighbours.
 TEST(PixelScaler, HardBlocksWithAtMostOneBlendAtEachEdge) {
-    for (const auto& [from, to] : {std::pair{200, 960}, {320, 1280}, {200, 750}, {320, 1000}, {200, 1200}, {320, 693}}) {
+    for (const auto& [from, to] :
+         {std::pair{200, 960}, {320, 1280}, {200, 750}, {320, 1000}, {200, 1200}, {320, 693}}) {
         const std::vector<Tap> taps = scaleTaps(from, to);
         int blends = 0, runs = 0, last = -1;
         for (std::size_t i = 0; i < taps.size(); ++i) {
@@ -118,7 +119,7 @@ TEST(PixelScaler, HardBlocksWithAtMostOneBlendAtEachEdge) {
 // the one it covers more of: on stripes of black and white, each output
 // pixel is about as bright as the share of white it covers, across and down.
 TEST(PixelScaler, ABlendedPixelLeansToThePictureItCoversMost) {
-    auto whiteShare = [](int index, int from, int to) {  // of output pixel index
+    auto whiteShare = [](int index, int from, int to) { // of output pixel index
         const double low = double(index) * from / to, high = double(index + 1) * from / to;
         double white = 0;
         for (int p = static_cast<int>(low); p < high; ++p)
@@ -138,7 +139,8 @@ TEST(PixelScaler, ABlendedPixelLeansToThePictureItCoversMost) {
         PixelScaler scaler;
         scaler.scale(across.data(), out.data(), width, height, static_cast<std::size_t>(width));
         for (int x = 0; x < width; ++x)
-            ASSERT_NEAR(double(out[static_cast<std::size_t>(x)] & 0xFF), 255 * whiteShare(x, ptc::DisplayWidth, width), 48)
+            ASSERT_NEAR(double(out[static_cast<std::size_t>(x)] & 0xFF),
+                        255 * whiteShare(x, ptc::DisplayWidth, width), 48)
                 << "column " << x << " of " << width;
         scaler.scale(down.data(), out.data(), width, height, static_cast<std::size_t>(width));
         for (int y = 0; y < height; ++y)
@@ -162,7 +164,8 @@ TEST(PixelScaler, ScalesIntoARectangleOfALargerSurface) {
             const std::uint32_t seen = surface[static_cast<std::size_t>(y) * 700 + x];
             const bool inside = x >= 5 && x < 645 && y >= 3 && y < 403;
             const std::uint32_t want =
-                inside ? picture[static_cast<std::size_t>((y - 3) / 2) * 320 + (x - 5) / 2] | 0xFF000000u : 0xDEADBEEFu;
+                inside ? picture[static_cast<std::size_t>((y - 3) / 2) * 320 + (x - 5) / 2] | 0xFF000000u
+                       : 0xDEADBEEFu;
             ASSERT_EQ(seen, want) << x << "," << y;
         }
 }

@@ -7,8 +7,7 @@
 namespace assetgen {
 namespace {
 
-std::vector<std::pair<std::string, Image>> pictures()
-{
+std::vector<std::pair<std::string, Image>> pictures() {
     std::vector<std::pair<std::string, Image>> list;
     list.emplace_back("route", makeRoad());
     list.emplace_back("gentil", makePlayerCar());
@@ -25,8 +24,7 @@ std::vector<std::pair<std::string, Image>> pictures()
 
 } // namespace
 
-std::vector<AssetFile> buildAssets()
-{
+std::vector<AssetFile> buildAssets() {
     std::vector<AssetFile> files;
     for (auto& [name, img] : pictures()) {
         std::vector<std::uint8_t> bytes = img.raw();
@@ -48,8 +46,7 @@ std::vector<AssetFile> buildAssets()
     return files;
 }
 
-std::vector<std::pair<std::string, Image>> previewImages()
-{
+std::vector<std::pair<std::string, Image>> previewImages() {
     std::vector<std::pair<std::string, Image>> list = pictures();
     list.emplace_back("frame_play", mockPlayFrame(0, 4270));
     list.emplace_back("frame_play_k25", mockPlayFrame(25, 98765));
@@ -58,8 +55,7 @@ std::vector<std::pair<std::string, Image>> previewImages()
     return list;
 }
 
-std::vector<std::pair<std::string, Image>> buildIcons()
-{
+std::vector<std::pair<std::string, Image>> buildIcons() {
     const Image icon = makeIcon();
     std::vector<std::pair<std::string, Image>> list;
     for (int size : IconSizes)

@@ -8,33 +8,26 @@
 
 namespace assetgen {
 
-Rgb mix(Rgb a, Rgb b, int t)
-{
+Rgb mix(Rgb a, Rgb b, int t) {
     auto ch = [t](int x, int y) { return x + ((y - x) * t) / 256; };
     return rgb(ch(red(a), red(b)), ch(green(a), green(b)), ch(blue(a), blue(b)));
 }
 
-Rgb shade(Rgb c, int num)
-{
+Rgb shade(Rgb c, int num) {
     auto ch = [num](int x) { return std::min(255, x * num / 256); };
     return rgb(ch(red(c)), ch(green(c)), ch(blue(c)));
 }
 
-std::uint32_t Rng::next()
-{
+std::uint32_t Rng::next() {
     state_ ^= state_ << 13;
     state_ ^= state_ >> 17;
     state_ ^= state_ << 5;
     return state_;
 }
 
-int Rng::range(int lo, int hi)
-{
-    return lo + static_cast<int>(next() % static_cast<std::uint32_t>(hi - lo + 1));
-}
+int Rng::range(int lo, int hi) { return lo + static_cast<int>(next() % static_cast<std::uint32_t>(hi - lo + 1)); }
 
-std::uint32_t hash3(int x, int y, std::uint32_t seed)
-{
+std::uint32_t hash3(int x, int y, std::uint32_t seed) {
     std::uint32_t h = seed * 0x9E3779B1u;
     h ^= static_cast<std::uint32_t>(x) * 0x85EBCA77u;
     h = (h << 13) | (h >> 19);
@@ -49,10 +42,9 @@ std::uint32_t hash3(int x, int y, std::uint32_t seed)
 
 namespace {
 int floorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
-}
+} // namespace
 
-int valueNoise(int x, int y, int cell, std::uint32_t seed, int periodX)
-{
+int valueNoise(int x, int y, int cell, std::uint32_t seed, int periodX) {
     const int cx = floorDiv(x, cell);
     const int cy = floorDiv(y, cell);
     const int fx = x - cx * cell;
@@ -77,35 +69,29 @@ int valueNoise(int x, int y, int cell, std::uint32_t seed, int periodX)
 }
 
 Image::Image(int width, int height, Rgb fill)
-    : w_(width), h_(height), px_(static_cast<std::size_t>(width * height), fill)
-{
-}
+    : w_(width), h_(height), px_(static_cast<std::size_t>(width * height), fill) {}
 
-void Image::fillRect(int x, int y, int w, int h, Rgb c)
-{
+void Image::fillRect(int x, int y, int w, int h, Rgb c) {
     for (int j = y; j < y + h; ++j)
         for (int i = x; i < x + w; ++i)
             set(i, j, c);
 }
 
-void Image::hline(int x0, int x1, int y, Rgb c)
-{
+void Image::hline(int x0, int x1, int y, Rgb c) {
     if (x0 > x1)
         std::swap(x0, x1);
     for (int x = x0; x <= x1; ++x)
         set(x, y, c);
 }
 
-void Image::vline(int x, int y0, int y1, Rgb c)
-{
+void Image::vline(int x, int y0, int y1, Rgb c) {
     if (y0 > y1)
         std::swap(y0, y1);
     for (int y = y0; y <= y1; ++y)
         set(x, y, c);
 }
 
-void Image::line(int x0, int y0, int x1, int y1, Rgb c)
-{
+void Image::line(int x0, int y0, int x1, int y1, Rgb c) {
     const int dx = std::abs(x1 - x0);
     const int dy = -std::abs(y1 - y0);
     const int sx = x0 < x1 ? 1 : -1;
@@ -127,16 +113,14 @@ void Image::line(int x0, int y0, int x1, int y1, Rgb c)
     }
 }
 
-void Image::rectOutline(int x, int y, int w, int h, Rgb c)
-{
+void Image::rectOutline(int x, int y, int w, int h, Rgb c) {
     hline(x, x + w - 1, y, c);
     hline(x, x + w - 1, y + h - 1, c);
     vline(x, y, y + h - 1, c);
     vline(x + w - 1, y, y + h - 1, c);
 }
 
-void Image::fillEllipse(int x0, int y0, int x1, int y1, Rgb c)
-{
+void Image::fillEllipse(int x0, int y0, int x1, int y1, Rgb c) {
     // Work in doubled coordinates so that pixel centres are whole numbers.
     const long cx = x0 + x1 + 1;
     const long cy = y0 + y1 + 1;
@@ -151,8 +135,7 @@ void Image::fillEllipse(int x0, int y0, int x1, int y1, Rgb c)
         }
 }
 
-void Image::fillRoundRect(int x, int y, int w, int h, int r, Rgb c)
-{
+void Image::fillRoundRect(int x, int y, int w, int h, int r, Rgb c) {
     for (int j = 0; j < h; ++j)
         for (int i = 0; i < w; ++i) {
             const int dx = std::max({r - i, i - (w - 1 - r), 0});
@@ -163,8 +146,7 @@ void Image::fillRoundRect(int x, int y, int w, int h, int r, Rgb c)
         }
 }
 
-void Image::fillPolygon(const std::vector<int>& xy, Rgb c)
-{
+void Image::fillPolygon(const std::vector<int>& xy, Rgb c) {
     const int n = static_cast<int>(xy.size() / 2);
     if (n < 3)
         return;
@@ -198,8 +180,7 @@ void Image::fillPolygon(const std::vector<int>& xy, Rgb c)
     }
 }
 
-void Image::blit(const Image& src, int x, int y)
-{
+void Image::blit(const Image& src, int x, int y) {
     for (int j = 0; j < src.height(); ++j)
         for (int i = 0; i < src.width(); ++i) {
             const Rgb p = src.get(i, j);
@@ -209,8 +190,7 @@ void Image::blit(const Image& src, int x, int y)
 }
 
 namespace {
-void outlineWith(Image& img, Rgb c, bool diagonals)
-{
+void outlineWith(Image& img, Rgb c, bool diagonals) {
     const Image before = img;
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x) {
@@ -232,8 +212,7 @@ void outlineWith(Image& img, Rgb c, bool diagonals)
 void Image::outline(Rgb c) { outlineWith(*this, c, false); }
 void Image::outline8(Rgb c) { outlineWith(*this, c, true); }
 
-Image Image::scaled(int factor) const
-{
+Image Image::scaled(int factor) const {
     Image out(w_ * factor, h_ * factor);
     for (int y = 0; y < out.height(); ++y)
         for (int x = 0; x < out.width(); ++x)
@@ -241,8 +220,7 @@ Image Image::scaled(int factor) const
     return out;
 }
 
-std::vector<std::uint8_t> Image::raw() const
-{
+std::vector<std::uint8_t> Image::raw() const {
     std::vector<std::uint8_t> out;
     out.reserve(px_.size() * 3);
     for (Rgb p : px_) {
@@ -255,8 +233,7 @@ std::vector<std::uint8_t> Image::raw() const
 
 namespace {
 
-void appendBytes(png_structp png, png_bytep data, png_size_t length)
-{
+void appendBytes(png_structp png, png_bytep data, png_size_t length) {
     auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
     out->insert(out->end(), data, data + length);
 }
@@ -266,8 +243,7 @@ void flushNothing(png_structp) {}
 // Rows of 8-bit samples, `channels` per pixel, as a PNG of the given colour
 // type; empty if libpng fails.
 std::vector<std::uint8_t> encodePng(int width, int height, int colorType, int channels,
-                                    const std::vector<std::uint8_t>& bytes)
-{
+                                    const std::vector<std::uint8_t>& bytes) {
     std::vector<std::uint8_t> out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -276,8 +252,8 @@ std::vector<std::uint8_t> encodePng(int width, int height, int colorType, int ch
         return {};
     }
     png_set_write_fn(png, &out, appendBytes, flushNothing);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-                 colorType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, colorType,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     for (int y = 0; y < height; ++y)
         png_write_row(png, bytes.data() + static_cast<std::size_t>(y) * width * channels);
@@ -286,8 +262,7 @@ std::vector<std::uint8_t> encodePng(int width, int height, int colorType, int ch
     return out;
 }
 
-bool writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
-{
+bool writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     if (bytes.empty())
         return false;
     std::FILE* f = std::fopen(path.c_str(), "wb");
@@ -298,8 +273,7 @@ bool writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
 }
 
 // 4 bytes R, G, B, A per pixel, row after row.
-std::vector<std::uint8_t> rgbaBytes(const Image& img)
-{
+std::vector<std::uint8_t> rgbaBytes(const Image& img) {
     std::vector<std::uint8_t> out;
     out.reserve(img.pixels().size() * 4);
     for (Rgb p : img.pixels()) {
@@ -315,14 +289,12 @@ std::vector<std::uint8_t> rgbaBytes(const Image& img)
 
 } // namespace
 
-bool writePng(const std::string& path, const Image& img, int factor)
-{
+bool writePng(const std::string& path, const Image& img, int factor) {
     const Image big = img.scaled(factor);
     return writeBytes(path, encodePng(big.width(), big.height(), PNG_COLOR_TYPE_RGB, 3, big.raw()));
 }
 
-std::vector<std::uint8_t> pngWithAlpha(const Image& img)
-{
+std::vector<std::uint8_t> pngWithAlpha(const Image& img) {
     return encodePng(img.width(), img.height(), PNG_COLOR_TYPE_RGB_ALPHA, 4, rgbaBytes(img));
 }
 

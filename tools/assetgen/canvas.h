@@ -16,10 +16,8 @@ using Rgb = std::uint32_t;
 // Pixels of this exact value are left out when the game draws a sprite.
 constexpr Rgb Key = 0xFF00FF;
 
-constexpr Rgb rgb(int r, int g, int b)
-{
-    return (static_cast<Rgb>(r & 255) << 16) | (static_cast<Rgb>(g & 255) << 8) |
-           static_cast<Rgb>(b & 255);
+constexpr Rgb rgb(int r, int g, int b) {
+    return (static_cast<Rgb>(r & 255) << 16) | (static_cast<Rgb>(g & 255) << 8) | static_cast<Rgb>(b & 255);
 }
 constexpr int red(Rgb c) { return static_cast<int>((c >> 16) & 255); }
 constexpr int green(Rgb c) { return static_cast<int>((c >> 8) & 255); }
@@ -56,8 +54,7 @@ public:
     int height() const { return h_; }
     bool inside(int x, int y) const { return x >= 0 && y >= 0 && x < w_ && y < h_; }
     Rgb get(int x, int y) const { return px_[static_cast<std::size_t>(y * w_ + x)]; }
-    void set(int x, int y, Rgb c)
-    {
+    void set(int x, int y, Rgb c) {
         if (inside(x, y))
             px_[static_cast<std::size_t>(y * w_ + x)] = c;
     }

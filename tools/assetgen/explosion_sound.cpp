@@ -9,8 +9,7 @@
 
 namespace assetgen {
 
-std::vector<std::int16_t> explosionSamples()
-{
+std::vector<std::int16_t> explosionSamples() {
     constexpr int Rate = ExplosionRate;
     const int length = Rate * 16 / 10;
     std::vector<int> out(static_cast<std::size_t>(length));
@@ -48,7 +47,8 @@ std::vector<std::int16_t> explosionSamples()
         const std::int64_t rumble = gain(std::int64_t{low} * 5, rumbleAmp.next());
 
         const int crackleOdds = crackleRate.next();
-        if (crackleLeft == 0 && static_cast<int>(crackleDice.next() % 65536) < gain(crackleOdds, crackleOdds) / 80) {
+        if (crackleLeft == 0 &&
+            static_cast<int>(crackleDice.next() % 65536) < gain(crackleOdds, crackleOdds) / 80) {
             crackleLeft = 40 + static_cast<int>(crackleDice.next() % 120);
             crackleLevel = gain(4000 + static_cast<int>(crackleDice.next() % 9000), crackleOdds);
         }
@@ -72,8 +72,7 @@ std::vector<std::int16_t> explosionSamples()
     return toPcm16(out);
 }
 
-std::vector<std::uint8_t> encodeMp3(const std::vector<std::int16_t>& samples)
-{
+std::vector<std::uint8_t> encodeMp3(const std::vector<std::int16_t>& samples) {
     lame_global_flags* gf = lame_init();
     if (!gf)
         throw std::runtime_error("lame_init failed");

@@ -13,6 +13,7 @@ struct SmallGlyph {
 
 // Rows 0..6 hold capitals and digits; lower case sits on row 6 and hangs
 // its descenders into row 7. A missing row is blank.
+// clang-format off
 const SmallGlyph SmallFont[] = {
     {' ', {".....", ".....", ".....", ".....", ".....", ".....", "....."}},
     {'A', {".###.", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"}},
@@ -91,9 +92,9 @@ const SmallGlyph SmallFont[] = {
     {ArrowLeft, {".....", "..#..", ".##..", "#####", ".##..", "..#..", "....."}},
     {ArrowRight, {".....", "..#..", "..##.", "#####", "..##.", "..#..", "....."}},
 };
+// clang-format on
 
-const SmallGlyph* findSmall(char c)
-{
+const SmallGlyph* findSmall(char c) {
     for (const SmallGlyph& g : SmallFont)
         if (g.c == c)
             return &g;
@@ -106,6 +107,7 @@ struct BigGlyph {
 };
 
 // Two-pixel strokes so that the score stays legible over a moving road.
+// clang-format off
 const BigGlyph BigFont[] = {
     {'0', {".####.", "##..##", "##..##", "##..##", "##..##", "##..##", "##..##",
            "##..##", "##..##", "##..##", "##..##", "##..##", "##..##", ".####."}},
@@ -138,9 +140,9 @@ const BigGlyph BigFont[] = {
     {'S', {".####.", "##..##", "##....", "##....", "##....", "##....", ".####.",
            "....##", "....##", "....##", "....##", "....##", "##..##", ".####."}},
 };
+// clang-format on
 
-const BigGlyph* findBig(char c)
-{
+const BigGlyph* findBig(char c) {
     for (const BigGlyph& g : BigFont)
         if (g.c == c)
             return &g;
@@ -165,8 +167,7 @@ const LogoGlyph LogoFont[] = {
     {'X', {"##...##", "###.###", ".#####.", "..###..", "..###..", ".#####.", "###.###", "##...##"}},
 };
 
-const LogoGlyph* findLogo(char c)
-{
+const LogoGlyph* findLogo(char c) {
     for (const LogoGlyph& g : LogoFont)
         if (g.c == c)
             return &g;
@@ -177,16 +178,14 @@ const LogoGlyph* findLogo(char c)
 
 bool hasLogoGlyph(char c) { return findLogo(c) != nullptr; }
 
-bool logoGlyphPixel(char c, int x, int y)
-{
+bool logoGlyphPixel(char c, int x, int y) {
     const LogoGlyph* g = findLogo(c);
     if (!g || x < 0 || y < 0 || x >= LogoGlyphWidth || y >= LogoGlyphHeight)
         return false;
     return g->rows[static_cast<std::size_t>(y)][x] == '#';
 }
 
-Image logoMask(const std::string& text, int scale, int gap)
-{
+Image logoMask(const std::string& text, int scale, int gap) {
     int units = 0;
     for (std::size_t i = 0; i < text.size(); ++i)
         units += (text[i] == ' ' ? 3 : LogoGlyphWidth) + (i + 1 < text.size() ? gap : 0);
@@ -206,8 +205,7 @@ Image logoMask(const std::string& text, int scale, int gap)
 
 bool hasSmallGlyph(char c) { return findSmall(c) != nullptr; }
 
-bool smallGlyphPixel(char c, int x, int y)
-{
+bool smallGlyphPixel(char c, int x, int y) {
     const SmallGlyph* g = findSmall(c);
     if (!g || x < 0 || y < 0 || x >= SmallGlyphWidth || y >= SmallGlyphHeight)
         return false;
@@ -217,24 +215,21 @@ bool smallGlyphPixel(char c, int x, int y)
 
 bool hasBigGlyph(char c) { return findBig(c) != nullptr; }
 
-bool bigGlyphPixel(char c, int x, int y)
-{
+bool bigGlyphPixel(char c, int x, int y) {
     const BigGlyph* g = findBig(c);
     if (!g || x < 0 || y < 0 || x >= BigGlyphWidth || y >= BigGlyphHeight)
         return false;
     return g->rows[static_cast<std::size_t>(y)][x] == '#';
 }
 
-int textWidth(const std::string& text, int scale, int gap)
-{
+int textWidth(const std::string& text, int scale, int gap) {
     if (text.empty())
         return 0;
     const int n = static_cast<int>(text.size());
     return (n * SmallGlyphWidth + (n - 1) * gap) * scale;
 }
 
-void drawText(Image& img, int x, int y, const std::string& text, Rgb c, int scale, int gap)
-{
+void drawText(Image& img, int x, int y, const std::string& text, Rgb c, int scale, int gap) {
     int penX = x;
     for (char ch : text) {
         if (!hasSmallGlyph(ch))
@@ -247,8 +242,7 @@ void drawText(Image& img, int x, int y, const std::string& text, Rgb c, int scal
     }
 }
 
-Image textMask(const std::string& text, int scale, int gap)
-{
+Image textMask(const std::string& text, int scale, int gap) {
     Image mask(textWidth(text, scale, gap), SmallGlyphHeight * scale);
     drawText(mask, 0, 0, text, 0xFFFFFF, scale, gap);
     return mask;

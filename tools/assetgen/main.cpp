@@ -17,15 +17,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool writeFile(const fs::path& path, const std::vector<std::uint8_t>& bytes)
-{
+bool writeFile(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);
 }
 
-int writeIcons(const fs::path& dir)
-{
+int writeIcons(const fs::path& dir) {
     try {
         fs::create_directories(dir);
         for (const auto& [name, img] : assetgen::buildIcons())
@@ -40,8 +38,7 @@ int writeIcons(const fs::path& dir)
     return 0;
 }
 
-int usage()
-{
+int usage() {
     std::cerr << "usage: assetgen OUTDIR [--preview PNGDIR]\n"
                  "       assetgen --icons ICONDIR\n";
     return 2;
@@ -49,8 +46,7 @@ int usage()
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "--icons")
         return writeIcons(argv[2]);
     if (argc != 2 && argc != 4)

@@ -25,15 +25,14 @@ constexpr int Cycle = 128;
 // whole cycles, so that it loops without a click. amp(k) gives the level of
 // harmonic k in 1/32768; the series is tapered to keep the top smooth.
 template <class Amp>
-std::vector<int> additive(int length, int cycles, int harmonics, Amp amp)
-{
+std::vector<int> additive(int length, int cycles, int harmonics, Amp amp) {
     std::vector<int> out(static_cast<std::size_t>(length));
     for (int n = 0; n < length; ++n) {
         std::int64_t sum = 0;
         for (int k = 1; k <= harmonics; ++k) {
             const std::int64_t taper = harmonics + 1 - k;
-            const auto phase = static_cast<std::uint32_t>(
-                static_cast<std::int64_t>(k) * cycles * n * 65536 / length);
+            const auto phase =
+                static_cast<std::uint32_t>(static_cast<std::int64_t>(k) * cycles * n * 65536 / length);
             sum += amp(k) * taper * sine16(phase) / (harmonics + 1);
         }
         out[static_cast<std::size_t>(n)] = static_cast<int>(sum / 32768);
@@ -41,8 +40,7 @@ std::vector<int> additive(int length, int cycles, int harmonics, Amp amp)
     return out;
 }
 
-xm::Instrument pitched(const char* name, std::vector<int> wave, int peak)
-{
+xm::Instrument pitched(const char* name, std::vector<int> wave, int peak) {
     normalise(wave, peak);
     xm::Instrument ins;
     ins.name = name;
@@ -53,8 +51,7 @@ xm::Instrument pitched(const char* name, std::vector<int> wave, int peak)
     return ins;
 }
 
-xm::Instrument oneShot(const char* name, std::vector<int> wave, int peak)
-{
+xm::Instrument oneShot(const char* name, std::vector<int> wave, int peak) {
     normalise(wave, peak);
     xm::Instrument ins;
     ins.name = name;
@@ -64,8 +61,7 @@ xm::Instrument oneShot(const char* name, std::vector<int> wave, int peak)
 }
 
 // Lead: a pulse whose width sweeps slowly, the classic chiptune chorus.
-xm::Instrument leadInstrument()
-{
+xm::Instrument leadInstrument() {
     constexpr int Cycles = 64;
     constexpr int Length = Cycle * Cycles;
     // The pulse is centred on the cycle start, so harmonic k of a pulse of
@@ -94,8 +90,7 @@ xm::Instrument leadInstrument()
 }
 
 // Bass: a saw with a strong fundamental, plucked by its envelope.
-xm::Instrument bassInstrument()
-{
+xm::Instrument bassInstrument() {
     auto amp = [](int k) { return (k == 1 ? 40000 : 26000) / k; };
     xm::Instrument ins = pitched("saw bass", additive(Cycle, 1, 48, amp), 26000);
     ins.envelope = {{0, 64}, {2, 56}, {10, 42}, {30, 34}, {80, 28}};
@@ -104,8 +99,7 @@ xm::Instrument bassInstrument()
 }
 
 // Arpeggio voice: a hollow square that decays quickly.
-xm::Instrument arpInstrument()
-{
+xm::Instrument arpInstrument() {
     auto amp = [](int k) { return k % 2 ? 32768 / k : 0; };
     xm::Instrument ins = pitched("square arp", additive(Cycle, 1, 15, amp), 22000);
     ins.envelope = {{0, 64}, {3, 46}, {10, 30}, {24, 18}, {48, 10}};
@@ -115,8 +109,7 @@ xm::Instrument arpInstrument()
 
 // Pad: root, fifth and a slightly detuned root of soft saws; the three
 // drift against each other over the loop, which makes the pad swirl.
-xm::Instrument padInstrument()
-{
+xm::Instrument padInstrument() {
     constexpr int Cycles = 128;
     constexpr int Length = Cycle * Cycles;
     auto saw = [](int k) { return 24000 / k; };
@@ -132,8 +125,7 @@ xm::Instrument padInstrument()
     return ins;
 }
 
-std::vector<int> kickWave()
-{
+std::vector<int> kickWave() {
     const int length = Rate * 35 / 100;
     std::vector<int> out(static_cast<std::size_t>(length));
     Decay pitch(65536, Rate / 40);
@@ -154,8 +146,7 @@ std::vector<int> kickWave()
     return out;
 }
 
-std::vector<int> snareWave()
-{
+std::vector<int> snareWave() {
     const int length = Rate * 3 / 10;
     std::vector<int> out(static_cast<std::size_t>(length));
     Decay toneAmp(65536, Rate / 28);
@@ -176,8 +167,7 @@ std::vector<int> snareWave()
 
 // Cymbal sound: six detuned square waves, the metallic part, mixed with
 // noise and pushed through a high-pass.
-std::vector<int> metalWave(int lengthMs, int tauMs, std::uint32_t seed)
-{
+std::vector<int> metalWave(int lengthMs, int tauMs, std::uint32_t seed) {
     const int length = Rate * lengthMs / 1000;
     std::vector<int> out(static_cast<std::size_t>(length));
     constexpr std::array<std::int64_t, 6> Partials = {205300, 304400, 369600, 522700, 540000, 800000};
@@ -202,8 +192,7 @@ std::vector<int> metalWave(int lengthMs, int tauMs, std::uint32_t seed)
     return out;
 }
 
-std::vector<xm::Instrument> instruments()
-{
+std::vector<xm::Instrument> instruments() {
     std::vector<xm::Instrument> list;
     list.push_back(leadInstrument());
     list.push_back(bassInstrument());
@@ -234,8 +223,7 @@ constexpr int RowsPerBar = 16;
 std::uint8_t vol(int v) { return static_cast<std::uint8_t>(0x10 + v); }
 
 // "C-4", "F#5": tracker note names, C-0 being note 1.
-std::uint8_t noteNumber(const std::string& name)
-{
+std::uint8_t noteNumber(const std::string& name) {
     static const std::string letters = "C-D-EF-G-A-B";
     const std::size_t pc = letters.find(name.at(0));
     if (name.size() != 3 || pc == std::string::npos)
@@ -250,8 +238,7 @@ struct Chord {
     bool minor;
 };
 
-Chord chord(const std::string& name)
-{
+Chord chord(const std::string& name) {
     static const std::string letters = "C-D-EF-G-A-B";
     Chord c{static_cast<int>(letters.find(name.at(0))), false};
     std::size_t i = 1;
@@ -276,8 +263,7 @@ public:
 
     // Sixteen steps per bar: each character picks an instrument and volume.
     template <class Pick>
-    void steps(Channel ch, int bar, const std::string& s, Pick pick)
-    {
+    void steps(Channel ch, int bar, const std::string& s, Pick pick) {
         for (int i = 0; i < RowsPerBar && i < static_cast<int>(s.size()); ++i) {
             int instrument = 0, volume = 0;
             if (!pick(s[static_cast<std::size_t>(i)], instrument, volume))
@@ -289,8 +275,7 @@ public:
         }
     }
 
-    void kick(int bar, const std::string& s)
-    {
+    void kick(int bar, const std::string& s) {
         steps(Kick, bar, s, [](char c, int& i, int& v) {
             i = IKick;
             v = c == 'x' ? 64 : 44;
@@ -298,8 +283,7 @@ public:
         });
     }
     // x: hit, g: ghost, 1..9: hits of rising strength for rolls.
-    void snare(int bar, const std::string& s)
-    {
+    void snare(int bar, const std::string& s) {
         steps(Snare, bar, s, [](char c, int& i, int& v) {
             i = ISnare;
             v = c == 'x' ? 60 : (c == 'g' ? 22 : (c - '0') * 7);
@@ -307,22 +291,33 @@ public:
         });
     }
     // c: closed, C: accented closed, o: open, X: crash.
-    void hats(int bar, const std::string& s)
-    {
+    void hats(int bar, const std::string& s) {
         steps(Hat, bar, s, [](char c, int& i, int& v) {
             switch (c) {
-            case 'c': i = IClosedHat; v = 40; return true;
-            case 'C': i = IClosedHat; v = 56; return true;
-            case 'o': i = IOpenHat; v = 46; return true;
-            case 'X': i = ICrash; v = 56; return true;
-            default: return false;
+            case 'c':
+                i = IClosedHat;
+                v = 40;
+                return true;
+            case 'C':
+                i = IClosedHat;
+                v = 56;
+                return true;
+            case 'o':
+                i = IOpenHat;
+                v = 46;
+                return true;
+            case 'X':
+                i = ICrash;
+                v = 56;
+                return true;
+            default:
+                return false;
             }
         });
     }
 
     // R: root, O: root an octave up, F: fifth, =: release.
-    void bass(int bar, const std::string& s)
-    {
+    void bass(int bar, const std::string& s) {
         const int root = bassRoot(chordOf(bar));
         for (int i = 0; i < RowsPerBar; ++i) {
             const char c = s.at(static_cast<std::size_t>(i));
@@ -342,8 +337,7 @@ public:
 
     // Chord arpeggio: notes struck where s has 'x', the 0xy effect on every
     // row so the chord keeps cycling.
-    void arp(int bar, const std::string& s, int volume = 34)
-    {
+    void arp(int bar, const std::string& s, int volume = 34) {
         const Chord c = chordOf(bar);
         const std::uint8_t param = c.minor ? 0x37 : 0x47;
         for (int i = 0; i < RowsPerBar; ++i) {
@@ -358,8 +352,7 @@ public:
         }
     }
 
-    void pad(int bar, int volume = 30)
-    {
+    void pad(int bar, int volume = 30) {
         xm::Cell& cell = at(bar * RowsPerBar, Pad);
         cell.note = static_cast<std::uint8_t>(midRoot(chordOf(bar)));
         cell.instrument = IPad;
@@ -368,8 +361,7 @@ public:
 
     // One bar of melody in tracker notation: sixteen space-separated
     // tokens, a note name, "---" to hold, "===" to release.
-    void melody(int bar, const std::string& line, int volume = 58)
-    {
+    void melody(int bar, const std::string& line, int volume = 58) {
         std::istringstream in(line);
         std::string token;
         for (int i = 0; i < RowsPerBar; ++i) {
@@ -390,8 +382,7 @@ public:
 
     // The echo channel repeats the lead three rows (a dotted eighth) later,
     // quieter and off to the right.
-    void echo(int volume = 26)
-    {
+    void echo(int volume = 26) {
         for (int r = 0; r + 3 < Rows; ++r) {
             const xm::Cell& src = at(r, Lead);
             if (!src.note)
@@ -425,15 +416,13 @@ const std::string BassDrive = "R.R.O.R.R.R.O.R.";
 const std::string BassPump = "R.O.R.O.R.O.R.OF";
 const std::string Eighths = "x.x.x.x.x.x.x.x.";
 
-void groove(Builder& b, int bar, bool chorus, bool fill)
-{
+void groove(Builder& b, int bar, bool chorus, bool fill) {
     b.kick(bar, chorus ? DriveKick : FourFloor);
     b.snare(bar, fill ? Fill : BackBeat);
     b.hats(bar, chorus ? DiscoHats : EighthHats);
 }
 
-xm::Pattern introA()
-{
+xm::Pattern introA() {
     Builder b({"Am", "F", "C", "G"});
     for (int bar = 0; bar < 4; ++bar) {
         b.kick(bar, FourFloor);
@@ -445,8 +434,7 @@ xm::Pattern introA()
     return b.done();
 }
 
-xm::Pattern introB()
-{
+xm::Pattern introB() {
     Builder b({"Am", "F", "C", "G"});
     for (int bar = 0; bar < 4; ++bar) {
         groove(b, bar, false, bar == 3);
@@ -470,8 +458,7 @@ const std::array<std::string, 4> VerseB = {
     "D-5 --- --- --- G-5 --- --- --- F-5 --- E-5 --- D-5 --- B-4 ---",
 };
 
-xm::Pattern verse(const std::array<std::string, 4>& tune, bool endFill)
-{
+xm::Pattern verse(const std::array<std::string, 4>& tune, bool endFill) {
     Builder b({"Am", "F", "C", "G"});
     for (int bar = 0; bar < 4; ++bar) {
         groove(b, bar, false, endFill && bar == 3);
@@ -484,8 +471,7 @@ xm::Pattern verse(const std::array<std::string, 4>& tune, bool endFill)
     return b.done();
 }
 
-xm::Pattern preChorus()
-{
+xm::Pattern preChorus() {
     Builder b({"Dm", "Em", "F", "G"});
     const std::array<std::string, 4> tune = {
         "D-5 --- --- --- F-5 --- --- --- A-5 --- --- --- F-5 --- --- ---",
@@ -514,9 +500,8 @@ const std::array<std::string, 2> HookStart = {
     "D-5 --- --- --- --- --- B-4 --- D-5 --- --- --- G-5 --- --- ---",
 };
 
-xm::Pattern chorus(std::vector<std::string> chords, const std::string& bar3, const std::string& bar4,
-                   bool fill, bool loopBack)
-{
+xm::Pattern chorus(std::vector<std::string> chords, const std::string& bar3, const std::string& bar4, bool fill,
+                   bool loopBack) {
     Builder b(std::move(chords));
     const std::array<std::string, 4> tune = {HookStart[0], HookStart[1], bar3, bar4};
     for (int bar = 0; bar < 4; ++bar) {
@@ -537,21 +522,18 @@ xm::Pattern chorus(std::vector<std::string> chords, const std::string& bar3, con
     return b.done();
 }
 
-xm::Pattern bridge(bool second)
-{
+xm::Pattern bridge(bool second) {
     Builder b(second ? std::vector<std::string>{"Dm", "Em", "F", "E"}
                      : std::vector<std::string>{"F", "G", "Em", "Am"});
     const std::array<std::string, 4> tune =
-        second ? std::array<std::string, 4>{
-                     "F-5 --- --- --- --- --- --- --- E-5 --- --- --- D-5 --- --- ---",
-                     "E-5 --- --- --- --- --- --- --- D-5 --- --- --- B-4 --- --- ---",
-                     "C-5 --- --- --- --- --- --- --- A-4 --- --- --- C-5 --- --- ---",
-                     "B-4 --- --- --- --- --- --- --- G#4 --- --- --- B-4 --- D-5 ---"}
-               : std::array<std::string, 4>{
-                     "C-5 --- --- --- --- --- --- --- --- --- --- --- A-4 --- C-5 ---",
-                     "D-5 --- --- --- --- --- --- --- --- --- --- --- B-4 --- D-5 ---",
-                     "E-5 --- --- --- --- --- --- --- --- --- --- --- G-5 --- E-5 ---",
-                     "A-5 --- --- --- --- --- --- --- --- --- --- --- === --- --- ---"};
+        second ? std::array<std::string, 4>{"F-5 --- --- --- --- --- --- --- E-5 --- --- --- D-5 --- --- ---",
+                                            "E-5 --- --- --- --- --- --- --- D-5 --- --- --- B-4 --- --- ---",
+                                            "C-5 --- --- --- --- --- --- --- A-4 --- --- --- C-5 --- --- ---",
+                                            "B-4 --- --- --- --- --- --- --- G#4 --- --- --- B-4 --- D-5 ---"}
+               : std::array<std::string, 4>{"C-5 --- --- --- --- --- --- --- --- --- --- --- A-4 --- C-5 ---",
+                                            "D-5 --- --- --- --- --- --- --- --- --- --- --- B-4 --- D-5 ---",
+                                            "E-5 --- --- --- --- --- --- --- --- --- --- --- G-5 --- E-5 ---",
+                                            "A-5 --- --- --- --- --- --- --- --- --- --- --- === --- --- ---"};
     for (int bar = 0; bar < 4; ++bar) {
         b.kick(bar, "x.........x.....");
         b.hats(bar, "c...C...c...C...");
@@ -577,8 +559,7 @@ xm::Pattern bridge(bool second)
 
 } // namespace
 
-xm::Module composeMusic()
-{
+xm::Module composeMusic() {
     xm::Module m;
     m.name = "Vexlo Race";
     m.channels = ChannelCount;
@@ -594,16 +575,14 @@ xm::Module composeMusic()
     m.patterns.push_back(verse(VerseB, true));         // 3
     m.patterns.push_back(preChorus());                 // 4
     m.patterns.push_back(chorus({"C", "G", "Am", "F"}, // 5
-                                "C-5 --- --- --- C-5 --- E-5 --- --- --- C-5 --- B-4 --- A-4 ---",
-                                hookEnd, false, false));
+                                "C-5 --- --- --- C-5 --- E-5 --- --- --- C-5 --- B-4 --- A-4 ---", hookEnd, false,
+                                false));
     m.patterns.push_back(chorus({"C", "G", "F", "G"}, hookHigh, // 6
-                                "D-5 --- --- --- --- --- --- --- B-4 --- --- --- D-5 --- G-4 ---",
-                                true, false));
-    m.patterns.push_back(bridge(false)); // 7
-    m.patterns.push_back(bridge(true));  // 8
+                                "D-5 --- --- --- --- --- --- --- B-4 --- --- --- D-5 --- G-4 ---", true, false));
+    m.patterns.push_back(bridge(false));                        // 7
+    m.patterns.push_back(bridge(true));                         // 8
     m.patterns.push_back(chorus({"C", "G", "F", "E"}, hookHigh, // 9: last, loops to the top
-                                "B-4 --- --- --- --- --- --- --- G#4 --- --- --- === --- --- ---",
-                                true, true));
+                                "B-4 --- --- --- --- --- --- --- G#4 --- --- --- === --- --- ---", true, true));
     m.order = {0, 1, 2, 3, 4, 5, 6, 7, 8, 2, 3, 4, 5, 9};
     return m;
 }

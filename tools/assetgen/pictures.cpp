@@ -49,8 +49,7 @@ constexpr Rgb Scorch = rgb(34, 30, 30);
 
 int clampByte(int v) { return std::clamp(v, 0, 255); }
 
-Rgb brighten(Rgb c, int delta)
-{
+Rgb brighten(Rgb c, int delta) {
     return rgb(clampByte(red(c) + delta), clampByte(green(c) + delta), clampByte(blue(c) + delta));
 }
 
@@ -58,8 +57,8 @@ Rgb brighten(Rgb c, int delta)
 
 // Rows of the road picture, top to bottom. The top band stays plain so that
 // the score drawn over it reads well.
-constexpr int TopLine = 16;      // edge line rows 16..17
-constexpr int LaneTop = 18;      // five lanes in rows 18..181
+constexpr int TopLine = 16; // edge line rows 16..17
+constexpr int LaneTop = 18; // five lanes in rows 18..181
 constexpr int LaneRows = 164;
 constexpr int Lanes = 5;
 constexpr int BottomLine = 182; // edge line rows 182..183
@@ -68,8 +67,7 @@ constexpr int BottomRail = 197; // guard rail rows 197..199
 int separatorCentre(int i) { return LaneTop + (LaneRows * i + 2) / Lanes; }
 
 // Grain and blotches of the asphalt, repeating every RoadPeriod columns.
-int asphaltGrain(int p, int y, int strength)
-{
+int asphaltGrain(int p, int y, int strength) {
     const std::uint32_t h = hash3(p, y, 11);
     int d = static_cast<int>(h & 15) - 8;
     d += (valueNoise(p, y, 8, 12, RoadPeriod) - 128) / 16;
@@ -78,16 +76,14 @@ int asphaltGrain(int p, int y, int strength)
     return d * strength / 4;
 }
 
-Rgb railRow(int r, int p)
-{
+Rgb railRow(int r, int p) {
     Rgb c = r == 0 ? pal::RailMid : (r == 1 ? pal::RailLight : pal::RailDark);
     if (r == 1 && (p == 6 || p == 26))
         c = pal::RailMid; // the bolts where the rail meets its posts
     return c;
 }
 
-Rgb roadPixel(int p, int y)
-{
+Rgb roadPixel(int p, int y) {
     if (y == RoadRows - 1)
         y = RoadRows - 2; // the spare row continues the last one
     if (y <= 2)
@@ -96,8 +92,8 @@ Rgb roadPixel(int p, int y)
         return railRow(y - BottomRail, p);
 
     const bool shoulder = y < TopLine || y > BottomLine + 1;
-    Rgb c = shoulder ? brighten(pal::Shoulder, asphaltGrain(p, y, 2))
-                     : brighten(pal::Asphalt, asphaltGrain(p, y, 4));
+    Rgb c =
+        shoulder ? brighten(pal::Shoulder, asphaltGrain(p, y, 2)) : brighten(pal::Asphalt, asphaltGrain(p, y, 4));
     if (y == 3 || y == 4)
         c = shade(c, y == 3 ? 150 : 200); // the rail's shadow
 
@@ -140,8 +136,7 @@ Rgb roadPixel(int p, int y)
 
 // Lights the top edge of every region of colour `base` and darkens its
 // bottom edge: a one-pixel bevel, light coming from above.
-void bevel(Image& img, Rgb base, Rgb light, Rgb dark)
-{
+void bevel(Image& img, Rgb base, Rgb light, Rgb dark) {
     const Image src = img;
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x) {
@@ -157,8 +152,7 @@ void bevel(Image& img, Rgb base, Rgb light, Rgb dark)
 }
 
 // Adds a drop shadow below and right of the drawn shape, then outlines it.
-Image finishSprite(Image img, Rgb outline, int shadowDx, int shadowDy)
-{
+Image finishSprite(Image img, Rgb outline, int shadowDx, int shadowDy) {
     img.outline8(outline);
     Image out(img.width(), img.height());
     for (int y = 0; y < img.height(); ++y)
@@ -171,16 +165,14 @@ Image finishSprite(Image img, Rgb outline, int shadowDx, int shadowDy)
     return out;
 }
 
-void drawTyre(Image& img, int x, int y, int len, int width)
-{
+void drawTyre(Image& img, int x, int y, int len, int width) {
     img.fillRect(x, y, len, width, pal::Tyre);
     for (int i = 1; i < len; i += 2)
         img.set(x + i, y + (y < 15 ? 0 : width - 1), pal::TyreTread);
 }
 
 // Mirrors the top half onto the bottom half so that the car is symmetric.
-void mirrorRows(Image& img)
-{
+void mirrorRows(Image& img) {
     for (int y = 0; y < img.height() / 2; ++y)
         for (int x = 0; x < img.width(); ++x)
             img.set(x, img.height() - 1 - y, img.get(x, y));
@@ -188,8 +180,7 @@ void mirrorRows(Image& img)
 
 } // namespace
 
-Image makeRoad()
-{
+Image makeRoad() {
     Image road(RoadWidth, RoadRows);
     for (int y = 0; y < RoadRows; ++y)
         for (int x = 0; x < RoadWidth; ++x)
@@ -201,10 +192,10 @@ Image makeRoad()
 // stripes, a bubble cockpit and a rear wing, pointing right.
 // Top half of the player's body, mirrored below: rear arch, waist, front
 // arch and a tapering nose.
-const std::vector<int> PlayerBodyTop = {3, 15, 3, 8, 5, 6, 11, 6, 13, 8, 18, 8, 20, 7, 23, 7, 25, 9, 27, 11, 27, 15};
+const std::vector<int> PlayerBodyTop = {3, 15, 3, 8,  5, 6,  11, 6,  13, 8,  18,
+                                        8, 20, 7, 23, 7, 25, 9,  27, 11, 27, 15};
 
-Image makePlayerCar()
-{
+Image makePlayerCar() {
     // The shape keeps to columns 2..26 and rows 4..25, so that outline and
     // shadow stay clear of the sprite's edge.
     Image car(CarSide, CarSide);
@@ -238,8 +229,7 @@ Image makePlayerCar()
 }
 
 // The other traffic: a boxy blue saloon with a white roof, no stripes.
-Image makeEnemyCar()
-{
+Image makeEnemyCar() {
     Image car(CarSide, CarSide);
     drawTyre(car, 5, 5, 6, 3);
     drawTyre(car, 18, 5, 6, 3);
@@ -269,8 +259,7 @@ Image makeEnemyCar()
     return finishSprite(car, pal::Outline, 1, 2);
 }
 
-Image makeIcon()
-{
+Image makeIcon() {
     // An outlined tile of asphalt between two solid edge lines, with the car
     // in the middle of it: its shape is centred on (14.5, 14.5) of the
     // sprite, so one pixel to the right and down centres it on the tile.
@@ -292,29 +281,25 @@ Image makeIcon()
 namespace {
 
 // Squared distance from the sprite centre (14.5, 14.5), in quarter pixels.
-int dist2q(int x, int y, int cx2 = 29, int cy2 = 29)
-{
+int dist2q(int x, int y, int cx2 = 29, int cy2 = 29) {
     const int dx = 2 * x - cx2, dy = 2 * y - cy2;
     return dx * dx + dy * dy;
 }
 
 // Sixteen directions as whole-number vectors of length about 16.
-constexpr int Dirs[16][2] = {{16, 0},  {15, 6},   {11, 11},  {6, 15},  {0, 16},  {-6, 15},
-                             {-11, 11}, {-15, 6}, {-16, 0}, {-15, -6}, {-11, -11}, {-6, -15},
-                             {0, -16}, {6, -15},  {11, -11}, {15, -6}};
+constexpr int Dirs[16][2] = {{16, 0},  {15, 6},   {11, 11},   {6, 15},   {0, 16},  {-6, 15}, {-11, 11}, {-15, 6},
+                             {-16, 0}, {-15, -6}, {-11, -11}, {-6, -15}, {0, -16}, {6, -15}, {11, -11}, {15, -6}};
 
 // Clears a two-pixel frame, so that the outline drawn afterwards leaves
 // the sprite's edge transparent.
-void keepInside(Image& img)
-{
+void keepInside(Image& img) {
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x)
             if (x < 2 || y < 2 || x >= img.width() - 2 || y >= img.height() - 2)
                 img.set(x, y, Key);
 }
 
-Image explosionFlash()
-{
+Image explosionFlash() {
     Image img(CarSide, CarSide);
     // Rays of uneven length.
     const int len[16] = {12, 8, 12, 7, 12, 9, 11, 7, 12, 8, 12, 7, 12, 9, 11, 8};
@@ -347,8 +332,7 @@ Image explosionFlash()
     return img;
 }
 
-Image explosionFireball()
-{
+Image explosionFireball() {
     Image img(CarSide, CarSide);
     for (int y = 0; y < CarSide; ++y)
         for (int x = 0; x < CarSide; ++x) {
@@ -378,7 +362,7 @@ Image explosionFireball()
     img.fillEllipse(21, 21, 26, 26, pal::SmokeDark);
     img.fillEllipse(22, 22, 24, 24, pal::Smoke);
     // Flying debris, each piece with a short flaming trail.
-    const int debris[][4] = {{2, 13, 3, 2}, {25, 6, 2, 2}, {13, 2, 2, 2}, {7, 25, 3, 2},
+    const int debris[][4] = {{2, 13, 3, 2},  {25, 6, 2, 2},  {13, 2, 2, 2}, {7, 25, 3, 2},
                              {25, 16, 2, 3}, {20, 25, 2, 2}, {3, 21, 2, 2}};
     for (const auto& p : debris) {
         const int tx = p[0] + (p[0] < 14 ? 3 : -2), ty = p[1] + (p[1] < 14 ? 3 : -2);
@@ -391,8 +375,7 @@ Image explosionFireball()
     return img;
 }
 
-Image explosionWreck()
-{
+Image explosionWreck() {
     Image img(CarSide, CarSide);
     // Scorched tarmac around the wreck.
     for (int y = 0; y < CarSide; ++y)
@@ -439,8 +422,7 @@ Image explosionWreck()
 
 } // namespace
 
-Image makeExplosion(int stage)
-{
+Image makeExplosion(int stage) {
     if (stage == 1)
         return explosionFlash();
     if (stage == 2)
@@ -454,8 +436,7 @@ namespace {
 
 // Bold glyph in four bands of colour from top to bottom, with a dark rim
 // so it reads on any background.
-Image bigGlyphSprite(char c, const std::array<Rgb, 4>& bands)
-{
+Image bigGlyphSprite(char c, const std::array<Rgb, 4>& bands) {
     if (!hasBigGlyph(c))
         throw std::invalid_argument(std::string("no big glyph for '") + c + "'");
     Image img(DigitW, DigitH);
@@ -478,8 +459,7 @@ const std::array<Rgb, 4> CoolBands = {pal::White, rgb(200, 226, 255), pal::BlueL
 
 Image makeDigit(int d) { return bigGlyphSprite(static_cast<char>('0' + d), HotBands); }
 
-Image makeScoreLabel()
-{
+Image makeScoreLabel() {
     Image label(LabelW, LabelH);
     const std::string text = "SCORE";
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -502,15 +482,14 @@ struct TextStyle {
     Rgb top = pal::White;
     Rgb bottom = pal::Yellow;
     Rgb outline = pal::Outline;
-    int depth = 0;     // length of the 3-D extrusion down and right
+    int depth = 0; // length of the 3-D extrusion down and right
     Rgb side = pal::RedDark;
     int slant = 0;     // italic lean: pixels per row of the font, 0 for upright
     bool logo = false; // the heavy logo font instead of the small one
 };
 
 // Text as a sprite: gradient face, extruded sides, dark outline.
-Image styledText(const std::string& text, const TextStyle& s)
-{
+Image styledText(const std::string& text, const TextStyle& s) {
     const Image mask = s.logo ? logoMask(text, s.scale) : textMask(text, s.scale, 1);
     const int h = mask.height();
     const int fontRows = h / s.scale;
@@ -540,14 +519,10 @@ Image styledText(const std::string& text, const TextStyle& s)
 }
 
 // Centres img horizontally on column cx.
-void blitCentred(Image& dst, const Image& img, int cx, int y)
-{
-    dst.blit(img, cx - img.width() / 2, y);
-}
+void blitCentred(Image& dst, const Image& img, int cx, int y) { dst.blit(img, cx - img.width() / 2, y); }
 
 // A keyboard key cap with a label, for the controls on the title screen.
-int drawKeyCap(Image& img, int x, int y, const std::string& label)
-{
+int drawKeyCap(Image& img, int x, int y, const std::string& label) {
     const int w = textWidth(label) + 6;
     img.fillRoundRect(x, y, w, 12, 1, rgb(70, 74, 100));
     img.fillRect(x + 1, y, w - 2, 10, rgb(206, 210, 224));
@@ -558,8 +533,7 @@ int drawKeyCap(Image& img, int x, int y, const std::string& label)
 
 } // namespace
 
-Image makeTitle()
-{
+Image makeTitle() {
     Image img(ScreenW, ScreenH);
     // Dusk sky: deep blue above, warm at the horizon.
     constexpr int Horizon = 100;
@@ -605,8 +579,11 @@ Image makeTitle()
     const Image car = makePlayerCar().scaled(2);
     const Image rival = makeEnemyCar().scaled(2);
     // Speed streaks behind the car.
-    const int streaks[][3] = {{RoadTop + 22, 8, 96}, {RoadTop + 30, 30, 100}, {RoadTop + 44, 0, 104},
-                              {RoadTop + 52, 24, 100}, {RoadTop + 36, 60, 96}};
+    const int streaks[][3] = {{RoadTop + 22, 8, 96},
+                              {RoadTop + 30, 30, 100},
+                              {RoadTop + 44, 0, 104},
+                              {RoadTop + 52, 24, 100},
+                              {RoadTop + 36, 60, 96}};
     for (const auto& s : streaks) {
         img.hline(s[1], s[2], s[0], pal::White);
         img.hline(s[1] + 10, s[2], s[0] + 1, rgb(180, 190, 210));
@@ -679,8 +656,7 @@ Image makeTitle()
     return img;
 }
 
-Image makeGameOver()
-{
+Image makeGameOver() {
     Image img(ScreenW, ScreenH);
     // Banner across the screen with warning stripes along its edges.
     constexpr int BannerTop = 40, BannerH = 56;
@@ -726,8 +702,7 @@ Image makeGameOver()
 
 namespace {
 
-void blitKeyed(std::vector<Rgb>& frame, const Image& s, int x, int y)
-{
+void blitKeyed(std::vector<Rgb>& frame, const Image& s, int x, int y) {
     for (int j = 0; j < s.height(); ++j)
         for (int i = 0; i < s.width(); ++i) {
             const int tx = x + i, ty = y + j;
@@ -737,8 +712,7 @@ void blitKeyed(std::vector<Rgb>& frame, const Image& s, int x, int y)
         }
 }
 
-void drawScoreLike(std::vector<Rgb>& frame, int value, int c0, int r, bool label)
-{
+void drawScoreLike(std::vector<Rgb>& frame, int value, int c0, int r, bool label) {
     for (int k = 0; k < 6; ++k) {
         blitKeyed(frame, makeDigit(value % 10), c0 - 8 * k, r);
         value /= 10;
@@ -749,8 +723,7 @@ void drawScoreLike(std::vector<Rgb>& frame, int value, int c0, int r, bool label
 
 } // namespace
 
-Image mockPlayFrame(int k, int score)
-{
+Image mockPlayFrame(int k, int score) {
     const Image road = makeRoad();
     Image out(ScreenW, ScreenH);
     std::vector<Rgb>& frame = out.pixels();
@@ -769,8 +742,7 @@ Image mockPlayFrame(int k, int score)
     return out;
 }
 
-Image mockGameOverFrame(int score)
-{
+Image mockGameOverFrame(int score) {
     Image out = mockPlayFrame(17, score);
     for (Rgb& p : out.pixels())
         p = rgb(red(p) / 2, green(p) / 2, blue(p) / 2);

@@ -32,8 +32,7 @@ private:
 // One-pole low-pass; coefficient in 0..65536 (65536 lets everything pass).
 class LowPass {
 public:
-    int process(int x, int coeff)
-    {
+    int process(int x, int coeff) {
         state_ += (static_cast<std::int64_t>(x) * 65536 - state_) * coeff / 65536;
         return static_cast<int>(state_ / 65536);
     }

@@ -9,19 +9,16 @@ namespace {
 class Writer {
 public:
     void u8(int v) { out.push_back(static_cast<std::uint8_t>(v & 0xFF)); }
-    void u16(int v)
-    {
+    void u16(int v) {
         u8(v);
         u8(v >> 8);
     }
-    void u32(std::uint32_t v)
-    {
+    void u32(std::uint32_t v) {
         u16(static_cast<int>(v & 0xFFFF));
         u16(static_cast<int>(v >> 16));
     }
     // Fixed-size text field, padded with blanks or zeros.
-    void text(const std::string& s, std::size_t size, char pad = '\0')
-    {
+    void text(const std::string& s, std::size_t size, char pad = '\0') {
         for (std::size_t i = 0; i < size; ++i)
             out.push_back(static_cast<std::uint8_t>(i < s.size() ? s[i] : pad));
     }
@@ -32,8 +29,7 @@ public:
 
 // One row of one channel in the packed form: a flag byte saying which of
 // the five fields follow, unless all five do.
-void packCell(std::vector<std::uint8_t>& out, const Cell& c)
-{
+void packCell(std::vector<std::uint8_t>& out, const Cell& c) {
     const std::uint8_t fields[5] = {c.note, c.instrument, c.volume, c.effect, c.param};
     std::uint8_t flags = 0x80;
     for (int i = 0; i < 5; ++i)
@@ -52,13 +48,12 @@ void packCell(std::vector<std::uint8_t>& out, const Cell& c)
 constexpr int InstrumentHeaderSize = 263;
 constexpr int SampleHeaderSize = 40;
 
-void writeInstrument(Writer& w, const Instrument& ins)
-{
+void writeInstrument(Writer& w, const Instrument& ins) {
     if (ins.envelope.size() > 12)
         throw std::invalid_argument("envelope with more than 12 points: " + ins.name);
     w.u32(InstrumentHeaderSize);
     w.text(ins.name, 22);
-    w.u8(0); // type
+    w.u8(0);  // type
     w.u16(1); // one sample
     w.u32(SampleHeaderSize);
     w.zeros(96); // every note plays sample 0
@@ -111,8 +106,7 @@ void writeInstrument(Writer& w, const Instrument& ins)
 
 } // namespace
 
-std::vector<std::uint8_t> write(const Module& m)
-{
+std::vector<std::uint8_t> write(const Module& m) {
     if (m.order.empty() || m.order.size() > 256 || m.channels < 1 || m.channels > 32)
         throw std::invalid_argument("module layout out of range");
     Writer w;

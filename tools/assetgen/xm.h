@@ -37,12 +37,9 @@ struct Cell {
 
 struct Pattern {
     Pattern(int rowCount, int channelCount)
-        : rows(rowCount), channels(channelCount), cells(static_cast<std::size_t>(rowCount * channelCount))
-    {
-    }
+        : rows(rowCount), channels(channelCount), cells(static_cast<std::size_t>(rowCount * channelCount)) {}
     Cell& at(int row, int channel) { return cells[static_cast<std::size_t>(row * channels + channel)]; }
-    const Cell& at(int row, int channel) const
-    {
+    const Cell& at(int row, int channel) const {
         return cells[static_cast<std::size_t>(row * channels + channel)];
     }
     int rows;

@@ -140,9 +140,9 @@ int main(int argc, char** argv) {
         if (dumps.count(n)) {
             std::ofstream raw = openOutput(outDir + "/frame-" + std::to_string(n) + ".raw");
             for (std::size_t i = 0; i < static_cast<std::size_t>(ptc::DisplayWidth) * ptc::DisplayHeight; ++i) {
-                const char bytes[4] = {static_cast<char>(shown[i] & 0xFF), static_cast<char>((shown[i] >> 8) & 0xFF),
-                                       static_cast<char>((shown[i] >> 16) & 0xFF),
-                                       static_cast<char>((shown[i] >> 24) & 0xFF)};
+                const char bytes[4] = {
+                    static_cast<char>(shown[i] & 0xFF), static_cast<char>((shown[i] >> 8) & 0xFF),
+                    static_cast<char>((shown[i] >> 16) & 0xFF), static_cast<char>((shown[i] >> 24) & 0xFF)};
                 raw.write(bytes, 4);
             }
         }

@@ -18,7 +18,7 @@ std::optional<std::string> BoardCache::find(long long limit, long long offset) {
 
 void BoardCache::store(long long limit, long long offset, long long generation, std::string page) {
     if (!listening_ || generation != generation_)
-        return;  // read while the board changed: maybe old already
+        return; // read while the board changed: maybe old already
     std::lock_guard lock(mutex_);
     if (pages_.size() >= MaxPages)
         pages_.clear();

@@ -16,7 +16,7 @@ void listenForBoardChanges(const std::string& databaseUrl, BoardCache& cache, co
             }
             if (connection.awaitNotifications(std::chrono::milliseconds(500)))
                 cache.invalidate();
-        } catch (const std::runtime_error&) {  // db::Unavailable or db::Error
+        } catch (const std::runtime_error&) { // db::Unavailable or db::Error
             cache.setListening(false);
             connection.drop();
             for (int i = 0; i < 10 && !stop; ++i)

@@ -12,7 +12,7 @@ Response errorResponse(int status, const std::string& message) {
     std::string text = message.substr(0, MaxErrorBytes);
     while (!text.empty() && text.size() < message.size() &&
            (static_cast<unsigned char>(message[text.size()]) & 0xC0) == 0x80)
-        text.pop_back();  // not in the middle of a character
+        text.pop_back(); // not in the middle of a character
     Response response;
     response.status = status;
     response.contentType = "application/json";

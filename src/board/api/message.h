@@ -9,11 +9,11 @@
 namespace board::api {
 
 struct Request {
-    std::string method;  // as sent: "GET", "POST", "BREW", ...
-    std::string target;  // path and query, still percent-encoded
+    std::string method; // as sent: "GET", "POST", "BREW", ...
+    std::string target; // path and query, still percent-encoded
     std::string contentType;
     std::string body;
-    std::string client;  // the peer's address
+    std::string client; // the peer's address
 };
 
 struct Response {
@@ -21,7 +21,7 @@ struct Response {
     std::string contentType;
     std::string body;
     std::vector<std::pair<std::string, std::string>> headers;
-    bool headOnly = false;  // a HEAD request: the headers of GET, no body
+    bool headOnly = false; // a HEAD request: the headers of GET, no body
 };
 
 // {"error": message} with the status; a long message is cut.

@@ -60,7 +60,7 @@ BoardQuery parseBoardQuery(const std::string& query) {
             return result;
         }
         if (*name != "limit" && *name != "offset")
-            continue;  // not ours
+            continue; // not ours
         bool& seen = *name == "limit" ? seenLimit : seenOffset;
         if (seen) {
             result.error = *name + " is given twice";

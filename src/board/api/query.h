@@ -8,7 +8,7 @@ namespace board::api {
 
 struct ApiPath {
     enum Kind { NotApi, Unknown, Runs, Run, RunKeys, Board, Health } kind = NotApi;
-    std::string id;  // the run's number, digits only, for Run and RunKeys
+    std::string id; // the run's number, digits only, for Run and RunKeys
 };
 
 // path: the target before '?', still percent-encoded.
@@ -16,7 +16,7 @@ ApiPath parseApiPath(const std::string& path);
 
 struct BoardQuery {
     long long limit = 20, offset = 0;
-    std::string error;  // why the query is refused
+    std::string error; // why the query is refused
 };
 
 BoardQuery parseBoardQuery(const std::string& query);

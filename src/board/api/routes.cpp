@@ -52,7 +52,8 @@ Api::Api(db::Pool& pool, RateLimiter& limiter, const StaticFiles* files, BoardCa
 Response Api::handle(const Request& request) {
     Response response;
     if (const int wait = limiter_.admit(request.client); wait > 0) {
-        response = errorResponse(429, "too many requests from this address; try again in " + std::to_string(wait) + " s");
+        response =
+            errorResponse(429, "too many requests from this address; try again in " + std::to_string(wait) + " s");
         response.headers.emplace_back("Retry-After", std::to_string(wait));
     } else {
         const std::size_t mark = request.target.find('?');

@@ -22,8 +22,11 @@ std::vector<std::uint32_t> decode(std::string_view text) {
     std::vector<std::uint32_t> points;
     for (std::size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
-        const int extra = lead < 0x80 ? 0 : lead >= 0xC2 && lead <= 0xDF ? 1 : lead >= 0xE0 && lead <= 0xEF ? 2
-                                        : lead >= 0xF0 && lead <= 0xF4 ? 3 : -1;
+        const int extra = lead < 0x80                    ? 0
+                          : lead >= 0xC2 && lead <= 0xDF ? 1
+                          : lead >= 0xE0 && lead <= 0xEF ? 2
+                          : lead >= 0xF0 && lead <= 0xF4 ? 3
+                                                         : -1;
         if (extra < 0 || i + static_cast<std::size_t>(extra) >= text.size())
             return {Invalid};
         std::uint32_t point = extra == 0 ? lead : lead & (0x3Fu >> extra);
@@ -151,7 +154,7 @@ CheckedName checkName(std::string_view name) {
     std::size_t begin = 0, end = name.size(), seen = 0;
     for (std::size_t i = 0; i < name.size(); ++i) {
         if ((static_cast<unsigned char>(name[i]) & 0xC0) == 0x80)
-            continue;  // a continuation byte
+            continue; // a continuation byte
         if (seen == first)
             begin = i;
         if (seen == last) {

@@ -10,15 +10,15 @@ namespace board::api {
 constexpr std::size_t MaxNameCharacters = 24;
 
 struct RunRequest {
-    std::string name;   // trimmed
-    std::string keys;   // exactly as sent
-    std::string error;  // why it is refused, in words a client reads; empty when taken
+    std::string name;  // trimmed
+    std::string keys;  // exactly as sent
+    std::string error; // why it is refused, in words a client reads; empty when taken
 };
 
 RunRequest parseRunRequest(std::string_view body);
 
 struct CheckedName {
-    std::string name;  // trimmed of white space at both ends
+    std::string name; // trimmed of white space at both ends
     std::string error;
 };
 

@@ -15,12 +15,19 @@ namespace {
 constexpr std::uintmax_t MaxFileBytes = 64u * 1024 * 1024;
 
 std::string contentTypeOf(const fs::path& file) {
-    static const std::map<std::string, std::string> types = {
-        {".html", "text/html; charset=utf-8"}, {".js", "text/javascript; charset=utf-8"},
-        {".mjs", "text/javascript; charset=utf-8"}, {".css", "text/css; charset=utf-8"},
-        {".json", "application/json"}, {".wasm", "application/wasm"}, {".png", "image/png"},
-        {".svg", "image/svg+xml"}, {".ico", "image/x-icon"}, {".txt", "text/plain; charset=utf-8"},
-        {".mp3", "audio/mpeg"}, {".wav", "audio/wav"}, {".xm", "audio/xm"}};
+    static const std::map<std::string, std::string> types = {{".html", "text/html; charset=utf-8"},
+                                                             {".js", "text/javascript; charset=utf-8"},
+                                                             {".mjs", "text/javascript; charset=utf-8"},
+                                                             {".css", "text/css; charset=utf-8"},
+                                                             {".json", "application/json"},
+                                                             {".wasm", "application/wasm"},
+                                                             {".png", "image/png"},
+                                                             {".svg", "image/svg+xml"},
+                                                             {".ico", "image/x-icon"},
+                                                             {".txt", "text/plain; charset=utf-8"},
+                                                             {".mp3", "audio/mpeg"},
+                                                             {".wav", "audio/wav"},
+                                                             {".xm", "audio/xm"}};
     const auto found = types.find(file.extension().string());
     return found != types.end() ? found->second : "application/octet-stream";
 }

@@ -70,14 +70,16 @@ pg_conn* Connection::ready() {
         drop();
         throw Unavailable("cannot connect to the database: " + message);
     }
-    PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);  // "already exists, skipping" and such
+    PQsetNoticeProcessor(
+        conn_, [](void*, const char*) {}, nullptr); // "already exists, skipping" and such
     return conn_;
 }
 
 [[noreturn]] void Connection::fail(pg_result* result, const char* what) {
     const char* state = result != nullptr ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
     const std::string message =
-        std::string(what) + ": " + firstLine(result != nullptr ? PQresultErrorMessage(result) : PQerrorMessage(conn_));
+        std::string(what) + ": " +
+        firstLine(result != nullptr ? PQresultErrorMessage(result) : PQerrorMessage(conn_));
     const std::string code = state != nullptr ? state : "";
     const bool lost = PQstatus(conn_) != CONNECTION_OK || meansUnavailable(state);
     PQclear(result);
@@ -171,7 +173,7 @@ Transaction::~Transaction() {
     try {
         connection_.script("ROLLBACK");
     } catch (const std::exception&) {
-        connection_.drop();  // a connection in an unknown state is not kept
+        connection_.drop(); // a connection in an unknown state is not kept
     }
 }
 

@@ -26,13 +26,14 @@ public:
 // A statement the database refused; sqlState is its five-character code.
 class Error : public std::runtime_error {
 public:
-    Error(const std::string& message, std::string state) : std::runtime_error(message), sqlState(std::move(state)) {}
+    Error(const std::string& message, std::string state)
+        : std::runtime_error(message), sqlState(std::move(state)) {}
     std::string sqlState;
 };
 
 constexpr const char* UniqueViolation = "23505";
 
-using Param = std::optional<std::string>;  // nullopt is SQL NULL
+using Param = std::optional<std::string>; // nullopt is SQL NULL
 
 class Result {
 public:

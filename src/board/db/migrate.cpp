@@ -19,11 +19,12 @@ const Statement Record{"migrate_record", "INSERT INTO schema_migrations (version
 int migrate(Connection& connection) {
     Transaction transaction(connection);
     connection.exec(TakeLock, {LockKey});
-    connection.script("SET LOCAL statement_timeout = 0;"
-                      "CREATE TABLE IF NOT EXISTS schema_migrations ("
-                      "  version integer PRIMARY KEY,"
-                      "  name text NOT NULL,"
-                      "  applied_at timestamptz NOT NULL DEFAULT now())");
+    connection.script(
+        "SET LOCAL statement_timeout = 0;"
+        "CREATE TABLE IF NOT EXISTS schema_migrations ("
+        "  version integer PRIMARY KEY,"
+        "  name text NOT NULL,"
+        "  applied_at timestamptz NOT NULL DEFAULT now())");
     const Result rows = connection.exec(Applied);
     std::set<long long> applied;
     for (int r = 0; r < rows.rows(); ++r)

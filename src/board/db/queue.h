@@ -14,7 +14,7 @@ namespace board::db {
 
 struct Claim {
     long long id = 0;
-    int token = 0;  // the run's claim count when claimed
+    int token = 0; // the run's claim count when claimed
     std::string keys;
 };
 
@@ -27,8 +27,8 @@ bool earlierCopyWaiting(Connection& db, const Claim& claim);
 
 enum class Finish {
     Done,
-    Duplicate,  // the same game as a run already kept: rejected instead
-    Lost,       // the claim was no longer ours; nothing changed
+    Duplicate, // the same game as a run already kept: rejected instead
+    Lost,      // the claim was no longer ours; nothing changed
 };
 
 Finish finishVerified(Connection& db, const Claim& claim, int score, long updates, const std::string& game);

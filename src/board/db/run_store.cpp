@@ -4,9 +4,10 @@ namespace board::db {
 
 namespace {
 
-const Statement Submit{"submit_run",
-                       "INSERT INTO runs (name, keys, keys_digest) VALUES ($1, $2, sha256(convert_to($2, 'UTF8'))) "
-                       "RETURNING id"};
+const Statement Submit{
+    "submit_run",
+    "INSERT INTO runs (name, keys, keys_digest) VALUES ($1, $2, sha256(convert_to($2, 'UTF8'))) "
+    "RETURNING id"};
 
 // A run's rank: the verified runs in higher bands, in higher scores of its
 // own band, and of its own score submitted before it.
@@ -87,12 +88,13 @@ std::optional<std::string> runKeys(Connection& db, long long id) {
 }
 
 BoardPage boardPage(Connection& db, long long limit, long long offset) {
-    const Result r = db.exec(offset < DeepFrom ? ShallowPage : DeepPage, {std::to_string(limit), std::to_string(offset)});
+    const Result r =
+        db.exec(offset < DeepFrom ? ShallowPage : DeepPage, {std::to_string(limit), std::to_string(offset)});
     BoardPage page;
     for (int row = 0; row < r.rows(); ++row) {
         page.total = r.integer(row, 0);
         if (r.isNull(row, 1))
-            continue;  // past the last run: the count alone
+            continue; // past the last run: the count alone
         BoardEntry e;
         e.rank = offset + static_cast<long long>(page.runs.size()) + 1;
         e.id = r.integer(row, 1);

@@ -13,8 +13,8 @@ namespace board::db {
 struct RunView {
     long long id = 0;
     std::string name, status;
-    std::optional<long long> score, updates, rank;  // only when verified
-    std::optional<std::string> reason;              // only when rejected
+    std::optional<long long> score, updates, rank; // only when verified
+    std::optional<std::string> reason;             // only when rejected
 };
 
 struct BoardEntry {

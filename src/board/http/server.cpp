@@ -59,7 +59,7 @@ private:
         timer_.expires_after(after);
         timer_.async_wait([self = shared_from_this()](beast::error_code ec) {
             if (ec)
-                return;  // cancelled: the operation finished in time
+                return; // cancelled: the operation finished in time
             self->timedOut_ = true;
             beast::error_code ignored;
             self->socket_.cancel(ignored);
@@ -74,7 +74,7 @@ private:
         socket_.async_wait(tcp::socket::wait_read, [self = shared_from_this()](beast::error_code ec) {
             self->timer_.cancel();
             if (ec || self->timedOut_)
-                return self->close();  // idle too long, or gone
+                return self->close(); // idle too long, or gone
             self->startRequest();
         });
     }
@@ -84,8 +84,9 @@ private:
         parser_->header_limit(static_cast<std::uint32_t>(shared_.options.maxHeader));
         parser_->body_limit(shared_.options.maxBody);
         arm(shared_.options.readTimeout);
-        bhttp::async_read_header(socket_, buffer_, *parser_,
-                                 [self = shared_from_this()](beast::error_code ec, std::size_t) { self->onHeader(ec); });
+        bhttp::async_read_header(
+            socket_, buffer_, *parser_,
+            [self = shared_from_this()](beast::error_code ec, std::size_t) { self->onHeader(ec); });
     }
 
     void onHeader(beast::error_code ec) {
@@ -116,7 +117,8 @@ private:
             return respond(transportError(408, "the request did not arrive in time"), true);
         if (ec == bhttp::error::body_limit)
             return respond(transportError(413, "the body is larger than " +
-                                                   std::to_string(shared_.options.maxBody / 1024) + " KiB"), true);
+                                                   std::to_string(shared_.options.maxBody / 1024) + " KiB"),
+                           true);
         if (ec == bhttp::error::header_limit)
             return respond(transportError(431, "the request's header is too large"), true);
         if (ec.category() == bhttp::make_error_code(bhttp::error::bad_method).category() &&
@@ -157,7 +159,7 @@ private:
             response->set(name, value);
         response->keep_alive(!closeAfter);
         if (mine.headOnly) {
-            response->content_length(mine.body.size());  // what GET would send
+            response->content_length(mine.body.size()); // what GET would send
         } else {
             response->body() = std::move(mine.body);
             response->prepare_payload();
@@ -185,12 +187,13 @@ private:
     }
 
     void drainSome() {
-        socket_.async_read_some(asio::buffer(scratch_), [self = shared_from_this()](beast::error_code ec, std::size_t n) {
-            self->drained_ += n;
-            if (ec || self->timedOut_ || self->drained_ > DrainBytes)
-                return self->close();
-            self->drainSome();
-        });
+        socket_.async_read_some(asio::buffer(scratch_),
+                                [self = shared_from_this()](beast::error_code ec, std::size_t n) {
+                                    self->drained_ += n;
+                                    if (ec || self->timedOut_ || self->drained_ > DrainBytes)
+                                        return self->close();
+                                    self->drainSome();
+                                });
     }
 
     void close() {
@@ -249,8 +252,8 @@ Server::Server(const ServerOptions& options, Handler handler) : impl_(std::make_
     if (!ec)
         acceptor.listen(asio::socket_base::max_listen_connections, ec);
     if (ec)
-        throw std::runtime_error("cannot listen on " + options.address + ":" + std::to_string(options.port) + ": " +
-                                 ec.message());
+        throw std::runtime_error("cannot listen on " + options.address + ":" + std::to_string(options.port) +
+                                 ": " + ec.message());
 }
 
 Server::~Server() = default;

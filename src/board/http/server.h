@@ -15,12 +15,12 @@ namespace board::http {
 
 struct ServerOptions {
     std::string address = "127.0.0.1";
-    unsigned short port = 8080;  // 0: any free port
+    unsigned short port = 8080; // 0: any free port
     int threads = 8;
     std::size_t maxBody = 256 * 1024;
     std::size_t maxHeader = 16 * 1024;
-    std::chrono::milliseconds readTimeout{10000};  // one whole request
-    std::chrono::milliseconds idleTimeout{30000};  // between requests
+    std::chrono::milliseconds readTimeout{10000}; // one whole request
+    std::chrono::milliseconds idleTimeout{30000}; // between requests
     std::size_t maxConnections = 4000;
 };
 

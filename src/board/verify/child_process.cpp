@@ -120,7 +120,7 @@ ChildResult runChild(const std::function<std::string()>& work, const ChildLimits
                 continue;
             }
             if (n == 0 || errno != EINTR)
-                break;  // the child closed its end: it has finished
+                break; // the child closed its end: it has finished
         }
         const auto now = Clock::now();
         if (now >= deadline) {

@@ -9,16 +9,16 @@
 namespace board {
 
 struct ChildLimits {
-    int cpuSeconds = 120;  // processor time; the wall-clock limit is twice it and ten seconds more
+    int cpuSeconds = 120; // processor time; the wall-clock limit is twice it and ten seconds more
     long memoryBytes = 512L * 1024 * 1024;
 };
 
 enum class ChildEnd {
-    Finished,    // output holds the function's text
-    OutOfTime,   // processor or wall-clock time ran out
-    Abandoned,   // stillWanted said no
-    Crashed,     // any other end; detail says which
-    NotStarted,  // no pipe or no process; detail says why
+    Finished,   // output holds the function's text
+    OutOfTime,  // processor or wall-clock time ran out
+    Abandoned,  // stillWanted said no
+    Crashed,    // any other end; detail says which
+    NotStarted, // no pipe or no process; detail says why
 };
 
 struct ChildResult {

@@ -56,12 +56,12 @@ Verdict judge(const PlayedGame& game, const VerifyLimits& limits) {
         verdict.game = gameText(game.taken);
         return verdict;
     case GameEnd::Escaped:
-        verdict.reason = "Escape ended the game after update " + std::to_string(game.updates) +
-                         ", before its game-over screen";
+        verdict.reason =
+            "Escape ended the game after update " + std::to_string(game.updates) + ", before its game-over screen";
         break;
     case GameEnd::ScriptEnded:
-        verdict.reason = "the key script ended after update " + std::to_string(game.updates) +
-                         ", before the game-over screen";
+        verdict.reason =
+            "the key script ended after update " + std::to_string(game.updates) + ", before the game-over screen";
         break;
     case GameEnd::UpdateLimit:
         verdict.reason = "the game passed " + std::to_string(limits.maxUpdates) +
@@ -96,8 +96,8 @@ Verdict verify(const std::vector<ptc::ScriptedKey>& keys, const VerifyLimits& li
     }
     case ChildEnd::OutOfTime:
         verdict.outcome = Outcome::Rejected;
-        verdict.reason = "the game took longer than the time limit of " + std::to_string(limits.cpuSeconds) +
-                         " s to verify";
+        verdict.reason =
+            "the game took longer than the time limit of " + std::to_string(limits.cpuSeconds) + " s to verify";
         return verdict;
     case ChildEnd::Abandoned:
         verdict.reason = "verification was stopped";

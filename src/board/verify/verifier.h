@@ -18,16 +18,16 @@ struct VerifyLimits {
 
 enum class Outcome {
     Verified,
-    Rejected,  // the run's own doing; reason says what
-    Failed,    // not the run's fault (no process, no data/): try again later
+    Rejected, // the run's own doing; reason says what
+    Failed,   // not the run's fault (no process, no data/): try again later
 };
 
 struct Verdict {
     Outcome outcome = Outcome::Failed;
     int score = 0;
     long updates = 0;
-    std::string game;    // the keys the game took, one "UPDATE CODE" a line
-    std::string reason;  // for Rejected and Failed, in words a player reads
+    std::string game;   // the keys the game took, one "UPDATE CODE" a line
+    std::string reason; // for Rejected and Failed, in words a player reads
 };
 
 // Plays keys in a child process and judges the game. While it waits,

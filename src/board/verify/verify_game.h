@@ -12,11 +12,11 @@ namespace board {
 
 // How a game ended.
 enum class GameEnd {
-    GameOver,     // the game-over screen was shown
-    Escaped,      // Escape ended it first
-    ScriptEnded,  // it waited for a key the script does not have
-    UpdateLimit,  // it passed the update limit
-    Failed,       // it could not run (data/ missing, ...)
+    GameOver,    // the game-over screen was shown
+    Escaped,     // Escape ended it first
+    ScriptEnded, // it waited for a key the script does not have
+    UpdateLimit, // it passed the update limit
+    Failed,      // it could not run (data/ missing, ...)
 };
 
 // A key the game read, with the updates it had made when it read it.
@@ -27,10 +27,10 @@ struct TakenKey {
 
 struct PlayedGame {
     GameEnd end = GameEnd::Failed;
-    long updates = 0;  // made by the end (the game-over screen's own included)
-    int score = 0;     // the number on the game-over screen
-    std::vector<TakenKey> taken;  // up to the game-over screen
-    std::string detail;           // the toolkit's last message, for Failed
+    long updates = 0;            // made by the end (the game-over screen's own included)
+    int score = 0;               // the number on the game-over screen
+    std::vector<TakenKey> taken; // up to the game-over screen
+    std::string detail;          // the toolkit's last message, for Failed
 };
 
 // Plays keys until the game-over screen, the game's end or maxUpdates.

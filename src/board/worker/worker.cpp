@@ -126,7 +126,9 @@ void Worker::verifyClaimed(ClaimedRun& run) {
     try {
         keys = ptc::readKeyScript(in, "keys");
     } catch (const ptc::KeyScriptError& error) {
-        retrying(stop_, [&] { return db::finishRejected(run.db, claim, std::string("not a key script: ") + error.what()); });
+        retrying(stop_, [&] {
+            return db::finishRejected(run.db, claim, std::string("not a key script: ") + error.what());
+        });
         return;
     }
     const Verdict verdict =

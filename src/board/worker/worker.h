@@ -14,8 +14,8 @@ struct ClaimedRun;
 
 struct WorkerOptions {
     std::string databaseUrl;
-    int leaseSeconds = 30;  // renewed while a run is played
-    int maxClaims = 5;      // a run whose verification was cut short this often is rejected
+    int leaseSeconds = 30; // renewed while a run is played
+    int maxClaims = 5;     // a run whose verification was cut short this often is rejected
     VerifyLimits limits;
 };
 

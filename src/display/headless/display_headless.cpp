@@ -51,7 +51,7 @@ const std::vector<std::string>& calls() { return record().calls; }
 
 struct Display::Impl {
     bool open = false;
-    std::vector<std::uint32_t> shown;  // what the last copyTo took
+    std::vector<std::uint32_t> shown; // what the last copyTo took
 };
 
 Display::Display() : impl_(std::make_unique<Impl>()) { note("Display"); }

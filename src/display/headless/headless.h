@@ -14,8 +14,8 @@ namespace ptc::headless {
 using ScriptedKey = ptc::ScriptedKey;
 
 struct Script {
-    std::vector<ScriptedKey> keys;  // in the order they arrive
-    long maxUpdates = 100000;       // update number maxUpdates + 1 throws "update limit"
+    std::vector<ScriptedKey> keys; // in the order they arrive
+    long maxUpdates = 100000;      // update number maxUpdates + 1 throws "update limit"
     // Called at every Display::update with its number (from 1) and the
     // DisplayWidth x DisplayHeight pixels shown.
     std::function<void(long update, const std::uint32_t* shown)> onUpdate;

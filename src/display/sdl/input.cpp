@@ -18,11 +18,16 @@ KeyEvent eventFor(const SDL_Keysym& key) {
 // The direction a D-pad button stands for, or -1.
 int dpadDirection(Uint8 button) {
     switch (button) {
-    case SDL_CONTROLLER_BUTTON_DPAD_LEFT: return 0;
-    case SDL_CONTROLLER_BUTTON_DPAD_UP: return 1;
-    case SDL_CONTROLLER_BUTTON_DPAD_RIGHT: return 2;
-    case SDL_CONTROLLER_BUTTON_DPAD_DOWN: return 3;
-    default: return -1;
+    case SDL_CONTROLLER_BUTTON_DPAD_LEFT:
+        return 0;
+    case SDL_CONTROLLER_BUTTON_DPAD_UP:
+        return 1;
+    case SDL_CONTROLLER_BUTTON_DPAD_RIGHT:
+        return 2;
+    case SDL_CONTROLLER_BUTTON_DPAD_DOWN:
+        return 3;
+    default:
+        return -1;
     }
 }
 
@@ -32,13 +37,13 @@ KeyboardRouter::Action KeyboardRouter::press(const SDL_Keysym& key, bool repeat,
     const bool alt = (key.mod & KMOD_ALT) != 0;
     const bool otherModifier = (key.mod & (KMOD_CTRL | KMOD_GUI)) != 0;
     if (key.sym == SDLK_F11 || (isEnter(key.sym) && alt && !otherModifier)) {
-        heldAlt_.reset();  // the Alt was the start of this chord
+        heldAlt_.reset(); // the Alt was the start of this chord
         // Held down, the chord switches once.
         return repeat ? Action::None : Action::ToggleFullscreen;
     }
     if (isAlt(key.sym)) {
         if (repeat && heldAlt_)
-            return Action::None;  // still the same press
+            return Action::None; // still the same press
         sendHeld(keys);
         heldAlt_ = eventFor(key);
         return Action::None;
@@ -84,11 +89,11 @@ void Gamepads::axis(SDL_JoystickID pad, Uint8 axis, Sint16 value, InputClock::ti
                     std::deque<KeyEvent>& keys) {
     std::size_t negative, positive;
     if (axis == SDL_CONTROLLER_AXIS_LEFTX) {
-        negative = 0;  // left
-        positive = 2;  // right
+        negative = 0; // left
+        positive = 2; // right
     } else if (axis == SDL_CONTROLLER_AXIS_LEFTY) {
-        negative = 1;  // up: SDL's y grows downward
-        positive = 3;  // down
+        negative = 1; // up: SDL's y grows downward
+        positive = 3; // down
     } else {
         return;
     }
@@ -101,7 +106,7 @@ void Gamepads::axis(SDL_JoystickID pad, Uint8 axis, Sint16 value, InputClock::ti
 void Gamepads::removed(SDL_JoystickID pad) {
     pads_.erase(pad);
     std::deque<KeyEvent> none;
-    refresh(InputClock::time_point{}, none);  // only lets go: sends nothing
+    refresh(InputClock::time_point{}, none); // only lets go: sends nothing
 }
 
 void Gamepads::releaseAll() {

@@ -10,6 +10,8 @@ struct Named {
     int code;
 };
 
+// One row a kind of key, as a keyboard groups them.
+// clang-format off
 constexpr Named NamedKeys[] = {
     // editing and whitespace
     {SDLK_BACKSPACE, 8}, {SDLK_TAB, 9}, {SDLK_CLEAR, 12}, {SDLK_RETURN, KeyEnter},
@@ -33,6 +35,7 @@ constexpr Named NamedKeys[] = {
     {SDLK_LEFTBRACKET, 219}, {SDLK_BACKSLASH, 220}, {SDLK_RIGHTBRACKET, 221},
     {SDLK_QUOTE, 222},
 };
+// clang-format on
 
 } // namespace
 
@@ -49,7 +52,7 @@ int keyCode(const SDL_Keysym& key) {
     // The keypad's digits and point: numbers with Num Lock on, otherwise the
     // cursor keys printed on them (so 8, 2, 4, 6 steer like the arrows).
     if (key.scancode >= SDL_SCANCODE_KP_1 && key.scancode <= SDL_SCANCODE_KP_0) {
-        const int index = key.scancode - SDL_SCANCODE_KP_1;  // 1 ... 9, then 0
+        const int index = key.scancode - SDL_SCANCODE_KP_1; // 1 ... 9, then 0
         if ((key.mod & KMOD_NUM) != 0)
             return index == 9 ? 96 : 97 + index;
         constexpr int Cursor[] = {35, KeyDown, 34, KeyLeft, 12, KeyRight, 36, KeyUp, 33, 45};

@@ -76,8 +76,8 @@ std::optional<Scaling> scalingFromEnvironment() {
 std::unique_ptr<Presenter> makePresenter(SDL_Window* window, Aspect aspect) {
     const std::optional<Scaling> forced = scalingFromEnvironment();
     if (forced == Scaling::Renderer || (!forced && graphicsCardPresent())) {
-        SDL_Renderer* renderer =
-            SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC | SDL_RENDERER_TARGETTEXTURE);
+        SDL_Renderer* renderer = SDL_CreateRenderer(
+            window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC | SDL_RENDERER_TARGETTEXTURE);
         if (renderer != nullptr && (forced || drawsOnGraphicsCard(renderer)))
             return makeRendererPresenter(renderer, aspect);
         if (renderer != nullptr)

@@ -43,7 +43,7 @@ struct Display::Impl final : window::ComfortsWindow {
     window::Aspect aspect = window::Aspect::FourByThree;
     SDL_Window* window = nullptr;
     Uint32 windowId = 0;
-    bool opened = false;  // open() finished
+    bool opened = false; // open() finished
     std::unique_ptr<sdl::Presenter> presenter;
     // copyTo takes the picture into `pending`; update makes it `current`,
     // the game's latest picture, which the window shows unless the

@@ -90,8 +90,7 @@ void Display::Impl::createWindow(const std::string& title) {
     // once the window is shown, and not at all without a manager.
     int top = 0, left = 0, bottom = 0, right = 0;
     if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) == 0) {
-        const window::Size framed =
-            comforts.startSize(aspect, {usable.w - left - right, usable.h - top - bottom});
+        const window::Size framed = comforts.startSize(aspect, {usable.w - left - right, usable.h - top - bottom});
         if (framed.width < size.width) {
             size = framed;
             SDL_SetWindowSize(window, size.width, size.height);
@@ -112,7 +111,7 @@ void Display::Impl::release() noexcept {
         // player likes it.
         if (opened)
             comforts.end(isFullscreen(), aspect);
-        SDL_ShowCursor(SDL_ENABLE);  // hidden while in full screen
+        SDL_ShowCursor(SDL_ENABLE); // hidden while in full screen
         SDL_DestroyWindow(window);
     }
     window = nullptr;

@@ -51,11 +51,11 @@ struct Record {
     long maxUpdates = 0;
     std::function<void(long, const std::uint32_t*)> onUpdate;
     long updates = 0;
-    std::deque<KeyEvent> keys;  // the player's, while a display is open
+    std::deque<KeyEvent> keys; // the player's, while a display is open
     std::vector<ScriptedKey> playersKeys;
-    Display::Impl* open = nullptr;  // the display that takes the player's keys
-    bool reading = false;           // the game is in Display::read
-    std::vector<std::uint32_t> standing;  // the picture of the last read
+    Display::Impl* open = nullptr;       // the display that takes the player's keys
+    bool reading = false;                // the game is in Display::read
+    std::vector<std::uint32_t> standing; // the picture of the last read
 };
 
 Record& record() {
@@ -133,18 +133,18 @@ void showStandingPicture() {
 
 struct Display::Impl final : window::ComfortsWindow {
     bool open = false;
-    std::vector<std::uint32_t> shown;    // what the last copyTo took
-    std::vector<std::uint32_t> instead;  // shown in its place (paused)
+    std::vector<std::uint32_t> shown;   // what the last copyTo took
+    std::vector<std::uint32_t> instead; // shown in its place (paused)
     // The window's schedule: 70 updates a second, late ones caught up on by
     // leaving their frames off the screen. A browser's timers wake late now
     // and then (a busy page, a garbage collection); that costs frames, not
     // game time.
     window::FramePacer pacer;
-    bool pictureBehind = false;  // the last update's frame was left off
+    bool pictureBehind = false; // the last update's frame was left off
     Clock::time_point lastBreak = Clock::now();
     window::Comforts comforts;
     bool closeRequested = false;
-    bool stoodStill = false;  // a read waited for its key
+    bool stoodStill = false; // a read waited for its key
 
     void requireOpen() const {
         if (!open)

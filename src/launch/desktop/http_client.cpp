@@ -82,7 +82,7 @@ std::size_t takeBody(char* data, std::size_t size, std::size_t count, void* into
     const std::size_t bytes = size * count;
     if (received.body.size() + bytes > MaxBody) {
         received.tooLarge = true;
-        return 0;  // curl stops with a write error
+        return 0; // curl stops with a write error
     }
     received.body.append(data, bytes);
     return bytes;
@@ -165,7 +165,7 @@ private:
     }
 
     std::string userAgent_;
-    std::string unusable_;  // why libcurl cannot be used
+    std::string unusable_; // why libcurl cannot be used
     const Curl* c_;
 };
 

@@ -10,10 +10,10 @@
 namespace vexlo {
 
 struct HttpReply {
-    long status = 0;       // 0: no answer
+    long status = 0; // 0: no answer
     std::string body;
-    long retryAfter = -1;  // seconds, from Retry-After; -1 without
-    std::string error;     // why there was no answer
+    long retryAfter = -1; // seconds, from Retry-After; -1 without
+    std::string error;    // why there was no answer
 };
 
 class HttpClient {

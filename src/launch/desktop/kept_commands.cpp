@@ -32,7 +32,8 @@ std::string scoresTable(const std::vector<KeptGame>& ranked) {
         const std::string place = h.gameOver ? std::to_string(++rank) : "-";
         const std::string score = h.score ? std::to_string(*h.score) : "-";
         const char* note = h.gameOver ? "" : h.score ? "  (stopped before the game-over screen)" : "  (not ended)";
-        table += column(place, 4) + column(score, 8) + "  " + timeText(h.date, "%Y-%m-%d %H:%M", false) + "  " + game.file.string() + note + "\n";
+        table += column(place, 4) + column(score, 8) + "  " + timeText(h.date, "%Y-%m-%d %H:%M", false) + "  " +
+                 game.file.string() + note + "\n";
     }
     return table;
 }
@@ -103,8 +104,9 @@ int submitGame(const Options& options, const SubmitSetUp& setUp) {
     }
     SubmitPacing pacing;
     if (isatty(STDERR_FILENO))
-        pacing.queued = [&server](long id) { say("sent as run " + std::to_string(id) + " to " + server +
-                                                 "; waiting for it to be played again"); };
+        pacing.queued = [&server](long id) {
+            say("sent as run " + std::to_string(id) + " to " + server + "; waiting for it to be played again");
+        };
     const auto http = makeCurlClient("vexlo-race/" + setUp.version);
     const SubmitOutcome outcome = submitRun(*http, server, options.name, read.text, pacing);
     if (outcome.verdict)

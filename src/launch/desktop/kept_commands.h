@@ -24,9 +24,9 @@ std::string keptGameNamed(const std::string& which, const std::optional<std::fil
                           std::string& problem);
 
 struct SubmitSetUp {
-    std::string file;               // the recording, resolved
-    std::string settingsServer;     // from the settings file; may be empty
-    std::string settingsFile;       // where `server = URL` would go, for the message
+    std::string file;           // the recording, resolved
+    std::string settingsServer; // from the settings file; may be empty
+    std::string settingsFile;   // where `server = URL` would go, for the message
     std::string version;
 };
 

@@ -88,8 +88,8 @@ std::optional<std::time_t> parseUtcStamp(std::string_view text) {
     std::tm parts{};
     int consumed = 0;
     const std::string copy(text);
-    if (std::sscanf(copy.c_str(), "%4d-%2d-%2dT%2d:%2d:%2dZ%n", &parts.tm_year, &parts.tm_mon,
-                                         &parts.tm_mday, &parts.tm_hour, &parts.tm_min, &parts.tm_sec, &consumed) != 6 ||
+    if (std::sscanf(copy.c_str(), "%4d-%2d-%2dT%2d:%2d:%2dZ%n", &parts.tm_year, &parts.tm_mon, &parts.tm_mday,
+                    &parts.tm_hour, &parts.tm_min, &parts.tm_sec, &consumed) != 6 ||
         consumed != 20)
         return std::nullopt;
     parts.tm_year -= 1900;
@@ -97,8 +97,8 @@ std::optional<std::time_t> parseUtcStamp(std::string_view text) {
     const std::tm asked = parts;
     const std::time_t time = timegm(&parts);
     // timegm moves fields that are out of range (a 31st of April): refused.
-    if (time < 0 || parts.tm_mday != asked.tm_mday || parts.tm_mon != asked.tm_mon || parts.tm_hour != asked.tm_hour ||
-        parts.tm_min != asked.tm_min || parts.tm_sec != asked.tm_sec)
+    if (time < 0 || parts.tm_mday != asked.tm_mday || parts.tm_mon != asked.tm_mon ||
+        parts.tm_hour != asked.tm_hour || parts.tm_min != asked.tm_min || parts.tm_sec != asked.tm_sec)
         return std::nullopt;
     return time;
 }

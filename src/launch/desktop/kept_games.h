@@ -31,9 +31,9 @@ constexpr std::size_t MaxKeptBytes = 4 * 1024 * 1024;
 
 struct KeptHeader {
     std::string version;
-    std::time_t date = 0;      // when the game started
-    std::optional<int> score;  // once the game has ended: the score it showed last
-    bool gameOver = false;     // it reached its game-over screen
+    std::time_t date = 0;     // when the game started
+    std::optional<int> score; // once the game has ended: the score it showed last
+    bool gameOver = false;    // it reached its game-over screen
     bool operator==(const KeptHeader&) const = default;
 };
 
@@ -61,8 +61,8 @@ struct KeptGame {
 
 struct KeptListing {
     std::vector<KeptGame> games;
-    std::vector<std::string> skipped;  // one line for each thing that is no kept game
-    std::string problem;               // the folder itself could not be read
+    std::vector<std::string> skipped; // one line for each thing that is no kept game
+    std::string problem;              // the folder itself could not be read
 };
 // Every kept game in the folder (none when it does not exist yet). Names
 // starting with a dot (files being written) are passed by in silence.

@@ -92,7 +92,7 @@ struct Run {
     std::unique_ptr<Recording> recording;
     std::unique_ptr<GameKeeper> keeper;
     std::optional<std::vector<ptc::ScriptedKey>> watched;
-    std::optional<int> overScore;  // the score on the game-over screen, taken with its key
+    std::optional<int> overScore; // the score on the game-over screen, taken with its key
 };
 
 // keeping: a keeper is made for the game before its window opens.
@@ -135,7 +135,8 @@ void keepGame(Run& run) {
 }
 
 // The window as the player left it is how the next run starts.
-void rememberWindow(const Run& run, const std::optional<std::filesystem::path>& file, const LoadedSettings& loaded) {
+void rememberWindow(const Run& run, const std::optional<std::filesystem::path>& file,
+                    const LoadedSettings& loaded) {
     const auto end = ptc::window::lastWindow();
     if (!end || !file)
         return;

@@ -92,10 +92,12 @@ bool apply(Options& o, const std::string& name, const std::string& value, std::s
         }
     } else if (value.empty()) {
         error = "option '--" + name + "' needs " +
-                (name == "name" ? "a name" : name == "server" ? "an address" : "a file name");
+                (name == "name"     ? "a name"
+                 : name == "server" ? "an address"
+                                    : "a file name");
         return false;
     } else if (name == "name") {
-        o.name = value;  // checked with --submit, which needs it
+        o.name = value; // checked with --submit, which needs it
     } else if (name == "server") {
         o.server = value;
         error = serverUrlProblem(value);
@@ -113,9 +115,10 @@ bool apply(Options& o, const std::string& name, const std::string& value, std::s
 
 // What cannot be asked together, or not alone.
 std::string conflicts(const Options& o) {
-    const std::pair<const char*, bool> commands[] = {
-        {"--record", !o.record.empty()}, {"--watch", !o.watch.empty()}, {"--scores", o.scores},
-        {"--submit", !o.submit.empty()}};
+    const std::pair<const char*, bool> commands[] = {{"--record", !o.record.empty()},
+                                                     {"--watch", !o.watch.empty()},
+                                                     {"--scores", o.scores},
+                                                     {"--submit", !o.submit.empty()}};
     const char* first = nullptr;
     for (const auto& [name, given] : commands) {
         if (given && first != nullptr)

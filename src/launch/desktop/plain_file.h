@@ -13,8 +13,8 @@ namespace vexlo {
 
 struct SmallFile {
     std::string text;
-    bool missing = false;  // nothing at the name (nor, perhaps, its folder)
-    std::string problem;   // why it was not read, to follow its name: "is a folder"
+    bool missing = false; // nothing at the name (nor, perhaps, its folder)
+    std::string problem;  // why it was not read, to follow its name: "is a folder"
 };
 
 // Reads a plain file of at most `limit` bytes. A link is refused unless

@@ -114,10 +114,11 @@ std::optional<SubmitOutcome> verdict(HttpClient& http, const std::string& server
     }
     if (state == "rejected") {
         const auto reason = run.find("reason");
-        const std::string why = reason != run.end() && reason->is_string() ? shown(reason->get<std::string>()) : "";
+        const std::string why =
+            reason != run.end() && reason->is_string() ? shown(reason->get<std::string>()) : "";
         return SubmitOutcome{1, true, "rejected: " + (why.empty() ? std::string("no reason given") : why)};
     }
-    return std::nullopt;  // queued or verifying
+    return std::nullopt; // queued or verifying
 }
 
 } // namespace
@@ -129,7 +130,11 @@ std::string nameProblem(std::string_view name) {
     std::size_t characters = 0;
     for (std::size_t i = 0; i < trimmed.size(); ++characters) {
         const auto lead = static_cast<unsigned char>(trimmed[i]);
-        const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xe ? 3 : (lead >> 3) == 0x1e ? 4 : 0;
+        const std::size_t length = lead < 0x80           ? 1
+                                   : (lead >> 5) == 0x6  ? 2
+                                   : (lead >> 4) == 0xe  ? 3
+                                   : (lead >> 3) == 0x1e ? 4
+                                                         : 0;
         if (length == 0 || i + length > trimmed.size())
             return "the name is not valid UTF-8";
         for (std::size_t k = 1; k < length; ++k)

@@ -22,13 +22,13 @@ struct SubmitPacing {
     std::chrono::milliseconds firstPoll{250};
     std::chrono::milliseconds longestPoll{2000};
     std::chrono::milliseconds verdictLimit{std::chrono::minutes(5)};
-    std::function<void(std::chrono::milliseconds)> sleep;  // the real one when empty
-    std::function<void(long id)> queued;                   // told once the run is queued
+    std::function<void(std::chrono::milliseconds)> sleep; // the real one when empty
+    std::function<void(long id)> queued;                  // told once the run is queued
 };
 
 struct SubmitOutcome {
-    int status = 1;      // 0 when verified
-    bool verdict = false;  // the line is the server's verdict (for stdout), not a problem
+    int status = 1;       // 0 when verified
+    bool verdict = false; // the line is the server's verdict (for stdout), not a problem
     std::string line;
 };
 

@@ -68,7 +68,8 @@ std::string apply(Settings& s, std::string_view key, std::string_view value) {
     if (key == "window") {
         const std::size_t x = value.find('x');
         const auto width = side(value.substr(0, x), MinWindowWidth);
-        const auto height = x == std::string_view::npos ? std::nullopt : side(value.substr(x + 1), MinWindowHeight);
+        const auto height =
+            x == std::string_view::npos ? std::nullopt : side(value.substr(x + 1), MinWindowHeight);
         if (!width || !height)
             return "window is WIDTHxHEIGHT from " + std::to_string(MinWindowWidth) + "x" +
                    std::to_string(MinWindowHeight) + " to " + std::to_string(MaxWindowSide) + "x" +
@@ -161,7 +162,7 @@ LoadedSettings loadSettings(const std::filesystem::path& file) {
     LoadedSettings loaded;
     const SmallFile read = readSmallFile(file, MaxSettingsBytes, true);
     if (read.missing)
-        return loaded;  // nothing remembered yet
+        return loaded; // nothing remembered yet
     if (!read.problem.empty()) {
         loaded.problem = file.string() + " " + read.problem;
         return loaded;

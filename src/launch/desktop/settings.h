@@ -27,11 +27,11 @@ namespace vexlo {
 
 struct Settings {
     bool fullscreen = false;
-    int windowWidth = 0;  // 0 x 0: not remembered; the window then fits the desktop
+    int windowWidth = 0; // 0 x 0: not remembered; the window then fits the desktop
     int windowHeight = 0;
     AspectChoice aspect = AspectChoice::FourByThree;
     bool mute = false;
-    std::string server;  // the score server for --submit; empty: none
+    std::string server; // the score server for --submit; empty: none
     bool operator==(const Settings&) const = default;
 };
 
@@ -54,8 +54,8 @@ std::string formatSettings(const Settings& settings);
 Settings parseSettings(std::string_view text, std::string& problem);
 
 struct LoadedSettings {
-    std::optional<Settings> settings;  // nothing: no file, or one left aside whole
-    std::string problem;               // what was wrong with it; empty when missing or good
+    std::optional<Settings> settings; // nothing: no file, or one left aside whole
+    std::string problem;              // what was wrong with it; empty when missing or good
 };
 LoadedSettings loadSettings(const std::filesystem::path& file);
 // Writes the file whole (making its folder); the problem, or empty.

@@ -22,7 +22,7 @@ bool loadCatchingLine(std::string& line) {
     std::size_t size = 0;
     std::FILE* caught = open_memstream(&text, &size);
     if (caught == nullptr)
-        return loadAssets() != 0;  // the line goes straight to stderr
+        return loadAssets() != 0; // the line goes straight to stderr
     std::FILE* saved = stderr;
     stderr = caught;
     const bool loaded = loadAssets() != 0;

@@ -39,7 +39,7 @@ EM_JS(void, pageRecordDone, (const char* frames, const char* keys),
 // game-over screen and the score that screen shows, and its keys as a key
 // script (every game's, for the hall of fame).
 EM_JS(void, pageGameEnded, (int status, int gameOver, int score, const char* keys),
-      { Module.page.gameEnded(status, gameOver !== 0, score, UTF8ToString(keys)); });
+      { Module.page.gameEnded(status, gameOver != = 0, score, UTF8ToString(keys)); });
 
 // The replay tool's update limit.
 constexpr long MaxUpdates = 100000;
@@ -48,9 +48,7 @@ constexpr int BadScript = 2;
 
 std::string soundLog;
 
-void logSoundCall(const char* call) {
-    soundLog += std::to_string(ptc::web::updates()) + ' ' + call + '\n';
-}
+void logSoundCall(const char* call) { soundLog += std::to_string(ptc::web::updates()) + ' ' + call + '\n'; }
 
 // Pause and mute act on the sound, as on the desktop; the sound stays
 // muted from one game to the next until M again.
@@ -179,9 +177,10 @@ extern "C" EMSCRIPTEN_KEEPALIVE const int* vexlo_web_place(int width, int height
     using namespace ptc::window;
     static int numbers[6];
     const Rect box = letterbox(Aspect::FourByThree, {std::max(1, width), std::max(1, height)});
-    const Size canvas = crispSize({static_cast<int>(std::ceil(box.width * ratio)),
-                                   static_cast<int>(std::ceil(box.height * ratio))}, {});
-    const int placed[6] = {ptc::DisplayWidth, ptc::DisplayHeight, box.width, box.height, canvas.width, canvas.height};
+    const Size canvas = crispSize(
+        {static_cast<int>(std::ceil(box.width * ratio)), static_cast<int>(std::ceil(box.height * ratio))}, {});
+    const int placed[6] = {ptc::DisplayWidth, ptc::DisplayHeight, box.width,
+                           box.height,        canvas.width,       canvas.height};
     std::copy(std::begin(placed), std::end(placed), numbers);
     return numbers;
 }

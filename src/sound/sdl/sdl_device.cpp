@@ -33,9 +33,7 @@ void applyHold() {
 }
 
 // SDL reports its allocation failures with this text.
-int decoderError() {
-    return std::strstr(Mix_GetError(), "Out of memory") ? SoundErrMemory : SoundErrFileBad;
-}
+int decoderError() { return std::strstr(Mix_GetError(), "Out of memory") ? SoundErrMemory : SoundErrFileBad; }
 
 } // namespace vexlo::sdlsound
 

@@ -21,7 +21,7 @@
 // that an unfinished making is waited for before the rest goes.
 struct FMUSIC_MODULE {
     std::unique_ptr<vexlo::TrackerModule> module;
-    int unmade = SoundErrFileBad;  // why making failed, once it has
+    int unmade = SoundErrFileBad; // why making failed, once it has
     std::future<vexlo::MadeModule> making;
 };
 
@@ -36,7 +36,8 @@ void renderModule(void* udata, Uint8* stream, int len) {
     const std::size_t frames = std::size_t(len) / (2 * sizeof(std::int16_t));
     // Paused, the module stands still; muted, it plays on unheard.
     if (!output().paused)
-        static_cast<FMUSIC_MODULE*>(udata)->module->render(output().rate, reinterpret_cast<std::int16_t*>(stream), frames);
+        static_cast<FMUSIC_MODULE*>(udata)->module->render(output().rate, reinterpret_cast<std::int16_t*>(stream),
+                                                           frames);
     if (output().paused || output().muted)
         std::memset(stream, 0, std::size_t(len));
 }
@@ -48,25 +49,28 @@ namespace vexlo::soundback {
 int loadModule(const std::string& path, FMUSIC_MODULE*& module) {
     std::vector<std::uint8_t> bytes;
     bool checked = false;
-    if (const int error = soundfiles::readModuleFile(path, bytes, &checked)) return error;
+    if (const int error = soundfiles::readModuleFile(path, bytes, &checked))
+        return error;
     try {
         auto song = std::make_unique<FMUSIC_MODULE>();
         if (checked) {
             // A file checked in full leaves the loader nothing to refuse
             // (but memory), so it is made in the background.
-            song->making = std::async(std::launch::async, [bytes = std::move(bytes)] { return makeModule(bytes); });
+            song->making =
+                std::async(std::launch::async, [bytes = std::move(bytes)] { return makeModule(bytes); });
         } else {
             // On any other the loader's verdict is awaited here, where an
             // error gets its box.
             MadeModule made = makeModule(bytes);
-            if (made.error) return made.error;
+            if (made.error)
+                return made.error;
             song->module = std::move(made.module);
         }
         module = song.release();
         return SoundOk;
     } catch (const std::bad_alloc&) {
         return SoundErrMemory;
-    } catch (const std::system_error&) {  // no thread to make it on
+    } catch (const std::system_error&) { // no thread to make it on
         return SoundErrMemory;
     }
 }
@@ -83,13 +87,14 @@ int moduleReady(FMUSIC_MODULE* module) {
 }
 
 int startModule(FMUSIC_MODULE* module) {
-    if (!module->module->restart()) return SoundErrPlay;
+    if (!module->module->restart())
+        return SoundErrPlay;
     Mix_HookMusic(renderModule, module);
     return SoundOk;
 }
 
 void stopModule(FMUSIC_MODULE* /*module*/) {
-    Mix_HookMusic(nullptr, nullptr);  // waits for the mixer to let go of the module
+    Mix_HookMusic(nullptr, nullptr); // waits for the mixer to let go of the module
 }
 
 void freeModule(FMUSIC_MODULE* module) { delete module; }

@@ -8,7 +8,7 @@
 namespace vexlo::sdlsound {
 
 struct Output {
-    int rate = 0;  // 0 while the device is closed
+    int rate = 0; // 0 while the device is closed
     std::atomic<bool> paused{false};
     std::atomic<bool> muted{false};
 };

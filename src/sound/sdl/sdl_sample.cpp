@@ -21,24 +21,27 @@ struct FSOUND_SAMPLE {
         int error = SoundOk;
     };
     std::future<Decoded> decoding;
-    int undecoded = SoundOk;  // why decoding failed, once it has
+    int undecoded = SoundOk; // why decoding failed, once it has
 };
 
 namespace vexlo::soundback {
 
 int loadSample(const std::string& path, FSOUND_SAMPLE*& sample) {
     std::vector<std::uint8_t> bytes;
-    if (const int error = soundfiles::readCheckedFile(path, soundfiles::checkMpeg, bytes)) return error;
+    if (const int error = soundfiles::readCheckedFile(path, soundfiles::checkMpeg, bytes))
+        return error;
     auto* loaded = new (std::nothrow) FSOUND_SAMPLE;
-    if (!loaded) return SoundErrMemory;
+    if (!loaded)
+        return SoundErrMemory;
     try {
         loaded->decoding = std::async(std::launch::async, [bytes = std::move(bytes)] {
             FSOUND_SAMPLE::Decoded decoded;
             decoded.chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(bytes.data(), int(bytes.size())), 1);
-            if (!decoded.chunk) decoded.error = sdlsound::decoderError();  // SDL's error text is the thread's own
+            if (!decoded.chunk)
+                decoded.error = sdlsound::decoderError(); // SDL's error text is the thread's own
             return decoded;
         });
-    } catch (const std::exception&) {  // no memory, or no thread to decode on
+    } catch (const std::exception&) { // no memory, or no thread to decode on
         delete loaded;
         return SoundErrMemory;
     }
@@ -58,15 +61,18 @@ int sampleReady(FSOUND_SAMPLE* sample) {
 
 int playSample(FSOUND_SAMPLE* sample, int& channel) {
     const int used = Mix_PlayChannel(channel, sample->chunk, 0);
-    if (used < 0) return channel == SoundAnyChannel ? SoundErrNoChannel : SoundErrPlay;
-    if (sdlsound::output().paused) Mix_Pause(used);
+    if (used < 0)
+        return channel == SoundAnyChannel ? SoundErrNoChannel : SoundErrPlay;
+    if (sdlsound::output().paused)
+        Mix_Pause(used);
     channel = used;
     return SoundOk;
 }
 
 void freeSample(FSOUND_SAMPLE* sample) {
-    if (sample->decoding.valid()) sample->chunk = sample->decoding.get().chunk;
-    Mix_FreeChunk(sample->chunk);  // also stops the channels playing it
+    if (sample->decoding.valid())
+        sample->chunk = sample->decoding.get().chunk;
+    Mix_FreeChunk(sample->chunk); // also stops the channels playing it
     delete sample;
 }
 

@@ -17,20 +17,25 @@ namespace vexlo::soundback {
 int openStream(const std::string& path, StreamFormat format, FSOUND_STREAM*& stream) {
     namespace files = vexlo::soundfiles;
     const bool mpeg = format == StreamFormat::Mpeg;
-    if (const int error = files::checkFile(path, mpeg ? files::checkMpeg : files::checkWav)) return error;
+    if (const int error = files::checkFile(path, mpeg ? files::checkMpeg : files::checkWav))
+        return error;
     SDL_RWops* rw = SDL_RWFromFile(path.c_str(), "rb");
-    if (!rw) return SoundErrFileBad;
+    if (!rw)
+        return SoundErrFileBad;
     Mix_Music* music = Mix_LoadMUSType_RW(rw, mpeg ? MUS_MP3 : MUS_WAV, 1);
-    if (!music) return sdlsound::decoderError();
+    if (!music)
+        return sdlsound::decoderError();
     stream = new (std::nothrow) FSOUND_STREAM{music};
-    if (stream) return SoundOk;
+    if (stream)
+        return SoundOk;
     Mix_FreeMusic(music);
     return SoundErrMemory;
 }
 
 int startStream(FSOUND_STREAM* stream) {
-    if (Mix_PlayMusic(stream->music, 0) != 0) return SoundErrPlay;
-    sdlsound::applyHold();  // a stream started while paused waits
+    if (Mix_PlayMusic(stream->music, 0) != 0)
+        return SoundErrPlay;
+    sdlsound::applyHold(); // a stream started while paused waits
     return SoundOk;
 }
 

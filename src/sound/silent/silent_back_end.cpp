@@ -45,9 +45,11 @@ void holdOutput(bool /*paused*/, bool /*muted*/) {}
 int loadModule(const std::string& path, FMUSIC_MODULE*& module) {
     std::vector<std::uint8_t> bytes;
     bool checked = false;
-    if (const int error = soundfiles::readModuleFile(path, bytes, &checked)) return error;
+    if (const int error = soundfiles::readModuleFile(path, bytes, &checked))
+        return error;
     if (!checked)
-        if (const int error = makeModule(bytes).error) return error;
+        if (const int error = makeModule(bytes).error)
+            return error;
     return allocate(module);
 }
 
@@ -76,8 +78,10 @@ int sampleReady(FSOUND_SAMPLE* /*sample*/) { return SoundOk; }
 // Nothing plays, so every channel is free: "any" is the first, as on the
 // desktop when no other effect still sounds.
 int playSample(FSOUND_SAMPLE* /*sample*/, int& channel) {
-    if (channel != SoundAnyChannel) return SoundOk;
-    if (sampleChannels == 0) return SoundErrNoChannel;
+    if (channel != SoundAnyChannel)
+        return SoundOk;
+    if (sampleChannels == 0)
+        return SoundErrNoChannel;
     channel = 0;
     return SoundOk;
 }

@@ -20,10 +20,11 @@ namespace {
 
 // The page pulls the module's frames through the render function it is given.
 EM_JS(void, jsOpen, (int rate), {
-    Module.sound.open(rate, function(frames, outputRate) {
-        var at = _vexlo_sound_render(frames, outputRate);
-        return at ? HEAPF32.subarray(at >> 2, (at >> 2) + 2 * frames) : null;
-    });
+    Module.sound.open(
+        rate, function(frames, outputRate) {
+            var at = _vexlo_sound_render(frames, outputRate);
+            return at ? HEAPF32.subarray(at >> 2, (at >> 2) + 2 * frames) : null;
+        });
 });
 EM_JS(void, jsClose, (), { Module.sound.close(); });
 // Decodes a copy of the bytes; the id of the decoded sound, or 0.
@@ -82,7 +83,8 @@ double clockMs() {
 // the decoded sound.
 int decodeFile(const std::string& path, vexlo::soundfiles::FormatCheck check, int& id) {
     std::vector<std::uint8_t> bytes;
-    if (const int error = vexlo::soundfiles::readCheckedFile(path, check, bytes)) return error;
+    if (const int error = vexlo::soundfiles::readCheckedFile(path, check, bytes))
+        return error;
     id = jsDecode(bytes.data(), static_cast<int>(bytes.size()));
     return id ? SoundOk : SoundErrFileBad;
 }
@@ -92,7 +94,8 @@ int decodeFile(const std::string& path, vexlo::soundfiles::FormatCheck check, in
 template <typename Handle>
 int keep(Handle value, Handle*& handle) {
     handle = new (std::nothrow) Handle(value);
-    if (handle) return SoundOk;
+    if (handle)
+        return SoundOk;
     jsFree(value.id);
     return SoundErrMemory;
 }
@@ -115,17 +118,21 @@ void closeDevice() {
 
 void holdOutput(bool paused, bool muted) {
     Output& out = output();
-    if (paused && !out.paused) out.pausedAt = emscripten_get_now();
-    if (!paused && out.paused) out.heldMs += emscripten_get_now() - out.pausedAt;
+    if (paused && !out.paused)
+        out.pausedAt = emscripten_get_now();
+    if (!paused && out.paused)
+        out.heldMs += emscripten_get_now() - out.pausedAt;
     out.paused = paused;
     jsHold(paused, muted);
 }
 
 int loadModule(const std::string& path, FMUSIC_MODULE*& module) {
     std::vector<std::uint8_t> bytes;
-    if (const int error = soundfiles::readModuleFile(path, bytes)) return error;
+    if (const int error = soundfiles::readModuleFile(path, bytes))
+        return error;
     MadeModule made = makeModule(bytes);
-    if (made.error) return made.error;
+    if (made.error)
+        return made.error;
     module = new (std::nothrow) FMUSIC_MODULE{std::move(made.module)};
     return module ? SoundOk : SoundErrMemory;
 }
@@ -133,7 +140,8 @@ int loadModule(const std::string& path, FMUSIC_MODULE*& module) {
 int moduleReady(FMUSIC_MODULE* /*module*/) { return SoundOk; }
 
 int startModule(FMUSIC_MODULE* module) {
-    if (!module->module->restart()) return SoundErrPlay;
+    if (!module->module->restart())
+        return SoundErrPlay;
     output().playing = module;
     jsMusicFromModule();
     return SoundOk;
@@ -148,7 +156,8 @@ void freeModule(FMUSIC_MODULE* module) { delete module; }
 
 int openStream(const std::string& path, StreamFormat format, FSOUND_STREAM*& stream) {
     int id = 0;
-    const int error = decodeFile(path, format == StreamFormat::Mpeg ? soundfiles::checkMpeg : soundfiles::checkWav, id);
+    const int error =
+        decodeFile(path, format == StreamFormat::Mpeg ? soundfiles::checkMpeg : soundfiles::checkWav, id);
     return error ? error : keep(FSOUND_STREAM{id}, stream);
 }
 
@@ -176,8 +185,10 @@ int playSample(FSOUND_SAMPLE* sample, int& channel) {
     std::vector<double>& busyUntil = output().busyUntil;
     const double now = clockMs();
     for (std::size_t c = 0; channel == SoundAnyChannel && c < busyUntil.size(); ++c)
-        if (busyUntil[c] <= now) channel = static_cast<int>(c);
-    if (channel == SoundAnyChannel) return SoundErrNoChannel;
+        if (busyUntil[c] <= now)
+            channel = static_cast<int>(c);
+    if (channel == SoundAnyChannel)
+        return SoundErrNoChannel;
     // A named channel gives up whatever it played.
     busyUntil[static_cast<std::size_t>(channel)] = now + 1000.0 * sample->seconds;
     jsPlayOnChannel(sample->id, channel);
@@ -198,7 +209,8 @@ void freeSample(FSOUND_SAMPLE* sample) {
 extern "C" EMSCRIPTEN_KEEPALIVE const float* vexlo_sound_render(int frames, int rate) {
     static std::vector<float> buffer;
     FMUSIC_MODULE* song = output().playing;
-    if (!song || frames <= 0) return nullptr;
+    if (!song || frames <= 0)
+        return nullptr;
     buffer.resize(static_cast<std::size_t>(frames) * 2);
     song->module->render(rate, buffer.data(), static_cast<std::size_t>(frames));
     return buffer.data();
