@@ -25,6 +25,8 @@ namespace ptc {
 
 namespace {
 
+// The JavaScript in these is left as written: clang-format does not read it.
+// clang-format off
 EM_JS(void, pagePresent, (const std::uint8_t* rgba, int width, int height),
       { Module.page.present(HEAPU8.subarray(rgba, rgba + 4 * width * height), width, height); });
 EM_JS(void, pageUpdated, (long update), { Module.page.updated(update); });
@@ -35,6 +37,7 @@ EM_ASYNC_JS(void, pageMessage, (const char* caption, const char* text),
 EM_JS(void, pageReport, (const char* text), { Module.page.report(UTF8ToString(text)); });
 EM_JS(void, pageOpen, (const char* title), { Module.page.open(UTF8ToString(title)); });
 EM_JS(void, pageClose, (), { Module.page.close(); });
+// clang-format on
 
 constexpr std::size_t PicturePixels = static_cast<std::size_t>(DisplayWidth) * DisplayHeight;
 // A run that does not wait for its schedule (a scripted one, or one that

@@ -28,6 +28,8 @@ namespace {
 
 // The page's side of the hook: it publishes the replay tool's frames.txt,
 // sound.txt and exit status.
+// The JavaScript in these is left as written: clang-format does not read it.
+// clang-format off
 EM_JS(void, pageReplayDone, (const char* frames, const char* sound, int status),
       { Module.page.replayDone(UTF8ToString(frames), UTF8ToString(sound), status); });
 
@@ -39,7 +41,8 @@ EM_JS(void, pageRecordDone, (const char* frames, const char* keys),
 // game-over screen and the score that screen shows, and its keys as a key
 // script (every game's, for the hall of fame).
 EM_JS(void, pageGameEnded, (int status, int gameOver, int score, const char* keys),
-      { Module.page.gameEnded(status, gameOver != = 0, score, UTF8ToString(keys)); });
+      { Module.page.gameEnded(status, gameOver !== 0, score, UTF8ToString(keys)); });
+// clang-format on
 
 // The replay tool's update limit.
 constexpr long MaxUpdates = 100000;

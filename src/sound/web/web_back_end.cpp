@@ -19,12 +19,13 @@
 namespace {
 
 // The page pulls the module's frames through the render function it is given.
+// The JavaScript in these is left as written: clang-format does not read it.
+// clang-format off
 EM_JS(void, jsOpen, (int rate), {
-    Module.sound.open(
-        rate, function(frames, outputRate) {
-            var at = _vexlo_sound_render(frames, outputRate);
-            return at ? HEAPF32.subarray(at >> 2, (at >> 2) + 2 * frames) : null;
-        });
+    Module.sound.open(rate, function(frames, outputRate) {
+        var at = _vexlo_sound_render(frames, outputRate);
+        return at ? HEAPF32.subarray(at >> 2, (at >> 2) + 2 * frames) : null;
+    });
 });
 EM_JS(void, jsClose, (), { Module.sound.close(); });
 // Decodes a copy of the bytes; the id of the decoded sound, or 0.
@@ -38,6 +39,7 @@ EM_JS(void, jsMusicFromModule, (), { Module.sound.musicFromModule(); });
 EM_JS(void, jsMusicFromSound, (int id), { Module.sound.musicFromSound(id); });
 EM_JS(void, jsMusicStop, (), { Module.sound.musicStop(); });
 EM_JS(void, jsHold, (int paused, int muted), { Module.sound.hold(!!paused, !!muted); });
+// clang-format on
 
 } // namespace
 
