@@ -37,3 +37,12 @@ all) packages=("${play[@]}" "${rest[@]}" "${board[@]}") ;;
 esac
 
 bash "$(dirname "$0")/install-missing.sh" "${packages[@]}"
+
+# PostgreSQL refuses to run as root, so as root the score server's cluster
+# runs as the user postgres, which must be able to enter the root folder; a
+# chroot unpacked into a folder made by mktemp -d has it closed to every
+# other user (drwx------), where no program at all can run as postgres.
+if [ "${1:-all}" != play ] && [ "$(id -u)" -eq 0 ] && [ -z "$(find / -maxdepth 0 -perm -o=x)" ]; then
+  echo "setup: the root folder is closed to other users, so PostgreSQL cannot start as the user postgres; opening it to them (chmod o+x /)" >&2
+  chmod o+x /
+fi

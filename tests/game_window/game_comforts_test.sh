@@ -221,8 +221,7 @@ settings)
 
   # A file that makes no sense, and a folder that cannot be written: one
   # line each, and the game plays.
-  printf 'window = 640x480
-ELFgarbage' >"$conf"
+  printf 'window = 640x480\n\177ELF\001\002garbage' >"$conf"
   start_game
   "$x11_tool" close "$window"
   ended_cleanly $((WAIT_LIMIT_S * 1000))
