@@ -3,8 +3,7 @@
 # nothing (it installs, builds and makes its cluster), it must answer
 # /api/health, verify a recorded game, stop cleanly on SIGTERM, and on the
 # next start still have that run where it was left. Takes as long as the
-# first build; run it on a clean checkout, e.g.
-#   ../shared/tools/fresh-debian bash bench/board/board_script_check.sh
+# first build; run it in a clean checkout on a bare Debian 12.
 # Usage: board_script_check.sh [PORT]   (default 8091)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
