@@ -531,12 +531,15 @@ int drawKeyCap(Image& img, int x, int y, const std::string& label) {
     return w;
 }
 
-} // namespace
+// The title: a dusk sky over hills, the player's car speeding along the
+// road, the panel with the instructions, and the logo over the sky.
+constexpr int TitleHorizon = 100;
+constexpr int TitleRoadBand = 62;
 
-Image makeTitle() {
-    Image img(ScreenW, ScreenH);
-    // Dusk sky: deep blue above, warm at the horizon.
-    constexpr int Horizon = 100;
+// Dusk sky: deep blue above, warm at the horizon; stars, the setting sun
+// and two layers of hills.
+void drawDusk(Image& img) {
+    constexpr int Horizon = TitleHorizon;
     for (int y = 0; y < Horizon; ++y) {
         Rgb c;
         if (y < 56)
@@ -568,11 +571,13 @@ Image makeTitle() {
         img.vline(x, far, Horizon - 1, rgb(66, 34, 90));
         img.vline(x, near, Horizon - 1, rgb(34, 20, 56));
     }
+}
 
-    // The road, twice the size, with the player's car speeding along it.
+// The road, twice the size, with the player's car speeding along it.
+void drawSpeedingCar(Image& img) {
+    constexpr int RoadTop = TitleHorizon;
+    constexpr int RoadBand = TitleRoadBand;
     const Image road = makeRoad();
-    constexpr int RoadTop = Horizon;
-    constexpr int RoadBand = 62;
     for (int y = 0; y < RoadBand; ++y)
         for (int x = 0; x < ScreenW; ++x)
             img.set(x, RoadTop + y, road.get((x / 2 + 7) % RoadWidth, 8 + y / 2));
@@ -590,9 +595,11 @@ Image makeTitle() {
     }
     img.blit(car, 96, RoadTop + 2);
     img.blit(rival, 232, RoadTop + 4);
+}
 
-    // Bottom panel with the instructions.
-    constexpr int PanelTop = RoadTop + RoadBand;
+// Bottom panel with the instructions.
+void drawInstructions(Image& img) {
+    constexpr int PanelTop = TitleHorizon + TitleRoadBand;
     img.fillRect(0, PanelTop, ScreenW, ScreenH - PanelTop, pal::Navy);
     img.hline(0, ScreenW - 1, PanelTop, pal::Yellow);
     img.hline(0, ScreenW - 1, PanelTop + 1, pal::Orange);
@@ -621,8 +628,10 @@ Image makeTitle() {
     drawText(img, x, rowY + 2, "END GAME", pal::White);
     const std::string credit = "by Tamsel 2001";
     drawText(img, ScreenW - 6 - textWidth(credit), rowY + 2, credit, rgb(150, 160, 200));
+}
 
-    // The logo over the sky.
+// The logo over the sky.
+void drawLogo(Image& img) {
     TextStyle logo;
     logo.logo = true;
     logo.scale = 5;
@@ -650,6 +659,16 @@ Image makeTitle() {
         img.hline(logoX + 10 + i * 12, raceX - 6 + i * 1, y, pal::Yellow);
         img.hline(logoX + 22 + i * 12, raceX - 6 + i * 1, y + 1, pal::Orange);
     }
+}
+
+} // namespace
+
+Image makeTitle() {
+    Image img(ScreenW, ScreenH);
+    drawDusk(img);
+    drawSpeedingCar(img);
+    drawInstructions(img);
+    drawLogo(img);
     for (Rgb& p : img.pixels())
         if (p == Key)
             p = pal::Navy; // nothing of the title is transparent
