@@ -1,10 +1,10 @@
 // Pause and mute (sound_control.h): kept here, and handed to the back end
 // whenever the device is open.
-#include "sound/fsound_state.h"
-#include "sound/sound_back_end.h"
-#include "sound/sound_control.h"
+#include "sound/front/fsound_state.h"
+#include "sound/back_end/sound_back_end.h"
+#include "sound/front/sound_control.h"
 
-using namespace vexlo::soundlayer;
+using namespace vexlo::soundfront;
 
 namespace {
 

@@ -1,11 +1,11 @@
 // The layer's state, its checks and its handles; opening and closing the
 // device, the error code and the call trace.
-#include "sound/fsound_state.h"
-#include "sound/sound_back_end.h"
+#include "sound/front/fsound_state.h"
+#include "sound/back_end/sound_back_end.h"
 
 namespace back = vexlo::soundback;
 
-namespace vexlo::soundlayer {
+namespace vexlo::soundfront {
 
 LayerState& layer() {
     static LayerState state;
@@ -74,9 +74,9 @@ void destroyStream(FSOUND_STREAM* stream) {
 
 void destroySample(FSOUND_SAMPLE* sample) { destroy(layer().samples, sample, false, back::freeSample); }
 
-} // namespace vexlo::soundlayer
+} // namespace vexlo::soundfront
 
-using namespace vexlo::soundlayer;
+using namespace vexlo::soundfront;
 
 signed char FSOUND_Init(int mixrate, int maxchannels, unsigned int /*flags*/) {
     traceCall("FSOUND_Init");

@@ -1,4 +1,4 @@
-#include "sound/tracker_module.h"
+#include "sound/modules/tracker_module.h"
 
 #include "sound/fsound.h"
 
@@ -9,7 +9,7 @@
 #include <new>
 #include <string>
 
-namespace vexlo {
+namespace vexlo::soundmodules {
 
 namespace {
 
@@ -67,4 +67,4 @@ MadeModule makeModule(const std::vector<std::uint8_t>& bytes) {
     return made;
 }
 
-} // namespace vexlo
+} // namespace vexlo::soundmodules

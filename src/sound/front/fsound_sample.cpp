@@ -1,10 +1,10 @@
 // Samples: MPEG effects played once on the mixing channels.
-#include "sound/fsound_state.h"
-#include "sound/sound_back_end.h"
-#include "sound/sound_files.h"
+#include "sound/front/fsound_state.h"
+#include "sound/back_end/sound_back_end.h"
+#include "sound/files/sound_files.h"
 
 namespace back = vexlo::soundback;
-using namespace vexlo::soundlayer;
+using namespace vexlo::soundfront;
 
 FSOUND_SAMPLE* FSOUND_Sample_LoadMpeg(int /*index*/, const char* name, unsigned int /*mode*/) {
     traceCall("FSOUND_Sample_LoadMpeg");

@@ -13,7 +13,7 @@ namespace openmpt {
 class module;
 }
 
-namespace vexlo {
+namespace vexlo::soundmodules {
 
 class TrackerModule {
 public:
@@ -45,4 +45,4 @@ struct MadeModule {
 };
 MadeModule makeModule(const std::vector<std::uint8_t>& bytes);
 
-} // namespace vexlo
+} // namespace vexlo::soundmodules

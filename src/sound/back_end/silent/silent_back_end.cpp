@@ -6,10 +6,10 @@
 // A module is read and walked but not made: libopenmpt is asked only about
 // a module whose every structure the check could not walk (not the game's),
 // whose verdict the desktop also awaits before it answers.
-#include "sound/module_file.h"
-#include "sound/sound_back_end.h"
-#include "sound/sound_files.h"
-#include "sound/tracker_module.h"
+#include "sound/modules/module_file.h"
+#include "sound/back_end/sound_back_end.h"
+#include "sound/files/sound_files.h"
+#include "sound/modules/tracker_module.h"
 
 #include <cstdint>
 #include <new>
@@ -45,10 +45,10 @@ void holdOutput(bool /*paused*/, bool /*muted*/) {}
 int loadModule(const std::string& path, FMUSIC_MODULE*& module) {
     std::vector<std::uint8_t> bytes;
     bool checked = false;
-    if (const int error = soundfiles::readModuleFile(path, bytes, &checked))
+    if (const int error = soundmodules::readModuleFile(path, bytes, &checked))
         return error;
     if (!checked)
-        if (const int error = makeModule(bytes).error)
+        if (const int error = soundmodules::makeModule(bytes).error)
             return error;
     return allocate(module);
 }

@@ -1,10 +1,10 @@
 // Tracker modules on the music line.
-#include "sound/fsound_state.h"
-#include "sound/sound_back_end.h"
-#include "sound/sound_files.h"
+#include "sound/front/fsound_state.h"
+#include "sound/back_end/sound_back_end.h"
+#include "sound/files/sound_files.h"
 
 namespace back = vexlo::soundback;
-using namespace vexlo::soundlayer;
+using namespace vexlo::soundfront;
 
 FMUSIC_MODULE* FMUSIC_LoadSong(const char* name) {
     traceCall("FMUSIC_LoadSong");

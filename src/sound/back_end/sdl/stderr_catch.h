@@ -8,7 +8,7 @@
 
 #include <cstdio>
 
-namespace vexlo::sdlsound {
+namespace vexlo::soundback {
 
 class StderrCatch {
 public:
@@ -28,4 +28,4 @@ private:
     int saved_ = -1;
 };
 
-} // namespace vexlo::sdlsound
+} // namespace vexlo::soundback

@@ -8,7 +8,7 @@
 #include <new>
 #include <set>
 
-namespace vexlo::soundlayer {
+namespace vexlo::soundfront {
 
 struct LayerState {
     bool initialised = false;
@@ -70,4 +70,4 @@ void destroyModule(FMUSIC_MODULE* module);
 void destroyStream(FSOUND_STREAM* stream);
 void destroySample(FSOUND_SAMPLE* sample);
 
-} // namespace vexlo::soundlayer
+} // namespace vexlo::soundfront

@@ -5,7 +5,7 @@
 
 #include <atomic>
 
-namespace vexlo::sdlsound {
+namespace vexlo::soundback {
 
 struct Output {
     int rate = 0; // 0 while the device is closed
@@ -22,4 +22,4 @@ void applyHold();
 // The error code for SDL_mixer's last decoding failure on this thread.
 int decoderError();
 
-} // namespace vexlo::sdlsound
+} // namespace vexlo::soundback

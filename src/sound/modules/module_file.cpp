@@ -1,13 +1,15 @@
-#include "sound/module_file.h"
+#include "sound/modules/module_file.h"
 
 #include "sound/fsound.h"
-#include "sound/sound_files.h"
+#include "sound/files/sound_files.h"
 
 #include <libopenmpt/libopenmpt.hpp>
 
-namespace vexlo::soundfiles {
+namespace vexlo::soundmodules {
 
 namespace {
+
+using namespace soundfiles;
 
 // Whether the module loader recognises the bytes as one of its formats.
 bool isModule(const std::vector<std::uint8_t>& bytes) {
@@ -37,4 +39,4 @@ int readModuleFile(const std::string& path, std::vector<std::uint8_t>& bytes, bo
     return isModule(bytes) ? SoundOk : SoundErrFileFormat;
 }
 
-} // namespace vexlo::soundfiles
+} // namespace vexlo::soundmodules

@@ -4,10 +4,10 @@
 // (`Module.sound`, src/web/page/sound.js) owns the AudioContext, which
 // browsers start only after the player's first key or tap: until then
 // everything here works as usual, only unheard, and nothing waits for it.
-#include "sound/module_file.h"
-#include "sound/sound_back_end.h"
-#include "sound/sound_files.h"
-#include "sound/tracker_module.h"
+#include "sound/modules/module_file.h"
+#include "sound/back_end/sound_back_end.h"
+#include "sound/files/sound_files.h"
+#include "sound/modules/tracker_module.h"
 
 #include <emscripten.h>
 
@@ -44,7 +44,7 @@ EM_JS(void, jsHold, (int paused, int muted), { Module.sound.hold(!!paused, !!mut
 } // namespace
 
 struct FMUSIC_MODULE {
-    std::unique_ptr<vexlo::TrackerModule> module;
+    std::unique_ptr<vexlo::soundmodules::TrackerModule> module;
 };
 
 // A decoded sound on the page's side, as a stream or as a sample.
@@ -130,9 +130,9 @@ void holdOutput(bool paused, bool muted) {
 
 int loadModule(const std::string& path, FMUSIC_MODULE*& module) {
     std::vector<std::uint8_t> bytes;
-    if (const int error = soundfiles::readModuleFile(path, bytes))
+    if (const int error = soundmodules::readModuleFile(path, bytes))
         return error;
-    MadeModule made = makeModule(bytes);
+    soundmodules::MadeModule made = soundmodules::makeModule(bytes);
     if (made.error)
         return made.error;
     module = new (std::nothrow) FMUSIC_MODULE{std::move(made.module)};

@@ -1,8 +1,8 @@
 // Streams on the desktop: MPEG or WAV music decoded by SDL_mixer from the
 // file while it plays, on the mixer's music line.
-#include "sound/sdl/sdl_output.h"
-#include "sound/sound_back_end.h"
-#include "sound/sound_files.h"
+#include "sound/back_end/sdl/sdl_output.h"
+#include "sound/back_end/sound_back_end.h"
+#include "sound/files/sound_files.h"
 
 #include <SDL_mixer.h>
 
@@ -24,7 +24,7 @@ int openStream(const std::string& path, StreamFormat format, FSOUND_STREAM*& str
         return SoundErrFileBad;
     Mix_Music* music = Mix_LoadMUSType_RW(rw, mpeg ? MUS_MP3 : MUS_WAV, 1);
     if (!music)
-        return sdlsound::decoderError();
+        return soundback::decoderError();
     stream = new (std::nothrow) FSOUND_STREAM{music};
     if (stream)
         return SoundOk;
@@ -35,7 +35,7 @@ int openStream(const std::string& path, StreamFormat format, FSOUND_STREAM*& str
 int startStream(FSOUND_STREAM* stream) {
     if (Mix_PlayMusic(stream->music, 0) != 0)
         return SoundErrPlay;
-    sdlsound::applyHold(); // a stream started while paused waits
+    soundback::applyHold(); // a stream started while paused waits
     return SoundOk;
 }
 

@@ -1,8 +1,8 @@
 // The desktop's audio device over SDL2_mixer: opening it (or a silent
 // stand-in when the machine has none), closing it, pause and mute.
-#include "sound/sdl/sdl_output.h"
-#include "sound/sdl/stderr_catch.h"
-#include "sound/sound_back_end.h"
+#include "sound/back_end/sdl/sdl_output.h"
+#include "sound/back_end/sdl/stderr_catch.h"
+#include "sound/back_end/sound_back_end.h"
 
 #include <SDL.h>
 #include <SDL_mixer.h>
@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string>
 
-namespace vexlo::sdlsound {
+namespace vexlo::soundback {
 
 Output& output() {
     static Output state;
@@ -35,11 +35,11 @@ void applyHold() {
 // SDL reports its allocation failures with this text.
 int decoderError() { return std::strstr(Mix_GetError(), "Out of memory") ? SoundErrMemory : SoundErrFileBad; }
 
-} // namespace vexlo::sdlsound
+} // namespace vexlo::soundback
 
 namespace {
 
-using namespace vexlo::sdlsound;
+using namespace vexlo::soundback;
 
 // Frames per mixing buffer: about 23 ms at 44.1 kHz, short enough for the
 // explosion to follow the crash at once.

@@ -1,9 +1,9 @@
 // Tracker modules on the desktop: made by libopenmpt and rendered on the
 // music line through SDL_mixer's music hook, at the device's rate.
-#include "sound/module_file.h"
-#include "sound/sdl/sdl_output.h"
-#include "sound/sound_back_end.h"
-#include "sound/tracker_module.h"
+#include "sound/modules/module_file.h"
+#include "sound/back_end/sdl/sdl_output.h"
+#include "sound/back_end/sound_back_end.h"
+#include "sound/modules/tracker_module.h"
 
 #include <SDL_mixer.h>
 
@@ -20,14 +20,14 @@
 // meantime); the first call that needs it waits for it. Declared last, so
 // that an unfinished making is waited for before the rest goes.
 struct FMUSIC_MODULE {
-    std::unique_ptr<vexlo::TrackerModule> module;
+    std::unique_ptr<vexlo::soundmodules::TrackerModule> module;
     int unmade = SoundErrFileBad; // why making failed, once it has
-    std::future<vexlo::MadeModule> making;
+    std::future<vexlo::soundmodules::MadeModule> making;
 };
 
 namespace {
 
-using vexlo::sdlsound::output;
+using vexlo::soundback::output;
 
 // Runs on SDL's audio thread. The hook is removed (under the audio lock)
 // before a module is restarted or freed, so the module is never touched
@@ -49,19 +49,19 @@ namespace vexlo::soundback {
 int loadModule(const std::string& path, FMUSIC_MODULE*& module) {
     std::vector<std::uint8_t> bytes;
     bool checked = false;
-    if (const int error = soundfiles::readModuleFile(path, bytes, &checked))
+    if (const int error = soundmodules::readModuleFile(path, bytes, &checked))
         return error;
     try {
         auto song = std::make_unique<FMUSIC_MODULE>();
         if (checked) {
             // A file checked in full leaves the loader nothing to refuse
             // (but memory), so it is made in the background.
-            song->making =
-                std::async(std::launch::async, [bytes = std::move(bytes)] { return makeModule(bytes); });
+            song->making = std::async(std::launch::async,
+                                      [bytes = std::move(bytes)] { return soundmodules::makeModule(bytes); });
         } else {
             // On any other the loader's verdict is awaited here, where an
             // error gets its box.
-            MadeModule made = makeModule(bytes);
+            soundmodules::MadeModule made = soundmodules::makeModule(bytes);
             if (made.error)
                 return made.error;
             song->module = std::move(made.module);
@@ -79,7 +79,7 @@ int loadModule(const std::string& path, FMUSIC_MODULE*& module) {
 // load would have.
 int moduleReady(FMUSIC_MODULE* module) {
     if (module->making.valid()) {
-        MadeModule made = module->making.get();
+        soundmodules::MadeModule made = module->making.get();
         module->module = std::move(made.module);
         module->unmade = made.error;
     }

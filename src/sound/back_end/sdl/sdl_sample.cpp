@@ -1,8 +1,8 @@
 // Samples on the desktop: MPEG effects decoded whole by SDL_mixer, played
 // on its mixing channels.
-#include "sound/sdl/sdl_output.h"
-#include "sound/sound_back_end.h"
-#include "sound/sound_files.h"
+#include "sound/back_end/sdl/sdl_output.h"
+#include "sound/back_end/sound_back_end.h"
+#include "sound/files/sound_files.h"
 
 #include <SDL_mixer.h>
 
@@ -38,7 +38,7 @@ int loadSample(const std::string& path, FSOUND_SAMPLE*& sample) {
             FSOUND_SAMPLE::Decoded decoded;
             decoded.chunk = Mix_LoadWAV_RW(SDL_RWFromConstMem(bytes.data(), int(bytes.size())), 1);
             if (!decoded.chunk)
-                decoded.error = sdlsound::decoderError(); // SDL's error text is the thread's own
+                decoded.error = soundback::decoderError(); // SDL's error text is the thread's own
             return decoded;
         });
     } catch (const std::exception&) { // no memory, or no thread to decode on
@@ -63,7 +63,7 @@ int playSample(FSOUND_SAMPLE* sample, int& channel) {
     const int used = Mix_PlayChannel(channel, sample->chunk, 0);
     if (used < 0)
         return channel == SoundAnyChannel ? SoundErrNoChannel : SoundErrPlay;
-    if (sdlsound::output().paused)
+    if (soundback::output().paused)
         Mix_Pause(used);
     channel = used;
     return SoundOk;

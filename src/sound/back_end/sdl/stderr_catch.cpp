@@ -1,8 +1,8 @@
-#include "sound/sdl/stderr_catch.h"
+#include "sound/back_end/sdl/stderr_catch.h"
 
 #include <unistd.h>
 
-namespace vexlo::sdlsound {
+namespace vexlo::soundback {
 
 StderrCatch::StderrCatch() {
     caught_ = std::tmpfile();
@@ -44,4 +44,4 @@ bool StderrCatch::restore() {
     return back;
 }
 
-} // namespace vexlo::sdlsound
+} // namespace vexlo::soundback
