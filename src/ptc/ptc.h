@@ -1,8 +1,9 @@
 // The pixel toolkit the game draws through: one window, an off-screen
 // surface of 32-bit pixels, key events and an error that can be reported.
-// This header is the whole contract; each platform is one folder (sdl/
-// for the real window, headless/ for tests and the replay tool, web/ for
-// the browser) and the executable picks one at link time.
+// This header is the whole contract; each platform is one folder of
+// src/display/ (sdl/ for the real window, headless/ for tests and the
+// replay tool, web/ for the browser) and the executable picks one at link
+// time.
 #pragma once
 
 #include <cstdint>

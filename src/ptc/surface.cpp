@@ -1,6 +1,6 @@
 // The parts of the toolkit that do not depend on the platform. Destructors
 // and the display's side of Surface::copyTo live with each platform.
-#include "display/ptc.h"
+#include "ptc/ptc.h"
 
 #include <algorithm>
 

@@ -56,8 +56,8 @@ std::string whyNotKept(const std::filesystem::path& file, KeptHeader& header) {
         return "is not a kept game (no date in its header)";
     std::istringstream in(read.text);
     try {
-        ptc::readKeyScript(in, file.filename().string());
-    } catch (const ptc::KeyScriptError& error) {
+        replay::readKeyScript(in, file.filename().string());
+    } catch (const replay::KeyScriptError& error) {
         return std::string("is not a key script (") + error.what() + ")";
     }
     header = *parsed;

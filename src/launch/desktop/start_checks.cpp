@@ -1,8 +1,8 @@
 #include "launch/desktop/start_checks.h"
 
-#include "display/ptc.h"
 #include "display/sdl/video.h"
-#include "render/image_assets.h"
+#include "game/run_game.h"
+#include "ptc/ptc.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -22,10 +22,10 @@ bool loadCatchingLine(std::string& line) {
     std::size_t size = 0;
     std::FILE* caught = open_memstream(&text, &size);
     if (caught == nullptr)
-        return loadAssets() != 0; // the line goes straight to stderr
+        return loadPictures(); // the line goes straight to stderr
     std::FILE* saved = stderr;
     stderr = caught;
-    const bool loaded = loadAssets() != 0;
+    const bool loaded = loadPictures();
     stderr = saved;
     std::fclose(caught);
     line.assign(text, size);
