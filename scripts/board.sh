@@ -12,19 +12,20 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 port=8080
 workers=$(nproc)
-usage() { echo "usage: scripts/board.sh [--port N] [--workers N]" >&2; exit 2; }
+usage() { echo "usage: scripts/board.sh [--port N] [--workers N]"; }
+refuse() { usage >&2; exit 2; }
 while [ $# -gt 0 ]; do
   case $1 in
-  --port) [ $# -ge 2 ] || usage; port=$2; shift 2 ;;
+  --port) [ $# -ge 2 ] || refuse; port=$2; shift 2 ;;
   --port=*) port=${1#*=}; shift ;;
-  --workers) [ $# -ge 2 ] || usage; workers=$2; shift 2 ;;
+  --workers) [ $# -ge 2 ] || refuse; workers=$2; shift 2 ;;
   --workers=*) workers=${1#*=}; shift ;;
-  -h | --help) sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
-  *) usage ;;
+  -h | --help) usage; exit 0 ;;
+  *) refuse ;;
   esac
 done
-[[ $port =~ ^[0-9]+$ ]] && [ "$port" -le 65535 ] || usage
-[[ $workers =~ ^[0-9]+$ ]] && [ "$workers" -ge 1 ] || usage
+[[ $port =~ ^[0-9]{1,5}$ ]] && [ "$port" -le 65535 ] || refuse
+[[ $workers =~ ^[0-9]{1,4}$ ]] && [ "$workers" -ge 1 ] || refuse
 
 source "$root/scripts/presets.sh"
 bash "$root/scripts/setup.sh" board
