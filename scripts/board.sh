@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The score server on this machine, with the page: installs what it needs
-# from Debian, builds vexlo-board and the page, starts a private PostgreSQL
+# from Debian, builds vexlo-board (into build-board/, or BUILD_DIR) and the
+# page, starts a private PostgreSQL
 # 15 cluster in board-data/ (made on the first run; a Unix socket in that
 # folder, no TCP), the server on 127.0.0.1:PORT serving the API and the page
 # (build-web/), and WORKERS workers verifying the runs. Ctrl+C or SIGTERM
@@ -29,7 +30,7 @@ done
 
 source "$root/scripts/presets.sh"
 bash "$root/scripts/setup.sh" board
-build=${BUILD_DIR:-$root/build}
+build=${BUILD_DIR:-$root/build-board}
 configure_preset board "$build" ${CMAKE_EXTRA_ARGS:-}
 build_folder "$build" vexlo-board
 bash "$root/scripts/web.sh" --build-only

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what building and running the game needs (and nothing for the
-# tests or tools), builds the game alone in Release into build/ (or the
+# tests or tools), builds the game alone in Release into build-game/ (or the
 # folder given in BUILD_DIR) and starts it from the repository root.
 # Arguments go to the game (vexlo-race --help lists them). The build is the
 # preset "game" of CMakePresets.json: a unity build, each library compiled
@@ -55,7 +55,7 @@ done
 
 source "$root/scripts/presets.sh"
 bash "$root/scripts/setup.sh" play
-build=${BUILD_DIR:-$root/build}
+build=${BUILD_DIR:-$root/build-game}
 configure_preset game "$build" ${CMAKE_EXTRA_ARGS:-}
 build_folder "$build" vexlo-race
 cd "$root"
