@@ -29,7 +29,7 @@ double childCpuSeconds() {
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-std::vector<replay::ScriptedKey> script(const std::string& text) {
+replay::KeyScript script(const std::string& text) {
     std::istringstream in(text);
     return replay::readKeyScript(in, "bench");
 }

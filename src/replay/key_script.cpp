@@ -23,10 +23,25 @@ bool parseWhole(const std::string& word, T& value) {
 constexpr long long MaxUpdate = 1000000000000LL;
 constexpr int MinCode = 1, MaxCode = 255;
 
+// The race a "race" line names; where says which line it is.
+Race readRaceLine(std::istringstream& words, const std::string& where) {
+    std::string kind, date, more;
+    if (!(words >> kind >> date) || kind != "daily" || (words >> more))
+        throw KeyScriptError(where + "a race line is \"race daily YYYY-MM-DD\"");
+    const std::optional<Day> day = parseDay(date);
+    if (!day)
+        throw KeyScriptError(where + "not a date (YYYY-MM-DD): " + date);
+    if (*day < FirstDailyRace)
+        throw KeyScriptError(where + "the first daily race is of " + dayText(FirstDailyRace) + ": " + date);
+    return Race{day};
+}
+
 } // namespace
 
-std::vector<ScriptedKey> readKeyScript(std::istream& in, const std::string& name) {
-    std::vector<ScriptedKey> keys;
+KeyScript readKeyScript(std::istream& in, const std::string& name) {
+    KeyScript script;
+    std::vector<ScriptedKey>& keys = script.keys;
+    bool anyLine = false;
     std::string line;
     for (long lineNumber = 1; std::getline(in, line); ++lineNumber) {
         line.erase(std::min(line.find('#'), line.size()));
@@ -35,6 +50,15 @@ std::vector<ScriptedKey> readKeyScript(std::istream& in, const std::string& name
         if (!(words >> update))
             continue;
         const std::string where = name + ":" + std::to_string(lineNumber) + ": ";
+        const bool first = !anyLine;
+        anyLine = true;
+        if (update == "race") {
+            if (!first)
+                throw KeyScriptError(where + (script.race.daily ? "a second race line"
+                                                                : "the race line must come before the keys"));
+            script.race = readRaceLine(words, where);
+            continue;
+        }
         if (!(words >> code))
             throw KeyScriptError(where + "a key needs an update number and a code");
         ScriptedKey key;
@@ -65,7 +89,7 @@ std::vector<ScriptedKey> readKeyScript(std::istream& in, const std::string& name
     if (in.bad())
         throw KeyScriptError(name + ": cannot be read");
     std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.update < b.update; });
-    return keys;
+    return script;
 }
 
 std::string keyScriptLine(const ScriptedKey& key) {

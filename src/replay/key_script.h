@@ -6,8 +6,12 @@
 // One key a line: "UPDATE CODE [shift] [alt] [ctrl]", where the key is
 // waiting right after the UPDATE-th Display::update and CODE is its
 // KeyEvent code; '#' starts a comment; blank lines are skipped. UPDATE is
-// from 0 to 10^12 and CODE from 1 to 255: anything else is refused.
+// from 0 to 10^12 and CODE from 1 to 255: anything else is refused. The
+// first line that is not a comment may name the race instead, "race daily
+// YYYY-MM-DD" (race.h); without it the script is of the classic race.
 #pragma once
+
+#include "replay/race.h"
 
 #include <istream>
 #include <stdexcept>
@@ -29,9 +33,17 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The keys of a script in the order they arrive: by update, and keys of the
-// same update in the script's order. name is used in error messages.
-std::vector<ScriptedKey> readKeyScript(std::istream& in, const std::string& name);
+struct KeyScript {
+    Race race;
+    // In the order they arrive: by update, and keys of the same update in
+    // the script's order.
+    std::vector<ScriptedKey> keys;
+};
+
+// The one reader. A race line anywhere but first, a second one, a
+// malformed date or a day before the first daily race is refused as any
+// malformed line is. name is used in error messages.
+KeyScript readKeyScript(std::istream& in, const std::string& name);
 
 // The script line for one key, without its newline.
 std::string keyScriptLine(const ScriptedKey& key);

@@ -1,6 +1,7 @@
 #include "window/comforts.h"
 
 #include "window/pause_picture.h"
+#include "window/watch_bar.h"
 
 #include <chrono>
 
@@ -42,9 +43,20 @@ void Comforts::begin() {
     muted_ = setUp_.muted;
     pauseWanted_ = false;
     windowedSize_ = {};
+    watch_ = WatchSpeed(setUp_.watchSpeed, setUp_.watchPlan);
+    updates_ = 0;
+    toldState_.reset();
+    if (keys_.watching()) {
+        soundHeard();
+        tellWatchState();
+    }
 }
 
 Aspect Comforts::aspect() const { return setUp_.aspect.value_or(aspectFromEnvironment()); }
+
+std::string Comforts::title(const std::string& gameTitle) const {
+    return setUp_.raceName.empty() ? gameTitle : "Vexlo Race \u2014 " + setUp_.raceName;
+}
 
 Size Comforts::startSize(Aspect aspect, Size usable) const {
     const Size wanted = setUp_.windowSize;
@@ -69,7 +81,8 @@ bool Comforts::dropsRepeat(int code) const {
     return (keys_.inPlay() || keys_.watching()) && (code == 'P' || code == 'M' || code == KeyPause);
 }
 
-bool Comforts::keyPressed(ComfortsWindow& window, long updates, std::deque<KeyEvent>& queue) {
+bool Comforts::keyPressed(ComfortsWindow& window, long updates, KeyQueue& queue) {
+    updates_ = updates;
     for (;;) {
         if (pauseWanted_)
             pause(window, queue);
@@ -80,7 +93,8 @@ bool Comforts::keyPressed(ComfortsWindow& window, long updates, std::deque<KeyEv
     }
 }
 
-KeyEvent Comforts::read(ComfortsWindow& window, long updates, std::deque<KeyEvent>& queue) {
+KeyEvent Comforts::read(ComfortsWindow& window, long updates, KeyQueue& queue) {
+    updates_ = updates;
     if (keys_.watching() && keys_.readIsWait())
         holdForWatcher(window, queue);
     for (;;) {
@@ -101,7 +115,30 @@ void Comforts::end(bool fullscreen, Aspect aspect) {
     lastEnd() = WindowEnd{fullscreen, windowedSize_, aspect, muted_};
 }
 
-void Comforts::act(ComfortsWindow& window, WindowCommand command, std::deque<KeyEvent>& queue) {
+WatchSpeed::Pace Comforts::pace(ComfortsWindow& window, long updates) {
+    updates_ = updates;
+    if (!keys_.watching())
+        return {};
+    const WatchSpeed::Pace pace = watch_.pace(updates);
+    if (!pace.unpaced && toldState_ && toldState_->skipping) {
+        // The skip has arrived: from here on at the chosen speed, heard at
+        // the game's own pace.
+        window.restartPace();
+        soundHeard();
+    }
+    tellWatchState();
+    return pace;
+}
+
+const std::uint32_t* Comforts::shown(const std::uint32_t* frame, long updates) {
+    if (!keys_.watching() || !setUp_.watchBar)
+        return frame;
+    withBar_.resize(static_cast<std::size_t>(DisplayWidth) * DisplayHeight);
+    drawWatchBar(frame, withBar_.data(), watch_.state(updates));
+    return withBar_.data();
+}
+
+void Comforts::act(ComfortsWindow& window, WindowCommand command, KeyQueue& queue) {
     switch (command) {
     case WindowCommand::Pause:
         pause(window, queue);
@@ -111,14 +148,52 @@ void Comforts::act(ComfortsWindow& window, WindowCommand command, std::deque<Key
         break;
     case WindowCommand::Close:
         closeNow(window);
+    case WindowCommand::Speed1:
+    case WindowCommand::Speed2:
+    case WindowCommand::Speed4:
+    case WindowCommand::Speed8:
+    case WindowCommand::Skip:
+        watchCommand(window, command);
+        break;
     case WindowCommand::None:
         break;
     }
 }
 
+void Comforts::watchCommand(ComfortsWindow& window, WindowCommand command) {
+    if (!keys_.watching())
+        return;
+    if (command == WindowCommand::Skip) {
+        watch_.skip(updates_);
+    } else {
+        watch_.setSpeed(speedAskedBy(command));
+        window.restartPace();
+    }
+    soundHeard();
+    tellWatchState();
+}
+
+void Comforts::soundHeard() {
+    if (setUp_.muteChanged)
+        setUp_.muteChanged(muted_ || (keys_.watching() && !watch_.audible()));
+}
+
+void Comforts::tellWatchState() {
+    WatchState now = watch_.state(updates_);
+    // The count of updates changes at every one: it is told only with a
+    // change of the rest.
+    WatchState compared = now;
+    compared.updates = 0;
+    if (toldState_ == compared)
+        return;
+    toldState_ = compared;
+    if (setUp_.watchChanged)
+        setUp_.watchChanged(now);
+}
+
 // No update passes until the player goes on: the game is held in the call
 // that found the pause.
-void Comforts::pause(ComfortsWindow& window, std::deque<KeyEvent>& queue) {
+void Comforts::pause(ComfortsWindow& window, KeyQueue& queue) {
     pauseWanted_ = false;
     if (setUp_.pauseChanged)
         setUp_.pauseChanged(true);
@@ -134,6 +209,8 @@ void Comforts::pause(ComfortsWindow& window, std::deque<KeyEvent>& queue) {
             toggleMute();
         else if (command == WindowCommand::Close)
             closeNow(window);
+        else if (command != WindowCommand::None)
+            watchCommand(window, command);
         else
             window.waitForEvents();
     }
@@ -145,10 +222,12 @@ void Comforts::pause(ComfortsWindow& window, std::deque<KeyEvent>& queue) {
         setUp_.pauseChanged(false);
 }
 
-void Comforts::holdForWatcher(ComfortsWindow& window, std::deque<KeyEvent>& queue) {
+void Comforts::holdForWatcher(ComfortsWindow& window, KeyQueue& queue) {
     using Clock = std::chrono::steady_clock;
-    auto until = Clock::now() + WatchHold;
-    while (Clock::now() < until) {
+    // The hold is as long as the speed of the moment says: a faster speed
+    // or a skip asked for meanwhile shortens it.
+    auto since = Clock::now();
+    while (Clock::now() < since + watch_.hold(WatchHold)) {
         window.throwIfClosed();
         WindowCommand command = keys_.whilePaused(queue);
         if (pauseWanted_ && command == WindowCommand::None)
@@ -159,14 +238,13 @@ void Comforts::holdForWatcher(ComfortsWindow& window, std::deque<KeyEvent>& queu
         }
         act(window, command, queue);
         if (command == WindowCommand::Pause)
-            until = Clock::now() + WatchHold;
+            since = Clock::now();
     }
 }
 
 void Comforts::toggleMute() {
     muted_ = !muted_;
-    if (setUp_.muteChanged)
-        setUp_.muteChanged(muted_);
+    soundHeard();
 }
 
 } // namespace ptc::window

@@ -1,7 +1,8 @@
 // What the window offers a player beyond the toolkit's contract: it opens
 // as it was left last time (full screen or not, its size, the aspect),
-// pauses (P, the Pause key, a lost focus) and mutes (M), and records the
-// game's keys or plays back a recorded game (see game_keys.h). The game
+// names the race in its title, pauses (P, the Pause key, a lost focus) and
+// mutes (M), and records the game's keys or plays back a recorded game
+// (see game_keys.h) at the speed the watcher picks (watch_speed.h). The game
 // never sees any of it: the program's main sets it up before the game
 // opens its window and reads back how the window was left.
 #pragma once
@@ -10,9 +11,11 @@
 #include "ptc/ptc.h"
 #include "window/game_keys.h"
 #include "window/presentation.h"
+#include "window/watch_speed.h"
 
 #include <cstdint>
 #include <deque>
+#include <string>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -24,13 +27,25 @@ struct ComfortsSetUp {
     Size windowSize;              // {0, 0}: the largest whole multiple that fits
     std::optional<Aspect> aspect; // none: as VEXLO_ASPECT says
     bool muted = false;           // how the sound starts; M switches it
-    // Told when the game pauses or goes on, and when M switches the sound.
+    // Told when the game pauses or goes on, and when the sound is to be
+    // silent or heard: M switches it, and a watched game is heard only at
+    // its own pace. The player's choice is kept apart (WindowEnd::muted).
     std::function<void(bool paused)> pauseChanged;
     std::function<void(bool muted)> muteChanged;
     // Each key the game takes, as a recording writes it.
     std::function<void(const replay::ScriptedKey&)> keyTaken;
     // A recorded game to watch: its keys, in the order they arrive.
     std::optional<std::vector<replay::ScriptedKey>> watched;
+    // How it is watched: the speed it starts at, what is known of it, and
+    // whether the window draws the watching bar over the picture (the page
+    // has its own, beside it). Told when the speed or the skip changes.
+    int watchSpeed = 1;
+    WatchPlan watchPlan;
+    bool watchBar = false;
+    std::function<void(const WatchState&)> watchChanged;
+    // The race, as the window's title names it: empty for the classic
+    // race, whose title is the game's own.
+    std::string raceName;
 };
 
 // For the windows opened from now on.
@@ -59,7 +74,7 @@ public:
     virtual void requestClose() = 0;
     // Throws ptc::Closed once a close has been asked for.
     virtual void throwIfClosed() const = 0;
-    // The frame schedule starts afresh (after a pause).
+    // The frame schedule starts afresh (after a pause, or at a new speed).
     virtual void restartPace() = 0;
 
 protected:
@@ -72,6 +87,9 @@ public:
     // Takes the set-up, as the window opens.
     void begin();
     Aspect aspect() const;
+    // The window's title for the game's own: the race named, if it is not
+    // the classic one.
+    std::string title(const std::string& gameTitle) const;
     // The window's first size on a desktop of that usable size.
     Size startSize(Aspect aspect, Size usable) const;
     bool startsFullscreen() const { return setUp_.fullscreen; }
@@ -84,23 +102,38 @@ public:
 
     // Display::keyPressed and Display::read, with the player's keys in
     // `queue` and `updates` updates made.
-    bool keyPressed(ComfortsWindow& window, long updates, std::deque<KeyEvent>& queue);
-    KeyEvent read(ComfortsWindow& window, long updates, std::deque<KeyEvent>& queue);
+    bool keyPressed(ComfortsWindow& window, long updates, KeyQueue& queue);
+    KeyEvent read(ComfortsWindow& window, long updates, KeyQueue& queue);
+
+    // Watching: how the update after `updates` is paced (a skip under way
+    // makes it at once and unseen), and the picture to show for the
+    // game's frame (with the watching bar where the window draws it).
+    WatchSpeed::Pace pace(ComfortsWindow& window, long updates);
+    const std::uint32_t* shown(const std::uint32_t* frame, long updates);
+    bool watching() const { return keys_.watching(); }
 
     // The window closes: remembered for lastWindow().
     void end(bool fullscreen, Aspect aspect);
 
 private:
-    void act(ComfortsWindow& window, WindowCommand command, std::deque<KeyEvent>& queue);
-    void pause(ComfortsWindow& window, std::deque<KeyEvent>& queue);
-    void holdForWatcher(ComfortsWindow& window, std::deque<KeyEvent>& queue);
+    void act(ComfortsWindow& window, WindowCommand command, KeyQueue& queue);
+    void pause(ComfortsWindow& window, KeyQueue& queue);
+    void holdForWatcher(ComfortsWindow& window, KeyQueue& queue);
     void toggleMute();
+    void watchCommand(ComfortsWindow& window, WindowCommand command);
+    // Tells muteChanged whether the sound is heard now.
+    void soundHeard();
+    void tellWatchState();
 
     ComfortsSetUp setUp_;
     GameKeys keys_;
     bool muted_ = false;
     bool pauseWanted_ = false;
     Size windowedSize_;
+    WatchSpeed watch_;
+    long updates_ = 0;                    // the latest count a call was given
+    std::optional<WatchState> toldState_; // what watchChanged was told last, its count left out
+    std::vector<std::uint32_t> withBar_;
 };
 
 } // namespace ptc::window

@@ -13,6 +13,10 @@
 // MaxBehind behind, showing frames is too slow for the game (or the game
 // was held up): the schedule starts afresh from it, so the game slows down
 // rather than turning into a slide show, and no debt is left for a burst.
+//
+// A watched run may go faster (setSpeed): at speed N the updates are due N
+// times as often, and only every N-th frame goes to the screen, so that the
+// screen is shown no more often than at the game's own pace.
 #pragma once
 
 #include <algorithm>
@@ -45,11 +49,11 @@ public:
         }
         ++frames_;
         const Clock::time_point deadline = start_ + offset(frames_);
-        if (now <= deadline || now - deadline <= offset(1)) {
+        if (now <= deadline || now - deadline <= offset(speed_)) {
             skipped_ = 0;
-            return {std::max(now, deadline), true};
+            return {std::max(now, deadline), frames_ % speed_ == 0};
         }
-        if (skipped_ < MaxSkipped) {
+        if (skipped_ < MaxSkipped * speed_) {
             ++skipped_;
             return {now, false};
         }
@@ -65,18 +69,28 @@ public:
     // update starts the schedule afresh instead of catching up.
     void restart() { started_ = false; }
 
+    // Updates due `speed` times as often from the next one on; 1 is the
+    // game's own pace.
+    void setSpeed(int speed) {
+        if (speed < 1 || speed == speed_)
+            return;
+        speed_ = speed;
+        started_ = false;
+    }
+
 private:
     // Deadline n, computed from the count each time so that no rounding
     // error builds up over a long run.
-    static Clock::duration offset(std::int64_t frames) {
+    Clock::duration offset(std::int64_t frames) const {
         return std::chrono::duration_cast<Clock::duration>(
-            std::chrono::nanoseconds(frames * 1'000'000'000 / Rate));
+            std::chrono::nanoseconds(frames * 1'000'000'000 / (Rate * speed_)));
     }
 
     bool started_ = false;
     Clock::time_point start_{};
     std::int64_t frames_ = 0;
     int skipped_ = 0;
+    int speed_ = 1;
 };
 
 } // namespace ptc::window

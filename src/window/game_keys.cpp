@@ -8,6 +8,7 @@ namespace {
 
 constexpr int KeyP = 'P';
 constexpr int KeyM = 'M';
+constexpr int KeyS = 'S';
 
 WindowCommand commandOf(const KeyEvent& key) {
     if (key.code() == KeyP || key.code() == KeyPause)
@@ -17,23 +18,56 @@ WindowCommand commandOf(const KeyEvent& key) {
     return WindowCommand::None;
 }
 
+// What a key does while a game is watched.
+WindowCommand watcherCommandOf(const KeyEvent& key) {
+    switch (key.code()) {
+    case KeyEscape:
+        return WindowCommand::Close;
+    case '1':
+        return WindowCommand::Speed1;
+    case '2':
+        return WindowCommand::Speed2;
+    case '4':
+        return WindowCommand::Speed4;
+    case '8':
+        return WindowCommand::Speed8;
+    case KeyS:
+        return WindowCommand::Skip;
+    default:
+        return commandOf(key);
+    }
+}
+
 } // namespace
+
+int speedAskedBy(WindowCommand command) {
+    switch (command) {
+    case WindowCommand::Speed1:
+        return 1;
+    case WindowCommand::Speed2:
+        return 2;
+    case WindowCommand::Speed4:
+        return 4;
+    case WindowCommand::Speed8:
+        return 8;
+    default:
+        return 0;
+    }
+}
 
 GameKeys::GameKeys(std::vector<replay::ScriptedKey> watched) : watching_(true), watched_(std::move(watched)) {}
 
-WindowCommand GameKeys::fromPlayer(std::deque<KeyEvent>& queue) {
+WindowCommand GameKeys::fromPlayer(KeyQueue& queue) {
     while (!queue.empty()) {
         const KeyEvent key = queue.front();
         queue.pop_front();
-        if (key.code() == KeyEscape)
-            return WindowCommand::Close;
-        if (const WindowCommand command = commandOf(key); command != WindowCommand::None)
+        if (const WindowCommand command = watcherCommandOf(key); command != WindowCommand::None)
             return command;
     }
     return WindowCommand::None;
 }
 
-GameKeys::Poll GameKeys::poll(long updates, std::deque<KeyEvent>& queue) {
+GameKeys::Poll GameKeys::poll(long updates, KeyQueue& queue) {
     announced_ = false;
     if (watching_) {
         if (const WindowCommand command = fromPlayer(queue); command != WindowCommand::None)
@@ -56,7 +90,7 @@ GameKeys::Poll GameKeys::poll(long updates, std::deque<KeyEvent>& queue) {
     return {WindowCommand::None, true};
 }
 
-GameKeys::Take GameKeys::take(long updates, std::deque<KeyEvent>& queue) {
+GameKeys::Take GameKeys::take(long updates, KeyQueue& queue) {
     if (watching_) {
         if (const WindowCommand command = fromPlayer(queue); command != WindowCommand::None)
             return {command, {}, false};
@@ -66,6 +100,10 @@ GameKeys::Take GameKeys::take(long updates, std::deque<KeyEvent>& queue) {
         tookKey();
         return {WindowCommand::None, key, false};
     }
+    // A wait: only a fresh press ends it.
+    if (!announced_)
+        while (!queue.empty() && queue.front().repeat)
+            queue.pop_front();
     if (queue.empty())
         return {};
     const KeyEvent key = queue.front();
@@ -85,7 +123,7 @@ void GameKeys::tookKey() {
     announced_ = false;
 }
 
-WindowCommand GameKeys::whilePaused(std::deque<KeyEvent>& queue) {
+WindowCommand GameKeys::whilePaused(KeyQueue& queue) {
     if (watching_)
         return fromPlayer(queue);
     while (!queue.empty()) {

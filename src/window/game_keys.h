@@ -19,7 +19,13 @@
 // played (past the title's wait), when the game checks for keys; in a
 // blocking wait, and on the title, they are keys like any other. While a
 // game is watched, every key of the player's is the window's: P, Pause and
-// M as in play, Escape to stop watching, the rest ignored.
+// M as in play, Escape to stop watching, 1, 2, 4 and 8 for the speed, S to
+// skip to the crash (watch_speed.h), the rest ignored.
+//
+// Only a fresh press ends a wait: a key held since before it began (its
+// repeats) does not, so that holding a key through the crash cannot end the
+// game-over screen before the player has seen it. The repeats are dropped
+// there, never taken, so a recording holds nothing of them.
 #pragma once
 
 #include "ptc/ptc.h"
@@ -33,7 +39,19 @@
 
 namespace ptc::window {
 
-enum class WindowCommand { None, Pause, Mute, Close };
+// A key of the player's, as the window queues it: a held key's repeats are
+// marked.
+struct PlayerKey : KeyEvent {
+    using KeyEvent::KeyEvent;
+    PlayerKey(const KeyEvent& key, bool isRepeat = false) : KeyEvent(key), repeat(isRepeat) {}
+    bool repeat = false;
+};
+using KeyQueue = std::deque<PlayerKey>;
+
+enum class WindowCommand { None, Pause, Mute, Close, Speed1, Speed2, Speed4, Speed8, Skip };
+
+// The speed a command asks for, or 0.
+int speedAskedBy(WindowCommand command);
 
 class GameKeys {
 public:
@@ -57,7 +75,7 @@ public:
     // Display::keyPressed after `updates` updates. A window key at the
     // front of the queue is taken off and returned on its own: act on it
     // and ask again.
-    Poll poll(long updates, std::deque<KeyEvent>& queue);
+    Poll poll(long updates, KeyQueue& queue);
 
     struct Take {
         WindowCommand command = WindowCommand::None;
@@ -66,17 +84,17 @@ public:
     };
     // Display::read: the key for the game, or a window command, or nothing
     // yet (wait for events and ask again).
-    Take take(long updates, std::deque<KeyEvent>& queue);
+    Take take(long updates, KeyQueue& queue);
     // Whether the read under way is a wait: the game did not find a key
     // waiting first.
     bool readIsWait() const { return !announced_; }
 
     // While paused: the next window command among the player's keys, whose
     // others are dropped. Escape in play resumes and is left for the game.
-    WindowCommand whilePaused(std::deque<KeyEvent>& queue);
+    WindowCommand whilePaused(KeyQueue& queue);
 
 private:
-    WindowCommand fromPlayer(std::deque<KeyEvent>& queue);
+    WindowCommand fromPlayer(KeyQueue& queue);
     void tookKey();
 
     bool watching_ = false;

@@ -83,6 +83,42 @@ TEST(Query, ReadsTheBoardsLimitAndOffset) {
         EXPECT_NE(parseBoardQuery(bad).error, "") << bad;
 }
 
+TEST(Query, ReadsTheBoardsRaceAClassicOneOrADaysWithItsDate) {
+    EXPECT_FALSE(parseBoardQuery("").race.daily);
+    EXPECT_FALSE(parseBoardQuery("race=classic").race.daily);
+    const BoardQuery daily = parseBoardQuery("race=daily&date=2026-12-10&limit=5");
+    EXPECT_EQ(daily.error, "");
+    EXPECT_EQ(daily.race.name(), "daily 2026-12-10");
+    EXPECT_EQ(daily.limit, 5);
+    const struct {
+        const char* query;
+        const char* says;
+    } cases[] = {
+        {"race=daily", "date is required with race=daily"},
+        {"race=classic&date=2026-12-10", "date goes with race=daily"},
+        {"date=2026-12-10", "date goes with race=daily"},
+        {"race=weekly", "race must be classic or daily"},
+        {"race=daily&date=2025-12-31", "from 2026-01-01"},
+        {"race=daily&date=2026-02-30", "from 2026-01-01"},
+        {"race=daily&date=2026-12-10&date=2026-12-11", "date is given twice"},
+    };
+    for (const auto& c : cases)
+        EXPECT_NE(parseBoardQuery(c.query).error.find(c.says), std::string::npos) << c.query;
+}
+
+TEST(RunRequest, TakesTheRaceTheKeysNameAndADailyRunOnlyWhileItsRaceIsOpen) {
+    const RunRequest run = parseRunRequest(R"({"name": "a", "keys": "race daily 2026-12-10\n272 13\n"})");
+    EXPECT_EQ(run.error, "");
+    EXPECT_EQ(run.race.name(), "daily 2026-12-10");
+    using namespace std::chrono;
+    const sys_days day{year(2026) / December / 10};
+    EXPECT_EQ(raceClosed(run.race, day - seconds(1)), "the daily race of 2026-12-10 is not open");
+    EXPECT_EQ(raceClosed(run.race, day), "");
+    EXPECT_EQ(raceClosed(run.race, day + hours(47) + minutes(59)), ""); // a day after its end
+    EXPECT_EQ(raceClosed(run.race, day + hours(48)), "the daily race of 2026-12-10 is not open");
+    EXPECT_EQ(raceClosed(replay::Race{}, day - days(3000)), ""); // the classic race is always open
+}
+
 TEST(Query, NamesTheApisPaths) {
     EXPECT_EQ(parseApiPath("/api/runs").kind, ApiPath::Runs);
     EXPECT_EQ(parseApiPath("/api/board").kind, ApiPath::Board);

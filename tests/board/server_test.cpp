@@ -3,6 +3,7 @@
 #include "board/db/connection.h"
 #include "board/db/queue.h"
 #include "board_support.h"
+#include "replay/race.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -159,6 +160,54 @@ TEST_F(Board, RejectsCopiesAndGamesThatDoNotEndOnTheGameOverScreen) {
     EXPECT_EQ(worker.wait(), 0);
     EXPECT_EQ(text(finished(port, submit(port, "long", "272 13\n280 38\n")), "reason"),
               "the game passed 1000 updates without reaching its game-over screen");
+}
+
+// A daily race's game: verified with the score the replay tool shows, on
+// that day's board only; open from the start of its day until a day after
+// its end; the copy rule within a race.
+TEST_F(Board, VerifiesDailyRunsOnTheirDaysBoardWhileTheirRaceIsOpen) {
+    BoardProcess worker({"worker", "--game-dir", sourceDir()}, db.url());
+    const std::string keys = "272 13\n272 39\n272 39\n20000 32\n";
+    const replay::Day today = replay::today();
+    const fs::path dir = fs::temp_directory_path() / ("daily-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    int first = 0;
+    for (const int ago : {0, 1}) {
+        const std::string day = replay::dayText(replay::dayAfter(today, -ago));
+        const std::string file = (dir / ("daily-" + day + ".keys")).string();
+        std::ofstream(file) << "race daily " << day << "\n" << keys;
+        const int id = submit(port, "daily", readFile(file));
+        first = first == 0 ? id : first;
+        const json answer = finished(port, id);
+        ASSERT_EQ(answer.value("status", ""), "verified") << day << ": " << answer.dump();
+        EXPECT_EQ(text(answer, "race"), "daily " + day);
+        EXPECT_EQ(answer["rank"], 1);
+        EXPECT_EQ(answer["score"].get<int>(), scoreOnScreen(file, answer["updates"].get<long>())) << day;
+        const json board = json::parse(request(port, "GET", "/api/board?race=daily&date=" + day).body);
+        ASSERT_EQ(board["total"], 1) << day;
+        EXPECT_EQ(board["runs"][0]["id"], id);
+    }
+    fs::remove_all(dir);
+    // The same keys: the same day's game is a copy; the classic race's is another game.
+    EXPECT_EQ(
+        text(finished(port, submit(port, "copy", "race daily " + replay::dayText(today) + "\n" + keys)), "reason"),
+        "the same game as run " + std::to_string(first) + ", already on the board");
+    const json classic = finished(port, submit(port, "classic", keys));
+    EXPECT_EQ(text(classic, "race"), "classic");
+    EXPECT_EQ(classic["rank"], 1);
+    const json board = json::parse(request(port, "GET", "/api/board").body);
+    ASSERT_EQ(board["total"], 1);
+    EXPECT_EQ(board["runs"][0]["id"], classic["id"]);
+    // A day not begun, and one past a day after its end.
+    for (const int from : {1, -2}) {
+        const std::string day = replay::dayText(replay::dayAfter(today, from));
+        const Reply refused = request(port, "POST", "/api/runs",
+                                      R"({"name": "late", "keys": "race daily )" + day + R"(\n272 13\n"})");
+        EXPECT_EQ(refused.status, 400);
+        EXPECT_EQ(json::parse(refused.body, nullptr, false).value("error", ""),
+                  "the daily race of " + day + " is not open");
+    }
+    EXPECT_EQ(request(port, "GET", "/api/board?race=daily").status, 400);
 }
 
 TEST_F(Board, HandsTheRunOfAKilledWorkerToAnotherOnceItsLeaseRunsOut) {

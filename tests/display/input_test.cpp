@@ -31,7 +31,7 @@ struct Typed {
     int alt;
 };
 
-std::vector<Typed> drain(std::deque<ptc::KeyEvent>& keys) {
+std::vector<Typed> drain(ptc::window::KeyQueue& keys) {
     std::vector<Typed> out;
     for (const auto& k : keys)
         out.push_back({k.code(), k.alt()});
@@ -45,7 +45,7 @@ using Action = KeyboardRouter::Action;
 
 TEST(KeyboardRouter, FullscreenKeysSwitchOncePerPressAndNeverReachTheGame) {
     KeyboardRouter router;
-    std::deque<ptc::KeyEvent> keys;
+    ptc::window::KeyQueue keys;
     EXPECT_EQ(router.press(keysym(SDLK_F11), false, keys), Action::ToggleFullscreen);
     EXPECT_EQ(router.press(keysym(SDLK_F11), true, keys), Action::None); // held: auto-repeat
     EXPECT_EQ(router.press(keysym(SDLK_F11, KMOD_LSHIFT), false, keys), Action::ToggleFullscreen);
@@ -70,7 +70,7 @@ TEST(KeyboardRouter, FullscreenKeysSwitchOncePerPressAndNeverReachTheGame) {
 
 TEST(KeyboardRouter, AnAltPressReachesTheGameInItsPlaceUnlessAChordTookIt) {
     KeyboardRouter router;
-    std::deque<ptc::KeyEvent> keys;
+    ptc::window::KeyQueue keys;
     // Alt on its own arrives when it is let go.
     router.press(keysym(SDLK_LALT, KMOD_LALT), false, keys);
     router.press(keysym(SDLK_LALT, KMOD_LALT), true, keys); // held: one press
@@ -109,7 +109,7 @@ constexpr Uint8 Up = SDL_CONTROLLER_BUTTON_DPAD_UP;
 constexpr Uint8 LeftX = SDL_CONTROLLER_AXIS_LEFTX;
 constexpr Uint8 LeftY = SDL_CONTROLLER_AXIS_LEFTY;
 
-std::vector<int> codes(std::deque<ptc::KeyEvent>& keys) {
+std::vector<int> codes(ptc::window::KeyQueue& keys) {
     std::vector<int> out;
     for (const auto& k : keys)
         out.push_back(k.code());
@@ -121,7 +121,7 @@ std::vector<int> codes(std::deque<ptc::KeyEvent>& keys) {
 // with the millisecond since T0 at which it came.
 std::vector<std::pair<int, long long>> run(Gamepads& pads, InputClock::duration from, InputClock::duration to) {
     std::vector<std::pair<int, long long>> seen;
-    std::deque<ptc::KeyEvent> keys;
+    ptc::window::KeyQueue keys;
     for (auto t = from; t <= to; t += 5ms) {
         pads.repeat(T0 + t, keys);
         for (const auto& k : keys)
@@ -133,7 +133,7 @@ std::vector<std::pair<int, long long>> run(Gamepads& pads, InputClock::duration 
 
 TEST(Gamepads, AHeldDirectionRepeatsLikeAKeyAndStopsWhenLetGo) {
     Gamepads pads;
-    std::deque<ptc::KeyEvent> keys;
+    ptc::window::KeyQueue keys;
     pads.button(0, Up, true, T0, keys);
     EXPECT_EQ(codes(keys), std::vector<int>{38});
     ASSERT_TRUE(pads.nextRepeat());
@@ -159,7 +159,7 @@ TEST(Gamepads, AHeldDirectionRepeatsLikeAKeyAndStopsWhenLetGo) {
 
 TEST(Gamepads, TheLeftStickHasADeadZoneAndDoesNotFlickerAtItsEdge) {
     Gamepads pads;
-    std::deque<ptc::KeyEvent> keys;
+    ptc::window::KeyQueue keys;
     pads.axis(0, LeftX, 10000, T0, keys); // within the dead zone
     pads.axis(0, LeftX, 16000, T0, keys); // not yet half way
     EXPECT_TRUE(keys.empty());
@@ -182,7 +182,7 @@ TEST(Gamepads, TheLeftStickHasADeadZoneAndDoesNotFlickerAtItsEdge) {
 
 TEST(Gamepads, OneDirectionHeldFromSeveralPlacesIsOneHeldKey) {
     Gamepads pads;
-    std::deque<ptc::KeyEvent> keys;
+    ptc::window::KeyQueue keys;
     pads.button(1, Up, true, T0, keys);
     pads.axis(1, LeftY, -30000, T0 + 10ms, keys); // the stick too
     pads.button(2, Up, true, T0 + 20ms, keys);    // and a second pad
@@ -204,7 +204,7 @@ TEST(Gamepads, OneDirectionHeldFromSeveralPlacesIsOneHeldKey) {
 
 TEST(Gamepads, FaceButtonsAreEnterAndEscapeOncePerPress) {
     Gamepads pads;
-    std::deque<ptc::KeyEvent> keys;
+    ptc::window::KeyQueue keys;
     for (const Uint8 b : {SDL_CONTROLLER_BUTTON_A, SDL_CONTROLLER_BUTTON_START, SDL_CONTROLLER_BUTTON_BACK,
                           SDL_CONTROLLER_BUTTON_B, SDL_CONTROLLER_BUTTON_X, SDL_CONTROLLER_BUTTON_GUIDE}) {
         pads.button(0, b, true, T0, keys);

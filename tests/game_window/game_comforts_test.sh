@@ -11,6 +11,10 @@
 #   sound       the music silent while paused, all sound while muted
 #   watch       a recorded game watched in the window, frame for frame as
 #               the replay tool plays it; the player's keys left out
+#   speed       a run watched at x8 ends in under 4 s, every update made; S
+#               skips to the crash, shown within 2 s; a daily race's title
+#   held        a key held through the crash does not end the game-over
+#               screen, a fresh press does, and the recording replays
 #   settings    the command line's answers before any window; full screen,
 #               the window's size and mute remembered; a bad settings file
 #               or folder costs one line
@@ -51,6 +55,19 @@ replayed_whole() {
 quiet() { awk -v a="$1" -v b="$2" '$1 >= a && $1 + 250 <= b && $2 > 0.0005 { loud = 1 } END { exit loud }' "$tmp/levels"; }
 # music FROM TO: no quarter of a second from FROM to TO ms is silent.
 music() { awk -v a="$1" -v b="$2" '$1 >= a && $1 + 250 <= b { n++; if ($2 < 0.01) gap = 1 } END { exit gap || n == 0 }' "$tmp/levels"; }
+
+# start_game_of_class [ARG...]: start_game for a window whose title xdotool
+# cannot search by (one beyond ASCII, which the window gives the X server in
+# UTF-8): found by its class instead.
+start_game_of_class() {
+  rm -f "$tmp/progress"
+  (cd "$workdir" && VEXLO_PROGRESS_FILE="$tmp/progress" exec "$game" "$@") >"$tmp/game.log" 2>&1 &
+  game_pid=$!
+  started+=("$game_pid")
+  window=$(timeout "$WAIT_LIMIT_S" xdotool search --sync --onlyvisible --classname '^vexlo-race$' | head -n1) ||
+    fail "no window of class vexlo-race: $(cat "$tmp/game.log")"
+  until_true 'xdotool windowfocus --sync "$window" 2>/dev/null' || fail "the window never took the keyboard focus"
+}
 
 case $group in
 pause)
@@ -157,6 +174,63 @@ watch)
   [ "$status" -eq 0 ] || fail "watching ended with status $status: $(cat "$tmp/game.log")"
   [ "$(updates)" = "$played" ] || fail "the watched game made $(updates) updates, the recorded one $played"
   echo "the watched game ended by itself after the same $played updates"
+  ;;
+
+speed)
+  # The classic race at speed 1, 1670 updates, watched at x8: all of them
+  # made, in under 4 s from the first.
+  export VEXLO_ASPECT=off
+  start_xvfb 700x450
+  start_game --watch "$workdir/tests/replay/crash_speed1.keys" --speed 8
+  until_true '[ "$(updates)" -ge 1 ]' || fail "the watched run did not start: $(cat "$tmp/game.log")"
+  from=$(now_ms)
+  wait_exit "$game_pid" $((WAIT_LIMIT_S * 1000))
+  took=$(($(now_ms) - from))
+  [ "$status" -eq 0 ] || fail "watching ended with status $status: $(cat "$tmp/game.log")"
+  [ "$(updates)" = 1670 ] || fail "the run watched at x8 made $(updates) updates, the replay tool 1670"
+  [ "$took" -lt 4000 ] || fail "the run of 1670 updates watched at x8 took $took ms"
+  echo "1670 updates watched at x8 in $took ms"
+  # A daily race, named in the window's title; skipped to its crash.
+  keys=$workdir/tests/replay/daily_2026_12_10.keys
+  frames=$(wc -l <"$workdir/tests/replay/golden/daily_2026_12_10/frames.txt")
+  crash=$((frames - 1 - 70))
+  start_game_of_class --watch "$keys"
+  [ "$(xdotool getwindowname "$window")" = "Vexlo Race — daily race 2026-12-10" ] ||
+    fail "the daily race's window is titled '$(xdotool getwindowname "$window")'"
+  until_true '[ "$(updates)" -ge 300 ]' || fail "the watched run did not reach its play"
+  xdotool key s
+  from=$(now_ms)
+  until_true '[ "$(updates)" -ge '"$crash"' ]' || fail "the skip did not reach the crash at $crash"
+  took=$(($(now_ms) - from))
+  [ "$took" -lt 2000 ] || fail "the crash came $took ms after S"
+  echo "S: the crash (update $crash) on screen $took ms after it"
+  wait_exit "$game_pid" $((WAIT_LIMIT_S * 1000))
+  [ "$status" -eq 0 ] && [ "$(updates)" = "$frames" ] || fail "the skipped run ended with status $status after $(updates) updates"
+  ;;
+
+held)
+  # Right held down from play through the crash: the game-over screen
+  # stays while its repeats come, a fresh key ends it, and the recording
+  # replays the same game.
+  export VEXLO_ASPECT=off
+  start_xvfb 700x450
+  start_game --record "$tmp/game.keys"
+  to_play
+  xdotool key --delay 40 Right Right Right
+  xdotool keydown Right
+  wait_for 'screen=gameover' 1900
+  # A second of the game's own time (its music plays on) with the key held.
+  wait_sound 1000
+  look
+  [[ $seen == screen=gameover* ]] && kill -0 "$game_pid" 2>/dev/null ||
+    fail "the held key ended the game-over screen: $seen, $(cat "$tmp/game.log")"
+  xdotool keyup Right
+  wait_sound 300
+  kill -0 "$game_pid" 2>/dev/null || fail "letting the key go ended the game-over screen"
+  xdotool key space
+  ended_cleanly $((WAIT_LIMIT_S * 1000))
+  replayed_whole "$tmp/game.keys" "$(updates)"
+  echo "the game-over screen stood while Right was held, a fresh key ended it; the recording replays"
   ;;
 
 settings)

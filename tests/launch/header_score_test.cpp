@@ -25,7 +25,7 @@ Played play(const std::string& keysFile) {
     Played played;
     vexlo::HeaderScore header;
     ptc::headless::Script script;
-    script.keys = replay::readKeyScript(in, keysFile);
+    script.keys = replay::readKeyScript(in, keysFile).keys;
     script.recordCalls = false;
     script.onUpdate = [&](long, const std::uint32_t*) {
         if (!played.onScreen && vexlo::gameOverOnScreen())

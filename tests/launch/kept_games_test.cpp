@@ -31,26 +31,26 @@ std::string readAll(const fs::path& file) {
 
 std::vector<replay::ScriptedKey> keysOf(const fs::path& file) {
     std::ifstream in(file);
-    return replay::readKeyScript(in, file.string());
+    return replay::readKeyScript(in, file.string()).keys;
 }
 
 KeptGame game(const std::string& name, std::time_t date, std::optional<int> score, bool over) {
-    return {name, {"1.0.0", date, score, over}};
+    return {name, {"1.0.0", date, score, over, {}}};
 }
 
 TEST(KeptHeader, ReadsBackAndIsPassedByAsComments) {
-    const KeptHeader ended{"1.0.0", May1 + 83, 4210, true};
+    const KeptHeader ended{"1.0.0", May1 + 83, 4210, true, {}};
     const std::string text = keptHeaderLines(ended) + "272 13\n300 40\n";
     EXPECT_EQ(text.substr(0, keptHeaderLines(ended).size()),
               "# version: 1.0.0\n# date: 2026-05-01T12:01:23Z\n# score: 4210\n# end: game over\n");
     EXPECT_EQ(parseKeptHeader(text), ended);
     std::istringstream in(text);
-    EXPECT_EQ(replay::readKeyScript(in, "kept").size(), 2u);
+    EXPECT_EQ(replay::readKeyScript(in, "kept").keys.size(), 2u);
 
-    const KeptHeader playing{"1.0.0", May1, std::nullopt, false};
+    const KeptHeader playing{"1.0.0", May1, std::nullopt, false, {}};
     EXPECT_NE(keptHeaderLines(playing).find("# end: not yet\n"), std::string::npos);
     EXPECT_EQ(parseKeptHeader(keptHeaderLines(playing)), playing);
-    const KeptHeader stopped{"1.0.0", May1, 77, false};
+    const KeptHeader stopped{"1.0.0", May1, 77, false, {}};
     EXPECT_EQ(parseKeptHeader(keptHeaderLines(stopped)), stopped);
 
     // A game over claimed without a score is none; no date, no kept game.
@@ -94,7 +94,7 @@ TEST(KeptGames, TheTenBestAndTheTwentyLatestStayInTheirOrder) {
 
     const std::string table =
         scoresTable({game("/g/a.keys", May1, 4210, true), game("/g/b.keys", May1, 77, false)});
-    EXPECT_EQ(table.substr(0, table.find('\n')), "rank   score  date              file");
+    EXPECT_EQ(table.substr(0, table.find('\n')), "rank   score  date              race              file");
     EXPECT_NE(table.find("   1    4210  "), std::string::npos) << table;
     EXPECT_NE(table.find("   -      77  "), std::string::npos) << table;
     EXPECT_NE(table.find("/g/b.keys  (stopped before the game-over screen)\n"), std::string::npos) << table;
@@ -110,12 +110,12 @@ TEST(KeptGames, TheFolderIsFoundAndWhatIsNoKeptGameThereIsPassedByWithALine) {
     EXPECT_TRUE(listKeptGames(games).games.empty()); // not made yet: nothing to say
     EXPECT_EQ(listKeptGames(games).problem, "");
     fs::create_directories(games);
-    const std::string good = keptHeaderLines({"1.0.0", May1, 500, true}) + "272 13\n";
+    const std::string good = keptHeaderLines({"1.0.0", May1, 500, true, {}}) + "272 13\n";
     std::ofstream(games / "game-1.keys") << good;
     std::ofstream(games / "garbage.keys") << "\x7f"
                                              "ELF\x02\x01\x01";
     std::ofstream(games / "not-kept.keys") << "272 13\n";
-    std::ofstream(games / "broken.keys") << keptHeaderLines({"1.0.0", May1, 9, true}) << "272 banana\n";
+    std::ofstream(games / "broken.keys") << keptHeaderLines({"1.0.0", May1, 9, true, {}}) << "272 banana\n";
     std::ofstream(games / "huge.keys") << good << std::string(MaxKeptBytes, '#');
     fs::create_symlink(games / "game-1.keys", games / "link.keys");
     fs::create_directory(games / "folder.keys");
@@ -145,11 +145,11 @@ TEST(GameKeeper, KeepsTheKeysAsTheyComeAndTheWholeGameWhenItEnds) {
     TempDir dir;
     const fs::path games = dir.path() / "data" / "games";
     std::string problem;
-    auto keeper = GameKeeper::start(games, "1.0.0", May1, problem);
+    auto keeper = GameKeeper::start(games, "1.0.0", May1, {}, problem);
     ASSERT_TRUE(keeper) << problem;
     EXPECT_EQ(keeper->file(), games / "game-20260501-120000.keys");
     // A second game started in the same second has a name of its own.
-    auto other = GameKeeper::start(games, "1.0.0", May1, problem);
+    auto other = GameKeeper::start(games, "1.0.0", May1, {}, problem);
     ASSERT_TRUE(other) << problem;
     EXPECT_EQ(other->file(), games / "game-20260501-120000-2.keys");
 
@@ -162,7 +162,7 @@ TEST(GameKeeper, KeepsTheKeysAsTheyComeAndTheWholeGameWhenItEnds) {
 
     EXPECT_TRUE(keeper->finish(true, 4210, true).empty());
     const std::string kept = readAll(games / "game-20260501-120000.keys");
-    EXPECT_EQ(parseKeptHeader(kept), (KeptHeader{"1.0.0", May1, 4210, true}));
+    EXPECT_EQ(parseKeptHeader(kept), (KeptHeader{"1.0.0", May1, 4210, true, {}}));
     EXPECT_EQ(kept.rfind("# A game of Vexlo Race", 0), 0u);
     EXPECT_EQ(keysOf(games / "game-20260501-120000.keys"), keys);
 
@@ -172,13 +172,38 @@ TEST(GameKeeper, KeepsTheKeysAsTheyComeAndTheWholeGameWhenItEnds) {
     EXPECT_EQ(std::distance(fs::directory_iterator(games), {}), 1);
 }
 
+// A daily race's game starts with its race line, while it is played and
+// once it is kept whole; --scores says its race.
+TEST(GameKeeper, KeepsTheRaceOfADailyGame) {
+    TempDir dir;
+    const replay::Race daily{replay::Day{2026, 12, 10}};
+    std::string problem;
+    auto keeper = GameKeeper::start(dir.path(), "1.0.0", May1, daily, problem);
+    ASSERT_TRUE(keeper) << problem;
+    keeper->write({272, 13});
+    for (const bool ended : {false, true}) {
+        std::istringstream in(readAll(keeper->file()));
+        const replay::KeyScript script = replay::readKeyScript(in, "kept");
+        EXPECT_EQ(script.race, daily) << "ended: " << ended;
+        EXPECT_EQ(script.keys.size(), 1u);
+        if (!ended) {
+            EXPECT_TRUE(keeper->finish(true, 88, true).empty());
+        }
+    }
+    const KeptListing listing = listKeptGames(dir.path());
+    ASSERT_EQ(listing.games.size(), 1u);
+    EXPECT_EQ(listing.games[0].header.race, daily);
+    EXPECT_NE(scoresTable(listing.games).find("  daily 2026-12-10  "), std::string::npos)
+        << scoresTable(listing.games);
+}
+
 TEST(GameKeeper, OnlyTheBestAndTheLatestStayAfterAGame) {
     TempDir dir;
     std::string problem;
     // 35 games one minute apart, each scoring its minute: the last 20 are
     // also the best; the first 15 go.
     for (int i = 0; i < 35; ++i) {
-        auto keeper = GameKeeper::start(dir.path(), "1.0.0", May1 + 60 * i, problem);
+        auto keeper = GameKeeper::start(dir.path(), "1.0.0", May1 + 60 * i, {}, problem);
         ASSERT_TRUE(keeper) << problem;
         keeper->write({272, 13});
         EXPECT_TRUE(keeper->finish(true, i, true).empty());
@@ -192,14 +217,14 @@ TEST(GameKeeper, AFolderThatCannotBeWrittenOrAFullDiskCostsOneLine) {
     TempDir dir;
     std::ofstream(dir.path() / "a-file") << "where the folder should be";
     std::string problem;
-    EXPECT_FALSE(GameKeeper::start(dir.path() / "a-file" / "games", "1.0.0", May1, problem));
+    EXPECT_FALSE(GameKeeper::start(dir.path() / "a-file" / "games", "1.0.0", May1, {}, problem));
     EXPECT_EQ(problem.rfind("cannot make " + (dir.path() / "a-file" / "games").string(), 0), 0u) << problem;
 
     // A disk that fills up while the game goes on: the file may grow to 400
     // bytes only. One line when the keys no longer fit; the game's end,
     // which cannot be written either, adds none, leaves no temporary and
     // the file as it was: the keys that fitted, a game not ended.
-    auto keeper = GameKeeper::start(dir.path() / "games", "1.0.0", May1, problem);
+    auto keeper = GameKeeper::start(dir.path() / "games", "1.0.0", May1, {}, problem);
     ASSERT_TRUE(keeper) << problem;
     const auto previous = std::signal(SIGXFSZ, SIG_IGN);
     rlimit limit{};

@@ -43,7 +43,7 @@ TEST(CommandLine, TakesEachOptionInGnuForms) {
 
 TEST(CommandLine, RefusesWhatItDoesNotKnowAndSaysWhat) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
-        {{"--speed"}, "unrecognized option '--speed'"},
+        {{"--speedy"}, "unrecognized option '--speedy'"},
         {{"--w"}, "option '--w' is ambiguous"},
         {{"-f"}, "invalid option '-f'"},
         {{"game.keys"}, "unexpected argument 'game.keys'"},
@@ -59,6 +59,34 @@ TEST(CommandLine, RefusesWhatItDoesNotKnowAndSaysWhat) {
     };
     for (const auto& [args, error] : bad)
         EXPECT_EQ(parseCommandLine(args).error, error) << args[0];
+}
+
+TEST(CommandLine, TheDailyRaceOfADayAndTheSpeedOfAWatchedRun) {
+    EXPECT_EQ(parsed({"--daily"}).daily, "");
+    EXPECT_EQ(parsed({"--daily", "--mute"}).daily, ""); // an option that follows is no date
+    EXPECT_TRUE(parsed({"--daily", "--mute"}).mute);
+    EXPECT_EQ(parsed({"--daily", "2026-01-01"}).daily, "2026-01-01");
+    EXPECT_EQ(parsed({"--daily=2026-12-09", "--record", "f"}).daily, "2026-12-09");
+    EXPECT_FALSE(parsed({}).daily);
+    EXPECT_EQ(parsed({"--watch", "best", "--speed", "8"}).speed, 8);
+    EXPECT_EQ(parsed({"--watch", "http://h/index.html#run=3"}).watch, "http://h/index.html#run=3");
+    const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
+        {{"--daily", "2026-13-01"}, "--daily: not a date (YYYY-MM-DD): '2026-13-01'"},
+        {{"--daily", "tomorrow"}, "--daily: not a date (YYYY-MM-DD): 'tomorrow'"},
+        {{"--daily=2025-12-31"}, "--daily: the first daily race is of 2026-01-01, not 2025-12-31"},
+        {{"--daily", "--watch", "best"},
+         "--daily and --watch cannot be used together (a recorded game names its own race)"},
+        {{"--watch", "best", "--speed", "3"}, "invalid speed '3' (1, 2, 4 or 8)"},
+        {{"--speed", "2"}, "--speed goes with --watch"},
+    };
+    for (const auto& [args, error] : bad)
+        EXPECT_EQ(parseCommandLine(args).error, error) << args[0] << " " << args[1];
+    // A day's problems are said in one line, without the usage.
+    EXPECT_TRUE(parseCommandLine({"--daily", "2026-13-01"}).valueError);
+    EXPECT_FALSE(parseCommandLine({"--speed", "2"}).valueError);
+    EXPECT_EQ(dailyProblem("2026-12-11", "2026-12-10"),
+              "--daily: the race of 2026-12-11 has not begun (today is 2026-12-10 in UTC)");
+    EXPECT_EQ(dailyProblem("2026-12-10", "2026-12-10"), "");
 }
 
 Settings someSettings() {
@@ -211,7 +239,7 @@ TEST(Recording, WritesEachKeyAsItComesInTheReplayToolsForm) {
         recording->write(key);
     // Already on disk while the game goes on.
     std::ifstream in(path);
-    EXPECT_EQ(replay::readKeyScript(in, "game.keys"), keys);
+    EXPECT_EQ(replay::readKeyScript(in, "game.keys").keys, keys);
 
     // A longer game where several keys share an update (a wait's key and
     // the ones pressed with it): read back in the order they were taken,
@@ -225,7 +253,7 @@ TEST(Recording, WritesEachKeyAsItComesInTheReplayToolsForm) {
     for (const auto& key : many)
         second->write(key);
     std::ifstream busyIn(busy);
-    EXPECT_EQ(replay::readKeyScript(busyIn, "busy.keys"), many);
+    EXPECT_EQ(replay::readKeyScript(busyIn, "busy.keys").keys, many);
 }
 
 TEST(KeyScript, RefusesLinesThatAreNotWholeNumbers) {

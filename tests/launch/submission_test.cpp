@@ -2,6 +2,7 @@
 // sent, how the verdict is waited for, and the one line said for each end.
 // (The real server and libcurl: tests/game_window/kept_games_test.sh.)
 #include "launch/desktop/options.h"
+#include "launch/desktop/run_link.h"
 #include "launch/desktop/score_submission.h"
 
 #include <gtest/gtest.h>
@@ -129,6 +130,44 @@ TEST(Submission, EachOtherEndIsOneLineWithStatusOne) {
     for (const milliseconds pause : s.slept)
         waited += pause;
     EXPECT_LE(waited, milliseconds(10000));
+}
+
+// The command line's fault, as one this side refuses: status 2.
+TEST(Submission, ANameTheServerRefusesForItsRulesIsStatusTwo) {
+    Submission s;
+    s.server.replies = {answer(400, R"({"error": "name may not contain control characters"})")};
+    const SubmitOutcome outcome = s.send("Ann\u0085");
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_EQ(outcome.line, "the score server refused the run: name may not contain control characters");
+    EXPECT_EQ(nameProblem("<b>Ann</b>"), "the name holds markup (< or >)");
+    // An address without a scheme is a plain http one; another scheme is one line.
+    const CommandLine plain = parseCommandLine({"--submit", "best", "--name", "A", "--server", "127.0.0.1:8080"});
+    EXPECT_EQ(plain.error, "");
+    EXPECT_EQ(plain.options.server, "http://127.0.0.1:8080");
+    EXPECT_TRUE(parseCommandLine({"--submit", "best", "--name", "A", "--server", "ftp://s"}).valueError);
+}
+
+TEST(RunLink, NamesTheRunAndItsServerAndFetchesItsKeysOrSaysWhyNot) {
+    std::string problem;
+    auto link = parseRunLink("http://127.0.0.1:8080/index.html#run=12", problem);
+    ASSERT_TRUE(link) << problem;
+    EXPECT_EQ(link->id, 12);
+    EXPECT_EQ(link->board, "http://127.0.0.1:8080/");
+    link = parseRunLink("https://games.example/vexlo/index.html#run=7&board=http%3A%2F%2Fscores.example%3A8080%2F",
+                        problem);
+    ASSERT_TRUE(link) << problem;
+    EXPECT_EQ(link->board, "http://scores.example:8080/");
+    for (const char* bad :
+         {"http://h/index.html", "http://h/#run=0", "http://h/#run=x", "http://h/#run=3&board=%zz"})
+        EXPECT_FALSE(parseRunLink(bad, problem)) << bad;
+
+    MadeUpServer server;
+    server.replies = {answer(200, "272 13\n"), answer(404, R"({"error": "no such run"})")};
+    const RunLink run{"http://h/", 5};
+    EXPECT_EQ(fetchRunKeys(server, run, problem), "272 13\n");
+    EXPECT_EQ(server.asked.front(), "GET http://h/api/runs/5/keys");
+    EXPECT_EQ(fetchRunKeys(server, run, problem), "");
+    EXPECT_EQ(problem, "run 5 is not on the board at http://h/ (unknown, or hidden by its moderators)");
 }
 
 TEST(Submission, TooManyRequestsWaitsAsTheServerAsks) {

@@ -14,7 +14,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import readline from 'node:readline';
 import {
-  launchBrowser, nativeReplay, openGame, scoreOnPicture, site, source, waitForUpdates, withServedPage,
+  frameHash, launchBrowser, nativeReplay, openGame, scoreOnPicture, site, source, waitForUpdates, withServedPage,
 } from './support.mjs';
 
 const databaseControl = path.join(source, 'scripts/board-db.sh');
@@ -122,20 +122,23 @@ test('a game played in the page is submitted, verified, shown in the hall of fam
     assert.equal(run.score, scoreOnPicture(native.frame));
     assert.equal(run.score, await page.evaluate(() => window.vexlo.lastGame.score));
     assert.equal(await page.locator('#verdict').textContent(), `Score ${run.score} verified: rank ${run.rank} of 1.`);
+    assert.equal(await page.locator('#verified-means').textContent(),
+      'Verified: the server played your keys again and reached this score.');
+    assert.ok(await page.locator('#verified-means').isVisible());
     assert.equal(await page.evaluate(() => localStorage.getItem('vexlo-race:name')), Name);
   });
 
   await t.test('the hall of fame marks the run, its name as text', async () => {
     const own = page.locator('#hall-rows tr.own');
     assert.equal(await own.count(), 1);
-    assert.deepEqual(await own.locator('td').allTextContents(), [String(run.rank), Name, String(run.score), 'Watch']);
+    assert.deepEqual(await own.locator('td').allTextContents(), [String(run.rank), Name, String(run.score), 'WatchShare']);
     assert.equal(await own.locator('td.name').evaluate((cell) => cell.childElementCount), 0);
     if (process.env.VEXLO_WEB_SCREENSHOTS)
       await page.screenshot({ path: path.join(process.env.VEXLO_WEB_SCREENSHOTS, 'web-board.png') });
   });
 
   await t.test('Watch plays the run with the replay tool\'s frames, at the game\'s pace, then the hall again', async () => {
-    await page.locator('#hall-rows tr.own button').click();
+    await page.locator('#hall-rows tr.own button', { hasText: 'Watch' }).click();
     await page.waitForFunction(() => document.getElementById('help').textContent.startsWith('Watching'));
     await page.waitForFunction(() => window.vexlo.recorded, null, { timeout: 120000 });
     const watched = await page.evaluate(() => window.vexlo.recorded);
@@ -169,3 +172,139 @@ test('with no server answering, the page says so and the game plays', () => with
     await page.close();
   }
 }));
+
+// --- links, speeds and the page's own games, on runs of the golden scripts -----------
+
+const golden = (name) => fs.readFileSync(path.join(source, 'tests/replay', `${name}.keys`), 'utf8');
+
+// A run submitted straight to the server and followed to its verdict.
+async function submitted(name, keys) {
+  const answer = await fetch(`${boardBase}api/runs`, {
+    method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify({ name, keys }),
+  });
+  assert.equal(answer.status, 202);
+  const { id } = await answer.json();
+  for (;;) {
+    const run = await (await fetch(`${boardBase}api/runs/${id}`)).json();
+    if (run.status === 'verified' || run.status === 'rejected') return { id, ...run };
+    await new Promise((resolve) => setTimeout(resolve, 100));
+  }
+}
+
+const LongName = 'WWWWWWWWWWWWWWWWWWWWWWW!';  // 24 of the widest letters
+let linked;
+
+test('a link to a run plays it with the replay tool\'s frames, says whose it is, and Share copies it', async (t) => {
+  const script = golden('crash_speed1');
+  linked = await submitted(LongName, script);
+  assert.equal(linked.status, 'verified');
+  const native = nativeReplay(script);
+  const context = await browser.newContext({ viewport: { width: 1280, height: 800 } });
+  await context.grantPermissions(['clipboard-read', 'clipboard-write'], { origin: new URL(boardBase).origin });
+  const page = await openGame(context, `${boardBase}index.html#run=${linked.id}&record`);
+  await t.test('the run is watched, its name, score, rank and race beside the picture', async () => {
+    await page.locator('#watching').waitFor();
+    assert.equal(await page.locator('#watch-who').textContent(),
+      `The run of ${LongName}: rank ${linked.rank}, score ${linked.score}, the classic race.`);
+    await page.waitForFunction(() => window.vexlo.recorded, null, { timeout: 120000 });
+    assert.deepEqual((await page.evaluate(() => window.vexlo.recorded)).frames, native.frames);
+  });
+  await t.test('Share on its row copies the link, and says so', async () => {
+    const row = page.locator('#hall-rows tr', { hasText: LongName });
+    await row.locator('button', { hasText: 'Share' }).click();
+    await page.locator('#hall-note', { hasText: 'Link copied' }).waitFor();
+    assert.equal(await page.evaluate(() => navigator.clipboard.readText()), `${boardBase}index.html#run=${linked.id}`);
+  });
+  assert.deepEqual(page.errors, []);
+  await context.close();
+});
+
+test('a link to a run the board does not show says so in words and offers the game', async () => {
+  const page = await openGame(browser, `${boardBase}index.html#run=999999`);
+  await page.locator('#status', { hasText: 'Run 999999 is not on the board' }).waitFor();
+  assert.match(await page.locator('#status').textContent(), /unknown, or hidden/);
+  assert.equal(await page.locator('#again').textContent(), 'Play');
+  await page.keyboard.press('Enter');
+  await waitForUpdates(page, 71);
+  await page.close();
+});
+
+// A page that watches at the speed chosen last, as the page remembers it.
+async function watchingAt(speed, address) {
+  const page = await browser.newPage({ viewport: { width: 1280, height: 800 } });
+  await page.addInitScript((kept) => localStorage.setItem('vexlo-race:watch-speed', kept), String(speed));
+  await page.goto(address);
+  return page;
+}
+
+test('watching at x8 and skipping to the crash', async (t) => {
+  const native = nativeReplay(golden('crash_speed1'));
+  const crash = native.frames.length - 1 - 70;  // the game-over screen comes 70 updates after the crash
+  await t.test('at x8 the run of 1670 updates ends in under 4 s, the replay tool\'s last frame on screen', async () => {
+    const page = await watchingAt(8, `${boardBase}index.html#run=${linked.id}`);
+    await page.waitForFunction(() => window.vexlo.watchEndedAt !== null, null, { timeout: 60000 });
+    const { updatedAt, watchEndedAt, updates, watch } = await page.evaluate(() => window.vexlo);
+    assert.equal(watch.speed, 8);
+    assert.equal(updates, native.frames.length);
+    const took = watchEndedAt - updatedAt[0];
+    assert.ok(took < 4000, `${took.toFixed(0)} ms`);
+    const shown = await page.evaluate(() => Array.from(window.vexlo.framePixels()));
+    // The game-over screen, the frame before the last, which the game clears on its way out.
+    assert.ok(native.frames.at(-2).endsWith(` ${frameHash(shown)}`), 'the last frame shown is the replay tool\'s');
+    console.log(`x8: ${updates} updates in ${took.toFixed(0)} ms`);
+    await page.close();
+  });
+  await t.test('Skip to the crash shows it within 2 s', async () => {
+    const page = await watchingAt(1, `${boardBase}index.html#run=${linked.id}`);
+    await waitForUpdates(page, 300);
+    const from = await page.evaluate(() => performance.now());
+    await page.click('#watch-skip');
+    await page.waitForFunction((n) => window.vexlo.updates >= n, crash, { timeout: 10000 });
+    const at = await page.evaluate((n) => window.vexlo.updatedAt[n - 1], crash);
+    assert.ok(at - from < 2000, `the crash ${(at - from).toFixed(0)} ms after the click`);
+    await page.keyboard.press('Escape');
+    await page.close();
+  });
+});
+
+test('names whole in the hall of fame at 1280 x 800 and on a phone held upright; a blank-looking one said', async (t) => {
+  await submitted('\u3164\u3164', golden('crash_speed5'));
+  for (const [size, options] of [['1280 x 800', { viewport: { width: 1280, height: 800 } }],
+    ['390 x 844', { viewport: { width: 390, height: 844 }, hasTouch: true, isMobile: true }]]) {
+    await t.test(size, async () => {
+      const page = await openGame(browser, `${boardBase}index.html#run=999998`, options);
+      await page.locator('#hall-rows tr').nth(1).waitFor();
+      const cell = page.locator('#hall-rows td.name', { hasText: LongName });
+      assert.equal(await cell.textContent(), LongName);
+      assert.ok(await cell.evaluate((c) => c.scrollWidth <= c.clientWidth && c.getClientRects().length > 0));
+      assert.equal(await page.locator('#hall-rows td.name.blank').textContent(), '(a name that looks blank)');
+      await page.close();
+    });
+  }
+});
+
+test('a game kept in the page is submitted from "My games"; a copy is refused with a link to its original', async () => {
+  const page = await openGame(browser, `${boardBase}index.html#run=999997`, { viewport: { width: 1280, height: 800 } });
+  await page.locator('#status', { hasText: 'is not on the board' }).waitFor();
+  await page.evaluate((keys) => new Promise((resolve, reject) => {
+    const opening = indexedDB.open('vexlo-race', 1);
+    opening.onupgradeneeded = () => opening.result.createObjectStore('games', { keyPath: 'id', autoIncrement: true });
+    opening.onsuccess = () => {
+      const adding = opening.result.transaction('games', 'readwrite').objectStore('games')
+        .add({ race: 'classic', score: 1, gameOver: true, keys, date: Date.now(), run: null });
+      adding.onsuccess = resolve;
+      adding.onerror = reject;
+    };
+  }), golden('crash_speed1'));
+  await page.reload();
+  const row = page.locator('#mine-rows tr');
+  await row.waitFor();
+  await row.locator('button', { hasText: 'Submit' }).click();
+  await page.fill('#name', 'copier');
+  await page.click('#send');
+  const link = page.locator('#verdict a');
+  await link.waitFor({ timeout: 180000 });
+  assert.match(await page.locator('#verdict').textContent(), new RegExp(`^Not kept: the same game as run ${linked.id}\\b`));
+  assert.equal(await link.getAttribute('href'), `${boardBase}index.html#run=${linked.id}`);
+  await page.close();
+});

@@ -190,3 +190,36 @@ test('a key far past any game replays as natively, though a browser\'s long has 
   assert.deepEqual(await page.evaluate(() => window.vexloReplay), nativeReplay(script));
   await page.close();
 });
+
+test('#daily plays today\'s race, named beside the picture, and the page keeps its games through a reload', async () => {
+  const page = await openGame(shared.browser, `${shared.served.base}#daily&record`);
+  const today = new Date().toISOString().slice(0, 10);
+  assert.equal(await page.locator('#race-daily').textContent(), `Daily race ${today}`);
+  assert.equal(await page.locator('#race-daily').getAttribute('aria-pressed'), 'true');
+  await startGame(page);
+  for (let i = 0; i < 4; i++) await page.keyboard.press('ArrowRight');
+  await waitForUpdates(page, 700);
+  await page.keyboard.press('Escape');
+  await page.waitForFunction(() => window.vexlo.recorded);
+  const played = await page.evaluate(() => window.vexlo.recorded);
+  assert.equal(played.keys[0], `race daily ${today}`);
+  assert.deepEqual(played.frames, nativeReplay(played.keys.join('\n')).frames);
+  // The same keys in the classic race meet other traffic.
+  assert.notDeepEqual(nativeReplay(played.keys.slice(1).join('\n')).frames, played.frames);
+  const kept = page.locator('#mine-rows tr');
+  await kept.first().waitFor();
+  assert.match(await kept.first().textContent(), new RegExp(`^Daily ${today}\\d+ \\(ended\\)`));
+  await page.reload();
+  await kept.first().waitFor();
+  assert.equal(await kept.count(), 1);
+  assert.match(await kept.first().textContent(), new RegExp(`^Daily ${today}`));
+  // Picking the classic race ends a game on its title and plays the classic one.
+  await page.click('#race-classic');
+  assert.equal(await page.locator('#race-classic').getAttribute('aria-pressed'), 'true');
+  await startGame(page);
+  await page.keyboard.press('Escape');
+  await page.waitForFunction(() => window.vexlo.recorded);
+  assert.match((await page.evaluate(() => window.vexlo.recorded)).keys[0], /^\d+ 13$/);
+  assert.deepEqual(page.errors, []);
+  await page.close();
+});

@@ -81,7 +81,7 @@ struct Window : Keys {
         bool operator<(const Arrival& o) const { return update != o.update ? update < o.update : tick < o.tick; }
     };
     GameKeys keys;
-    std::deque<KeyEvent> queue;
+    ptc::window::KeyQueue queue;
     std::vector<Arrival> arrivals; // sorted
     std::size_t next = 0;
     int ticks = 0; // calls since the last update
@@ -174,7 +174,7 @@ TEST(GameKeys, ARecordingReplaysExactlyWheneverThePlayersKeysCame) {
         for (const ScriptedKey& key : window.written)
             file << replay::keyScriptLine(key) << "\n";
         Replay replay;
-        replay.script = replay::ScriptedKeys(replay::readKeyScript(file, "recording"));
+        replay.script = replay::ScriptedKeys(replay::readKeyScript(file, "recording").keys);
         const std::vector<Taken> replayed = playGame(replay, crashAt);
         ASSERT_EQ(replayed, played);
         ASSERT_EQ(replay.updates, window.updates);
@@ -192,7 +192,7 @@ TEST(GameKeys, WhileRecordingKeysOfOneUpdateReachTheGameTogether) {
     GameKeys keys;
     std::vector<ScriptedKey> written;
     keys.onTaken = [&](const ScriptedKey& k) { written.push_back(k); };
-    std::deque<KeyEvent> queue{{Space, false, false, false}};
+    ptc::window::KeyQueue queue{{Space, false, false, false}};
     EXPECT_EQ(keys.take(271, queue).key->code(), Space); // the title's wait
     queue = {{Up, false, false, false}, {Up, false, false, false}};
     for (int n = 0; n < 2; ++n) {
@@ -205,7 +205,7 @@ TEST(GameKeys, WhileRecordingKeysOfOneUpdateReachTheGameTogether) {
 TEST(GameKeys, InPlayPauseAndMuteKeysAreTheWindowsAndEscapeOutlastsAPause) {
     GameKeys keys;
     // On the title P is a key like any other, for the reveal and the wait.
-    std::deque<KeyEvent> queue{{P, false, false, false}, {M, false, false, false}};
+    ptc::window::KeyQueue queue{{P, false, false, false}, {M, false, false, false}};
     EXPECT_TRUE(keys.poll(150, queue).keyWaits);
     EXPECT_EQ(keys.take(151, queue).key->code(), P);
     EXPECT_FALSE(keys.inPlay());
@@ -226,7 +226,7 @@ TEST(GameKeys, InPlayPauseAndMuteKeysAreTheWindowsAndEscapeOutlastsAPause) {
 
 TEST(GameKeys, WatchingPlaysTheRecordedKeysAndKeepsOnlyTheWindowsKeysOfThePlayer) {
     GameKeys keys({{117, Space}, {119, Space}, {300, Up}});
-    std::deque<KeyEvent> player{{Up, false, false, false}, {Space, false, false, false}};
+    ptc::window::KeyQueue player{{Up, false, false, false}, {Space, false, false, false}};
     EXPECT_FALSE(keys.poll(116, player).keyWaits);
     EXPECT_TRUE(player.empty()); // the player's keys are not the game's
     EXPECT_TRUE(keys.poll(117, player).keyWaits);

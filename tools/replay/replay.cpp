@@ -5,7 +5,8 @@
 //   replay --keys FILE --out DIR [--max-updates N] [--dump LIST] [--start-score N]
 //
 // FILE: lines "U CODE [shift] [alt] [ctrl]" and # comments; the key is
-// waiting right after the U-th update. --dump 71,300 also writes
+// waiting right after the U-th update. A first line "race daily
+// YYYY-MM-DD" plays that day's race instead of the classic one. --dump 71,300 also writes
 // DIR/frame-71.raw and DIR/frame-300.raw. --start-score is for tests: it
 // starts the game with that score, to reach long-run figures quickly.
 #include "display/headless/headless.h"
@@ -28,6 +29,8 @@
 
 namespace {
 
+static_assert(vexlo::GameStart{}.randomState == replay::ClassicRandomState, "the classic race is a new process's");
+
 [[noreturn]] void usage(const std::string& problem) {
     std::cerr << "replay: " << problem << "\n"
               << "usage: replay --keys FILE --out DIR [--max-updates N] [--dump LIST] [--start-score N]\n";
@@ -45,7 +48,7 @@ long parseNumber(const std::string& text, const std::string& what) {
     usage("not a number for " + what + ": " + text);
 }
 
-std::vector<replay::ScriptedKey> readKeyScript(const std::string& path) {
+replay::KeyScript readKeyScript(const std::string& path) {
     std::ifstream in(path);
     if (!in)
         usage("cannot read key script " + path);
@@ -125,7 +128,9 @@ int main(int argc, char** argv) {
     setenv("SDL_AUDIODRIVER", "dummy", 0);
 
     ptc::headless::Script script;
-    script.keys = readKeyScript(keysPath);
+    replay::KeyScript keys = readKeyScript(keysPath);
+    script.keys = std::move(keys.keys);
+    start.randomState = keys.race.randomState();
     makeOutputFolder(outDir);
     std::ofstream frames = openOutput(outDir + "/frames.txt");
     soundLog = openOutput(outDir + "/sound.txt");

@@ -15,10 +15,12 @@ namespace board::api {
 
 class BoardCache {
 public:
-    std::optional<std::string> find(long long limit, long long offset);
+    // race: "classic" or "daily YYYY-MM-DD", each board's pages apart.
+    std::optional<std::string> find(long long limit, long long offset, const std::string& race = "classic");
     // The generation to give store() for a page read from now on.
     long long generation() const { return generation_; }
-    void store(long long limit, long long offset, long long generation, std::string page);
+    void store(long long limit, long long offset, long long generation, std::string page,
+               const std::string& race = "classic");
     // The board changed, or nobody listens any more: every page is old.
     void invalidate();
     void setListening(bool listening);
@@ -32,7 +34,7 @@ private:
     std::atomic<long long> generation_{0};
     std::atomic<bool> listening_{false};
     std::mutex mutex_;
-    std::unordered_map<long long, Page> pages_;
+    std::unordered_map<std::string, Page> pages_;
 };
 
 } // namespace board::api

@@ -49,7 +49,8 @@ ApiPath parseApiPath(const std::string& path) {
 
 BoardQuery parseBoardQuery(const std::string& query) {
     BoardQuery result;
-    bool seenLimit = false, seenOffset = false;
+    bool seenLimit = false, seenOffset = false, seenRace = false, seenDate = false;
+    std::string race = "classic", date;
     std::istringstream parts(query);
     for (std::string part; std::getline(parts, part, '&');) {
         const std::size_t equals = part.find('=');
@@ -59,9 +60,12 @@ BoardQuery parseBoardQuery(const std::string& query) {
             result.error = "the query has a bad %-escape";
             return result;
         }
-        if (*name != "limit" && *name != "offset")
+        if (*name != "limit" && *name != "offset" && *name != "race" && *name != "date")
             continue; // not ours
-        bool& seen = *name == "limit" ? seenLimit : seenOffset;
+        bool& seen = *name == "limit"    ? seenLimit
+                     : *name == "offset" ? seenOffset
+                     : *name == "race"   ? seenRace
+                                         : seenDate;
         if (seen) {
             result.error = *name + " is given twice";
             return result;
@@ -75,7 +79,29 @@ BoardQuery parseBoardQuery(const std::string& query) {
             result.error = "offset must be a whole number from 0 (at most 15 digits)";
             return result;
         }
+        if (*name == "race")
+            race = *value;
+        if (*name == "date")
+            date = *value;
     }
+    if (race == "classic") {
+        if (seenDate)
+            result.error = "date goes with race=daily";
+        return result;
+    }
+    if (race != "daily") {
+        result.error = "race must be classic or daily";
+        return result;
+    }
+    if (!seenDate) {
+        result.error = "date is required with race=daily";
+        return result;
+    }
+    const std::optional<replay::Race> daily = replay::raceNamed("daily " + date);
+    if (!daily)
+        result.error = "date must be a day YYYY-MM-DD from " + replay::dayText(replay::FirstDailyRace);
+    else
+        result.race = *daily;
     return result;
 }
 

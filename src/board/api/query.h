@@ -1,6 +1,9 @@
 // The parts of a request's address the API reads: which path, and the
-// board's limit and offset.
+// board's race (race=classic, the default, or race=daily&date=YYYY-MM-DD),
+// limit and offset.
 #pragma once
+
+#include "replay/race.h"
 
 #include <string>
 
@@ -15,6 +18,7 @@ struct ApiPath {
 ApiPath parseApiPath(const std::string& path);
 
 struct BoardQuery {
+    replay::Race race;
     long long limit = 20, offset = 0;
     std::string error; // why the query is refused
 };

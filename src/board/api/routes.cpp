@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 
 namespace board::api {
 
@@ -103,9 +104,12 @@ Response Api::submit(const Request& request) {
     const RunRequest run = parseRunRequest(request.body);
     if (!run.error.empty())
         return errorResponse(400, run.error);
+    if (const std::string closed = raceClosed(run.race, std::chrono::system_clock::now()); !closed.empty())
+        return errorResponse(400, closed);
     return withDatabase(
         [&](db::Connection& db) {
-            return jsonResponse(202, json{{"id", db::submitRun(db, run.name, run.keys)}, {"status", "queued"}});
+            return jsonResponse(
+                202, json{{"id", db::submitRun(db, run.name, run.keys, run.race.name())}, {"status", "queued"}});
         },
         false);
 }
@@ -131,7 +135,8 @@ Response Api::run(const std::string& id, bool keys) {
                                       {"score", nullable(found->score)},
                                       {"updates", nullable(found->updates)},
                                       {"rank", nullable(found->rank)},
-                                      {"reason", found->reason ? json(*found->reason) : json(nullptr)}});
+                                      {"reason", found->reason ? json(*found->reason) : json(nullptr)},
+                                      {"race", found->race}});
     });
 }
 
@@ -139,8 +144,9 @@ Response Api::board(const std::string& query) {
     const BoardQuery page = parseBoardQuery(query);
     if (!page.error.empty())
         return errorResponse(400, page.error);
+    const std::string race = page.race.name();
     if (cache_ != nullptr) {
-        if (auto kept = cache_->find(page.limit, page.offset)) {
+        if (auto kept = cache_->find(page.limit, page.offset, race)) {
             Response response;
             response.contentType = "application/json";
             response.body = std::move(*kept);
@@ -149,7 +155,7 @@ Response Api::board(const std::string& query) {
     }
     const long long generation = cache_ != nullptr ? cache_->generation() : 0;
     Response response = withDatabase([&](db::Connection& db) {
-        const db::BoardPage found = db::boardPage(db, page.limit, page.offset);
+        const db::BoardPage found = db::boardPage(db, page.limit, page.offset, race);
         json runs = json::array();
         for (const db::BoardEntry& e : found.runs)
             runs.push_back(
@@ -157,7 +163,7 @@ Response Api::board(const std::string& query) {
         return jsonResponse(200, json{{"total", found.total}, {"runs", std::move(runs)}});
     });
     if (cache_ != nullptr && response.status == 200)
-        cache_->store(page.limit, page.offset, generation, response.body);
+        cache_->store(page.limit, page.offset, generation, response.body, race);
     return response;
 }
 

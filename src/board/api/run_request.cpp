@@ -119,12 +119,12 @@ struct RunSax : nlohmann::json_sax<json> {
     }
 };
 
-std::string checkKeys(const std::string& keys) {
+std::string checkKeys(const std::string& keys, replay::Race& race) {
     if (keys.find('\0') != std::string::npos)
         return "keys may not contain the character NUL";
     std::istringstream in(keys);
     try {
-        replay::readKeyScript(in, "keys");
+        race = replay::readKeyScript(in, "keys").race;
     } catch (const replay::KeyScriptError& error) {
         return std::string("keys are not a key script: ") + error.what();
     }
@@ -183,8 +183,21 @@ RunRequest parseRunRequest(std::string_view body) {
         return run;
     const CheckedName name = checkName(run.name);
     run.name = name.name;
-    run.error = name.error.empty() ? checkKeys(run.keys) : name.error;
+    run.error = name.error.empty() ? checkKeys(run.keys, run.race) : name.error;
     return run;
+}
+
+std::string raceClosed(const replay::Race& race, std::chrono::system_clock::time_point now) {
+    if (!race.daily)
+        return "";
+    using namespace std::chrono;
+    const replay::Day& day = *race.daily;
+    const sys_days opens{year_month_day{year(day.year), month(static_cast<unsigned>(day.month)),
+                                        std::chrono::day(static_cast<unsigned>(day.day))}};
+    const auto closes = opens + days(2);
+    if (now >= opens && now < closes)
+        return "";
+    return "the daily race of " + replay::dayText(day) + " is not open";
 }
 
 } // namespace board::api

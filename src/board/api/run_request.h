@@ -2,6 +2,9 @@
 // a JSON object {"name": "...", "keys": "..."}.
 #pragma once
 
+#include "replay/race.h"
+
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -12,6 +15,7 @@ constexpr std::size_t MaxNameCharacters = 24;
 struct RunRequest {
     std::string name;  // trimmed
     std::string keys;  // exactly as sent
+    replay::Race race; // the one its keys name
     std::string error; // why it is refused, in words a client reads; empty when taken
 };
 
@@ -25,5 +29,10 @@ struct CheckedName {
 // 1 to 24 characters of UTF-8 after trimming, without control characters
 // or markup.
 CheckedName checkName(std::string_view name);
+
+// Why a run of that race is not taken at `now`, or empty: a daily race is
+// open from the start of its day (UTC) until 24 hours after its end, so
+// that a game begun late in the day can still be sent.
+std::string raceClosed(const replay::Race& race, std::chrono::system_clock::time_point now);
 
 } // namespace board::api

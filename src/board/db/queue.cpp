@@ -27,12 +27,14 @@ UPDATE runs SET status = 'verified', score = $3::integer, updates = $4::integer,
                 game = sha256(convert_to($5, 'UTF8')), lease_until = NULL, finished = now()
 WHERE id = $1::bigint AND claims = $2::integer AND status = 'verifying')"};
 
+// The counts are the classic board's: a day's board counts its runs as it
+// is read.
 const Statement CountScore{"count_score", R"(
-INSERT INTO score_counts AS c VALUES ($1::integer, 1)
+INSERT INTO score_counts AS c SELECT $1::integer, 1 FROM runs WHERE id = $2::bigint AND race = 'classic'
 ON CONFLICT (score) DO UPDATE SET runs = c.runs + 1)"};
 
 const Statement CountBand{"count_band", R"(
-INSERT INTO score_band_counts AS c VALUES ($1::integer / 1000, 1)
+INSERT INTO score_band_counts AS c SELECT $1::integer / 1000, 1 FROM runs WHERE id = $2::bigint AND race = 'classic'
 ON CONFLICT (band) DO UPDATE SET runs = c.runs + 1)"};
 
 // Servers that keep pages of the board drop them when told.
@@ -77,8 +79,8 @@ Finish finishVerified(Connection& db, const Claim& claim, int score, long update
         params.insert(params.end(), {std::to_string(score), std::to_string(updates), game});
         if (db.exec(Verified, params).affected() != 1)
             return Finish::Lost;
-        db.exec(CountScore, {std::to_string(score)});
-        db.exec(CountBand, {std::to_string(score)});
+        db.exec(CountScore, {std::to_string(score), std::to_string(claim.id)});
+        db.exec(CountBand, {std::to_string(score), std::to_string(claim.id)});
         db.exec(Notify);
         transaction.commit();
         return Finish::Done;

@@ -6,19 +6,25 @@ namespace {
 
 const Statement Submit{
     "submit_run",
-    "INSERT INTO runs (name, keys, keys_digest) VALUES ($1, $2, sha256(convert_to($2, 'UTF8'))) "
+    "INSERT INTO runs (name, keys, keys_digest, race) VALUES ($1, $2, sha256(convert_to($2, 'UTF8')), $3) "
     "RETURNING id"};
 
-// A run's rank: the verified runs in higher bands, in higher scores of its
-// own band, and of its own score submitted before it.
+// A run's rank in its race. Classic: the verified runs in higher bands, in
+// higher scores of its own band, and of its own score submitted before it.
+// A day's: its runs before it, counted.
 const Statement Find{"find_run", R"(
 SELECT id, name, status, score, updates, reason,
-       CASE WHEN status = 'verified' THEN
+       CASE WHEN status = 'verified' AND race = 'classic' THEN
          1 + coalesce((SELECT sum(runs) FROM score_band_counts WHERE band > r.score / 1000), 0)
            + coalesce((SELECT sum(runs) FROM score_counts
                        WHERE score > r.score AND score < (r.score / 1000 + 1) * 1000), 0)
-           + (SELECT count(*) FROM runs o WHERE o.status = 'verified' AND o.score = r.score AND o.id < r.id)
-       END
+           + (SELECT count(*) FROM runs o
+              WHERE o.status = 'verified' AND o.race = 'classic' AND o.score = r.score AND o.id < r.id)
+            WHEN status = 'verified' THEN
+         1 + (SELECT count(*) FROM runs o WHERE o.status = 'verified' AND o.race = r.race
+              AND (o.score > r.score OR (o.score = r.score AND o.id < r.id)))
+       END,
+       race
 FROM runs r WHERE id = $1::bigint)"};
 
 const Statement Keys{"run_keys", "SELECT keys FROM runs WHERE id = $1::bigint"};
@@ -27,7 +33,7 @@ const Statement Keys{"run_keys", "SELECT keys FROM runs WHERE id = $1::bigint"};
 const Statement ShallowPage{"board_shallow", R"(
 SELECT (SELECT coalesce(sum(runs), 0) FROM score_band_counts), p.id, p.name, p.score, p.updates
 FROM (SELECT 1) one LEFT JOIN LATERAL (
-  SELECT id, name, score, updates FROM runs WHERE status = 'verified'
+  SELECT id, name, score, updates FROM runs WHERE status = 'verified' AND race = 'classic'
   ORDER BY score DESC, id LIMIT $1::bigint OFFSET $2::bigint) p ON true
 ORDER BY p.score DESC, p.id)"};
 
@@ -43,8 +49,16 @@ scores AS (
 s AS (SELECT score, upto - runs AS before FROM scores WHERE upto > $2::bigint ORDER BY score DESC LIMIT 1)
 SELECT (SELECT coalesce(sum(runs), 0) FROM score_band_counts), p.id, p.name, p.score, p.updates
 FROM (SELECT 1) one LEFT JOIN (s CROSS JOIN LATERAL (
-  SELECT id, name, score, updates FROM runs WHERE status = 'verified' AND score <= s.score
+  SELECT id, name, score, updates FROM runs WHERE status = 'verified' AND race = 'classic' AND score <= s.score
   ORDER BY score DESC, id LIMIT $1::bigint OFFSET ($2::bigint - s.before)::bigint) p) ON true
+ORDER BY p.score DESC, p.id)"};
+
+// A day's board: its runs, few enough to count as they are read.
+const Statement DailyPage{"board_daily", R"(
+SELECT (SELECT count(*) FROM runs WHERE status = 'verified' AND race = $3), p.id, p.name, p.score, p.updates
+FROM (SELECT 1) one LEFT JOIN LATERAL (
+  SELECT id, name, score, updates FROM runs WHERE status = 'verified' AND race = $3
+  ORDER BY score DESC, id LIMIT $1::bigint OFFSET $2::bigint) p ON true
 ORDER BY p.score DESC, p.id)"};
 
 // Below this offset reading past the rows costs less than the sums.
@@ -60,8 +74,8 @@ std::optional<long long> number(const Result& r, int row, int column) {
 
 } // namespace
 
-long long submitRun(Connection& db, const std::string& name, const std::string& keys) {
-    return db.exec(Submit, {name, keys}).integer(0, 0);
+long long submitRun(Connection& db, const std::string& name, const std::string& keys, const std::string& race) {
+    return db.exec(Submit, {name, keys, race}).integer(0, 0);
 }
 
 std::optional<RunView> findRun(Connection& db, long long id) {
@@ -77,6 +91,7 @@ std::optional<RunView> findRun(Connection& db, long long id) {
     if (!r.isNull(0, 5))
         run.reason = r.text(0, 5);
     run.rank = number(r, 0, 6);
+    run.race = r.text(0, 7);
     return run;
 }
 
@@ -87,9 +102,10 @@ std::optional<std::string> runKeys(Connection& db, long long id) {
     return r.text(0, 0);
 }
 
-BoardPage boardPage(Connection& db, long long limit, long long offset) {
-    const Result r =
-        db.exec(offset < DeepFrom ? ShallowPage : DeepPage, {std::to_string(limit), std::to_string(offset)});
+BoardPage boardPage(Connection& db, long long limit, long long offset, const std::string& race) {
+    const Result r = race != "classic" ? db.exec(DailyPage, {std::to_string(limit), std::to_string(offset), race})
+                                       : db.exec(offset < DeepFrom ? ShallowPage : DeepPage,
+                                                 {std::to_string(limit), std::to_string(offset)});
     BoardPage page;
     for (int row = 0; row < r.rows(); ++row) {
         page.total = r.integer(row, 0);

@@ -13,6 +13,7 @@ namespace board::db {
 struct RunView {
     long long id = 0;
     std::string name, status;
+    std::string race;                              // "classic" or "daily YYYY-MM-DD"
     std::optional<long long> score, updates, rank; // only when verified
     std::optional<std::string> reason;             // only when rejected
 };
@@ -28,11 +29,14 @@ struct BoardPage {
     std::vector<BoardEntry> runs;
 };
 
-long long submitRun(Connection& db, const std::string& name, const std::string& keys);
+// race: the one the keys name, as RunView names it.
+long long submitRun(Connection& db, const std::string& name, const std::string& keys,
+                    const std::string& race = "classic");
 std::optional<RunView> findRun(Connection& db, long long id);
 std::optional<std::string> runKeys(Connection& db, long long id);
-// Verified runs, the highest score first and equal scores in submission order.
-BoardPage boardPage(Connection& db, long long limit, long long offset);
+// Verified runs of a race, the highest score first and equal scores in
+// submission order.
+BoardPage boardPage(Connection& db, long long limit, long long offset, const std::string& race = "classic");
 // Throws Unavailable when the database cannot be reached.
 void ping(Connection& db);
 

@@ -30,10 +30,10 @@ struct Verdict {
     std::string reason; // for Rejected and Failed, in words a player reads
 };
 
-// Plays keys in a child process and judges the game. While it waits,
+// Plays a key script's race in a child process and judges the game. While it waits,
 // five times a second it calls stillWanted: false ends the child at once and
 // gives Failed (the worker is stopping or lost its claim).
-Verdict verify(const std::vector<replay::ScriptedKey>& keys, const VerifyLimits& limits,
+Verdict verify(const replay::KeyScript& script, const VerifyLimits& limits,
                const std::function<bool()>& stillWanted);
 
 } // namespace board

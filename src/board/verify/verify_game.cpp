@@ -25,10 +25,10 @@ bool escapeTaken(const std::vector<TakenKey>& taken) {
 
 } // namespace
 
-PlayedGame playGame(const std::vector<replay::ScriptedKey>& keys, long maxUpdates) {
+PlayedGame playGame(const replay::KeyScript& keys, long maxUpdates) {
     PlayedGame game;
     ptc::headless::Script script;
-    script.keys = keys;
+    script.keys = keys.keys;
     script.maxUpdates = maxUpdates;
     script.recordCalls = false;
     script.onRead = [&](long update, int code) { game.taken.push_back({update, code}); };
@@ -40,6 +40,7 @@ PlayedGame playGame(const std::vector<replay::ScriptedKey>& keys, long maxUpdate
         throw GameOverShown{};
     };
     ptc::headless::start(std::move(script));
+    vexlo::resetGame({.randomState = keys.race.randomState()});
     int status = 0;
     try {
         status = vexlo::runGame();

@@ -33,8 +33,9 @@ struct PlayedGame {
     std::string detail;          // the toolkit's last message, for Failed
 };
 
-// Plays keys until the game-over screen, the game's end or maxUpdates.
-// Reads data/ from the working directory. Call once per process.
-PlayedGame playGame(const std::vector<replay::ScriptedKey>& keys, long maxUpdates);
+// Plays the script's race with its keys until the game-over screen, the
+// game's end or maxUpdates. Reads data/ from the working directory. Call
+// once per process.
+PlayedGame playGame(const replay::KeyScript& script, long maxUpdates);
 
 } // namespace board

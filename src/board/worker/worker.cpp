@@ -121,7 +121,7 @@ bool Worker::workOne(db::Connection& db) {
 
 void Worker::verifyClaimed(ClaimedRun& run) {
     const db::Claim& claim = run.claim;
-    std::vector<replay::ScriptedKey> keys;
+    replay::KeyScript keys;
     std::istringstream in(claim.keys);
     try {
         keys = replay::readKeyScript(in, "keys");
@@ -156,8 +156,11 @@ void Worker::verifyClaimed(ClaimedRun& run) {
             db::releaseRun(run.db, claim);
         return;
     }
-    const db::Finish finish = retrying(
-        stop_, [&] { return db::finishVerified(run.db, claim, verdict.score, verdict.updates, verdict.game); });
+    // The same keys in another race are another game: a day's games are
+    // told apart from the classic ones and from other days'.
+    const std::string game = keys.race.daily ? keys.race.scriptLine() + "\n" + verdict.game : verdict.game;
+    const db::Finish finish =
+        retrying(stop_, [&] { return db::finishVerified(run.db, claim, verdict.score, verdict.updates, game); });
     if (finish == db::Finish::Done)
         report(claim.id, "verified, score " + std::to_string(verdict.score) + " after " +
                              std::to_string(verdict.updates) + " updates");

@@ -10,10 +10,40 @@
 // runs next. SDL turns SIGINT and SIGTERM into SDL_QUIT once its events are
 // started, so both kinds of request arrive as events.
 #include "display/sdl/sdl_display.h"
+#include "display/sdl/unseen_run.h"
 
 namespace ptc {
 
-Display::Display() : impl_(std::make_unique<Impl>()) {}
+namespace {
+
+std::optional<replay::RunScript>& nextUnseenRun() {
+    static std::optional<replay::RunScript> script;
+    return script;
+}
+
+// An unseen run ends, when its script ends it, as a closed window ends a
+// run: nothing to report, nobody to tell.
+template <typename F>
+void unseenly(F step) {
+    try {
+        step();
+    } catch (const replay::KeyScriptEnded&) {
+        throw Closed();
+    } catch (const replay::UpdateLimitReached&) {
+        throw Closed();
+    }
+}
+
+} // namespace
+
+void sdl::playUnseen(replay::RunScript script) { nextUnseenRun() = std::move(script); }
+
+Display::Display() : impl_(std::make_unique<Impl>()) {
+    if (nextUnseenRun()) {
+        impl_->unseen.emplace(std::move(*nextUnseenRun()));
+        nextUnseenRun().reset();
+    }
+}
 
 Display::~Display() = default;
 
@@ -29,7 +59,12 @@ bool Display::option(const std::string& name) {
     return false;
 }
 
-void Display::open(const std::string& title, const PixelFormat&, int) { impl_->open(title); }
+void Display::open(const std::string& title, const PixelFormat&, int) {
+    if (impl_->unseen)
+        impl_->unseenOpen = true;
+    else
+        impl_->open(title);
+}
 
 int Display::width() const { return DisplayWidth; }
 
@@ -38,16 +73,25 @@ int Display::height() const { return DisplayHeight; }
 void Display::update() {
     Impl& d = *impl_;
     d.requireOpen();
+    if (d.unseen) {
+        unseenly([&] { d.unseen->update(nullptr); });
+        return;
+    }
     d.throwIfClosed();
-    const bool show = !d.synchronized || d.waitForSlot();
+    // A watched run may be faster than the game's pace, or skip ahead
+    // unseen (window/watch_speed.h).
+    const window::WatchSpeed::Pace pace = d.comforts.pace(d, d.updates);
+    d.pacer.setSpeed(pace.speed);
+    const bool show = !pace.unpaced && (!d.synchronized || d.waitForSlot());
     d.takePending();
+    ++d.updates;
     if (show) {
         d.present();
         ++d.framesShown;
     } else {
         d.currentUnshown = true;
     }
-    d.progress->note(++d.updates, d.framesShown);
+    d.progress->note(d.updates, d.framesShown);
     d.pump();
     d.throwIfClosed();
 }
@@ -55,6 +99,8 @@ void Display::update() {
 int Display::keyPressed() {
     Impl& d = *impl_;
     d.requireOpen();
+    if (d.unseen)
+        return d.unseen->keyPressed() ? 1 : 0;
     d.throwIfClosed();
     d.pump();
     d.throwIfClosed();
@@ -64,6 +110,10 @@ int Display::keyPressed() {
 void Display::read(KeyEvent& key) {
     Impl& d = *impl_;
     d.requireOpen();
+    if (d.unseen) {
+        unseenly([&] { key = d.unseen->read(); });
+        return;
+    }
     d.throwIfClosed();
     if (d.currentUnshown)
         d.present();
@@ -77,11 +127,17 @@ void Display::read(KeyEvent& key) {
     d.throwIfClosed();
 }
 
-void Display::close() { impl_->release(); }
+void Display::close() {
+    impl_->unseenOpen = false;
+    impl_->release();
+}
 
 void Display::requireOpen() const { impl_->requireOpen(); }
 
-void Display::take(const std::vector<std::uint32_t>& pixels) { impl_->take(pixels); }
+void Display::take(const std::vector<std::uint32_t>& pixels) {
+    if (!impl_->unseen)
+        impl_->take(pixels);
+}
 
 Surface::~Surface() = default;
 

@@ -33,7 +33,7 @@ int dpadDirection(Uint8 button) {
 
 } // namespace
 
-KeyboardRouter::Action KeyboardRouter::press(const SDL_Keysym& key, bool repeat, std::deque<KeyEvent>& keys) {
+KeyboardRouter::Action KeyboardRouter::press(const SDL_Keysym& key, bool repeat, window::KeyQueue& keys) {
     const bool alt = (key.mod & KMOD_ALT) != 0;
     const bool otherModifier = (key.mod & (KMOD_CTRL | KMOD_GUI)) != 0;
     if (key.sym == SDLK_F11 || (isEnter(key.sym) && alt && !otherModifier)) {
@@ -52,25 +52,25 @@ KeyboardRouter::Action KeyboardRouter::press(const SDL_Keysym& key, bool repeat,
     // A key with no code of the toolkit's (volume keys and the like) is no
     // key the game can be told of, nor one a recording could write.
     if (keyCode(key) != 0)
-        keys.push_back(eventFor(key));
+        keys.push_back(window::PlayerKey(eventFor(key), repeat));
     return Action::None;
 }
 
-void KeyboardRouter::release(const SDL_Keysym& key, std::deque<KeyEvent>& keys) {
+void KeyboardRouter::release(const SDL_Keysym& key, window::KeyQueue& keys) {
     if (isAlt(key.sym))
         sendHeld(keys);
 }
 
 void KeyboardRouter::focusLost() { heldAlt_.reset(); }
 
-void KeyboardRouter::sendHeld(std::deque<KeyEvent>& keys) {
+void KeyboardRouter::sendHeld(window::KeyQueue& keys) {
     if (heldAlt_)
         keys.push_back(*heldAlt_);
     heldAlt_.reset();
 }
 
 void Gamepads::button(SDL_JoystickID pad, Uint8 button, bool down, InputClock::time_point now,
-                      std::deque<KeyEvent>& keys) {
+                      window::KeyQueue& keys) {
     const int direction = dpadDirection(button);
     if (direction >= 0) {
         pads_[pad].dpad[static_cast<std::size_t>(direction)] = down;
@@ -86,7 +86,7 @@ void Gamepads::button(SDL_JoystickID pad, Uint8 button, bool down, InputClock::t
 }
 
 void Gamepads::axis(SDL_JoystickID pad, Uint8 axis, Sint16 value, InputClock::time_point now,
-                    std::deque<KeyEvent>& keys) {
+                    window::KeyQueue& keys) {
     std::size_t negative, positive;
     if (axis == SDL_CONTROLLER_AXIS_LEFTX) {
         negative = 0; // left
@@ -105,7 +105,7 @@ void Gamepads::axis(SDL_JoystickID pad, Uint8 axis, Sint16 value, InputClock::ti
 
 void Gamepads::removed(SDL_JoystickID pad) {
     pads_.erase(pad);
-    std::deque<KeyEvent> none;
+    window::KeyQueue none;
     refresh(InputClock::time_point{}, none); // only lets go: sends nothing
 }
 
@@ -114,7 +114,7 @@ void Gamepads::releaseAll() {
     held_ = {};
 }
 
-void Gamepads::refresh(InputClock::time_point now, std::deque<KeyEvent>& keys) {
+void Gamepads::refresh(InputClock::time_point now, window::KeyQueue& keys) {
     for (std::size_t d = 0; d < Directions; ++d) {
         bool down = false;
         for (const auto& [id, pad] : pads_)
@@ -130,12 +130,12 @@ void Gamepads::refresh(InputClock::time_point now, std::deque<KeyEvent>& keys) {
     }
 }
 
-void Gamepads::repeat(InputClock::time_point now, std::deque<KeyEvent>& keys) {
+void Gamepads::repeat(InputClock::time_point now, window::KeyQueue& keys) {
     for (std::size_t d = 0; d < Directions; ++d) {
         Held& held = held_[d];
         if (!held.down || now < held.next)
             continue;
-        keys.emplace_back(KeyLeft + static_cast<int>(d), false, false, false);
+        keys.push_back(window::PlayerKey(KeyEvent(KeyLeft + static_cast<int>(d), false, false, false), true));
         held.next += RepeatInterval;
         if (held.next <= now)
             held.next = now + RepeatInterval;

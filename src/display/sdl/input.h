@@ -5,6 +5,7 @@
 #pragma once
 
 #include "ptc/ptc.h"
+#include "window/game_keys.h"
 
 #include <SDL.h>
 
@@ -30,12 +31,12 @@ class KeyboardRouter {
 public:
     enum class Action { None, ToggleFullscreen };
 
-    Action press(const SDL_Keysym& key, bool repeat, std::deque<KeyEvent>& keys);
-    void release(const SDL_Keysym& key, std::deque<KeyEvent>& keys);
+    Action press(const SDL_Keysym& key, bool repeat, window::KeyQueue& keys);
+    void release(const SDL_Keysym& key, window::KeyQueue& keys);
     void focusLost();
 
 private:
-    void sendHeld(std::deque<KeyEvent>& keys);
+    void sendHeld(window::KeyQueue& keys);
 
     std::optional<KeyEvent> heldAlt_;
 };
@@ -55,10 +56,8 @@ public:
     static constexpr int StickPushed = 16384;
     static constexpr int StickCentred = 13107;
 
-    void button(SDL_JoystickID pad, Uint8 button, bool down, InputClock::time_point now,
-                std::deque<KeyEvent>& keys);
-    void axis(SDL_JoystickID pad, Uint8 axis, Sint16 value, InputClock::time_point now,
-              std::deque<KeyEvent>& keys);
+    void button(SDL_JoystickID pad, Uint8 button, bool down, InputClock::time_point now, window::KeyQueue& keys);
+    void axis(SDL_JoystickID pad, Uint8 axis, Sint16 value, InputClock::time_point now, window::KeyQueue& keys);
     // A pad unplugged: whatever it held is let go.
     void removed(SDL_JoystickID pad);
     // Everything let go (the window lost the focus, and with it the pads'
@@ -67,7 +66,7 @@ public:
     // Queues the repeats that are due. One call sends at most one repeat
     // per direction: after a stall the schedule starts afresh rather than
     // sending a burst.
-    void repeat(InputClock::time_point now, std::deque<KeyEvent>& keys);
+    void repeat(InputClock::time_point now, window::KeyQueue& keys);
     // When the next repeat is due, if a direction is held.
     std::optional<InputClock::time_point> nextRepeat() const;
 
@@ -83,7 +82,7 @@ private:
         InputClock::time_point next{};
     };
 
-    void refresh(InputClock::time_point now, std::deque<KeyEvent>& keys);
+    void refresh(InputClock::time_point now, window::KeyQueue& keys);
 
     std::map<SDL_JoystickID, Pad> pads_;
     std::array<Held, Directions> held_{};

@@ -6,6 +6,7 @@
 #include "ptc/ptc.h"
 #include "display/sdl/input.h"
 #include "display/sdl/presenter.h"
+#include "replay/scripted_run.h"
 #include "window/comforts.h"
 #include "window/frame_pacer.h"
 #include "window/presentation.h"
@@ -57,7 +58,7 @@ struct Display::Impl final : window::ComfortsWindow {
     bool currentUnshown = false;
 
     bool closeRequested = false;
-    std::deque<KeyEvent> keys;
+    window::KeyQueue keys;
     sdl::KeyboardRouter keyboard;
     sdl::Gamepads pads;
     std::map<SDL_JoystickID, SDL_GameController*> controllers;
@@ -67,6 +68,9 @@ struct Display::Impl final : window::ComfortsWindow {
     std::vector<std::uint32_t> instead;
     // A read waited for its key.
     bool stoodStill = false;
+    // A run without a window (unseen_run.h), and whether it is open.
+    std::optional<replay::ScriptedRun> unseen;
+    bool unseenOpen = false;
 
     Impl() = default;
     Impl(const Impl&) = delete;

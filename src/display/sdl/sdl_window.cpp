@@ -47,7 +47,7 @@ void Display::Impl::open(const std::string& title) {
     // Keys are all the game reads; no text input (nor input method).
     SDL_StopTextInput();
     try {
-        createWindow(title);
+        createWindow(comforts.title(title));
         if (comforts.startsFullscreen())
             toggleFullscreen();
     } catch (...) {
@@ -127,7 +127,7 @@ void Display::Impl::release() noexcept {
 }
 
 void Display::Impl::requireOpen() const {
-    if (window == nullptr)
+    if (window == nullptr && !unseenOpen)
         throw DynamicError("the display is not open");
 }
 
@@ -149,7 +149,8 @@ void Display::Impl::takePending() {
 }
 
 void Display::Impl::present() {
-    presenter->present(instead.empty() ? current.data() : instead.data());
+    // While a run is watched the window's bar lies over the picture.
+    presenter->present(instead.empty() ? comforts.shown(current.data(), updates) : instead.data());
     redrawWanted = false;
     currentUnshown = false;
 }

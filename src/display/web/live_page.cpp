@@ -31,7 +31,7 @@ struct LivePage;
 struct Record {
     std::function<void(long, const std::uint32_t*)> onUpdate;
     long updates = 0;
-    std::deque<KeyEvent> keys; // the player's, while a display is open
+    window::KeyQueue keys; // the player's, while a display is open
     std::vector<replay::ScriptedKey> playersKeys;
     LivePage* open = nullptr;            // the display that takes the player's keys
     bool reading = false;                // the game is in Display::read
@@ -96,7 +96,7 @@ struct LivePage final : Display::Impl, window::ComfortsWindow {
         r.keys.clear();
         comforts.begin();
         r.open = this;
-        page::open(title.c_str());
+        page::open(comforts.title(title).c_str());
         pacer = window::FramePacer();
         pictureBehind = false;
         lastBreak = Clock::now();
@@ -105,10 +105,22 @@ struct LivePage final : Display::Impl, window::ComfortsWindow {
     void update() override {
         throwIfClosed();
         Record& r = record();
+        // A watched run may be faster than the game's pace, or skip ahead
+        // unseen (window/watch_speed.h).
+        const window::WatchSpeed::Pace pace = comforts.pace(*this, r.updates);
         // The update counts from here on: a key that comes while it waits
         // for its slot is read after it.
         ++r.updates;
-        paced();
+        if (pace.unpaced) {
+            pictureBehind = true;
+            if (Clock::now() - lastBreak >= BreakEvery) {
+                emscripten_sleep(0);
+                lastBreak = Clock::now();
+            }
+        } else {
+            pacer.setSpeed(pace.speed);
+            paced();
+        }
         page::updated(r.updates);
         if (r.onUpdate)
             r.onUpdate(r.updates, shown.data());
@@ -212,7 +224,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE void vexlo_web_key(int code, int shift, int alt,
     // Held, the window's own keys (pause, mute) would switch on and off.
     if (repeat != 0 && r.open->comforts.dropsRepeat(code))
         return;
-    r.keys.emplace_back(code, alt != 0, shift != 0, control != 0);
+    r.keys.push_back(ptc::window::PlayerKey(ptc::KeyEvent(code, alt != 0, shift != 0, control != 0), repeat != 0));
 }
 
 // The page lost the player's attention (hidden, or another window has the

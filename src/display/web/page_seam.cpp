@@ -22,6 +22,8 @@ EM_JS(void, pageRecordDone, (const char* frames, const char* keys),
       { Module.page.recordDone(UTF8ToString(frames), UTF8ToString(keys)); });
 EM_JS(void, pageGameEnded, (int status, int gameOver, int score, const char* keys),
       { Module.page.gameEnded(status, gameOver !== 0, score, UTF8ToString(keys)); });
+EM_JS(void, pageWatchChanged, (int speed, long updates, long total, int skipping, int canSkip),
+      { Module.page.watchChanged({ speed, updates, total, skipping: skipping !== 0, canSkip: canSkip !== 0 }); });
 // clang-format on
 
 } // namespace
@@ -39,6 +41,9 @@ void replayDone(const char* frames, const char* sound, int status) { pageReplayD
 void recordDone(const char* frames, const char* keys) { pageRecordDone(frames, keys); }
 void gameEnded(int status, bool gameOver, int score, const char* keys) {
     pageGameEnded(status, gameOver ? 1 : 0, score, keys);
+}
+void watchChanged(int speed, long updates, long total, bool skipping, bool canSkip) {
+    pageWatchChanged(speed, updates, total, skipping ? 1 : 0, canSkip ? 1 : 0);
 }
 
 } // namespace ptc::web::page

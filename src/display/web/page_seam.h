@@ -8,10 +8,10 @@
 
 // --- Exports: the page calls these. ---
 extern "C" {
-// One game with the player's keys; its end comes as page.gameEnded.      (launch/web/main.cpp)
-int vexlo_play(int recording);
-// A recorded game watched at its pace; 2 for a script it cannot read.     (launch/web/main.cpp)
-int vexlo_watch(const char* script, int recording);
+// One game of a race with the player's keys; its end is page.gameEnded.  (launch/web/main.cpp)
+int vexlo_play(int recording, const char* race);
+// A recorded game watched at a speed; 2 for a script it cannot read.      (launch/web/main.cpp)
+int vexlo_watch(const char* script, int recording, int speed);
 // The replay hook: a key script played unpaced; its end is page.replayDone. (launch/web/main.cpp)
 int vexlo_replay(const char* script);
 // Where the picture goes in an area of width x height: six numbers.       (launch/web/main.cpp)
@@ -38,4 +38,6 @@ void close();                                                       // close: it
 void replayDone(const char* frames, const char* sound, int status); // replayDone: the replay hook's files
 void recordDone(const char* frames, const char* keys);              // recordDone: a #record game's frames and keys
 void gameEnded(int status, bool gameOver, int score, const char* keys); // gameEnded: a player's game's end
+void watchChanged(int speed, long updates, long total, bool skipping,
+                  bool canSkip); // watchChanged: a watched run's speed and skip
 } // namespace ptc::web::page

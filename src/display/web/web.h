@@ -20,8 +20,9 @@ void playLive(window::ComfortsSetUp setUp,
               std::function<void(long update, const std::uint32_t* shown)> onUpdate = nullptr);
 
 // The next run plays a key script as the replay tool does
-// (replay/scripted_run.h), unpaced, and never stops for a message box.
-void playScripted(replay::RunScript script);
+// (replay/scripted_run.h), unpaced, and never stops for a message box;
+// unseen, it shows nothing at all.
+void playScripted(replay::RunScript script, bool unseen = false);
 
 // Display::update calls of the current run so far.
 long updates();

@@ -30,7 +30,7 @@ GameKeeper::GameKeeper(std::filesystem::path folder, std::filesystem::path file,
       recording_(std::move(recording)) {}
 
 std::unique_ptr<GameKeeper> GameKeeper::start(const std::filesystem::path& folder, const std::string& version,
-                                              std::time_t now, std::string& problem) {
+                                              std::time_t now, const replay::Race& race, std::string& problem) {
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error) {
@@ -40,6 +40,7 @@ std::unique_ptr<GameKeeper> GameKeeper::start(const std::filesystem::path& folde
     KeptHeader header;
     header.version = version;
     header.date = now;
+    header.race = race;
     const std::string base = timeText(now, "game-%Y%m%d-%H%M%S", true);
     // Another game may have started in the same second.
     for (int n = 1; n <= NameTries; ++n) {

@@ -19,10 +19,10 @@ namespace vexlo {
 class GameKeeper {
 public:
     // Makes the folder and the game's file, named after its start
-    // (game-20260501-120322.keys); nothing, with `problem` set, when it
-    // cannot.
+    // (game-20260501-120322.keys), for a game of that race; nothing, with
+    // `problem` set, when it cannot.
     static std::unique_ptr<GameKeeper> start(const std::filesystem::path& folder, const std::string& version,
-                                             std::time_t now, std::string& problem);
+                                             std::time_t now, const replay::Race& race, std::string& problem);
 
     void write(const replay::ScriptedKey& key);
 

@@ -25,15 +25,17 @@ std::string column(const std::string& text, std::size_t width) {
 } // namespace
 
 std::string scoresTable(const std::vector<KeptGame>& ranked) {
-    std::string table = "rank   score  date              file\n";
+    std::string table = "rank   score  date              race              file\n";
     int rank = 0;
     for (const KeptGame& game : ranked) {
         const KeptHeader& h = game.header;
         const std::string place = h.gameOver ? std::to_string(++rank) : "-";
         const std::string score = h.score ? std::to_string(*h.score) : "-";
         const char* note = h.gameOver ? "" : h.score ? "  (stopped before the game-over screen)" : "  (not ended)";
+        const std::string race = h.race.name();
         table += column(place, 4) + column(score, 8) + "  " + timeText(h.date, "%Y-%m-%d %H:%M", false) + "  " +
-                 game.file.string() + note + "\n";
+                 race + std::string(race.size() < 16 ? 16 - race.size() : 0, ' ') + "  " + game.file.string() +
+                 note + "\n";
     }
     return table;
 }

@@ -55,12 +55,12 @@ std::string whyNotKept(const std::filesystem::path& file, KeptHeader& header) {
     if (!parsed)
         return "is not a kept game (no date in its header)";
     std::istringstream in(read.text);
+    header = *parsed;
     try {
-        replay::readKeyScript(in, file.filename().string());
+        header.race = replay::readKeyScript(in, file.filename().string()).race;
     } catch (const replay::KeyScriptError& error) {
         return std::string("is not a key script (") + error.what() + ")";
     }
-    header = *parsed;
     return {};
 }
 
@@ -109,6 +109,8 @@ std::string keptHeaderLines(const KeptHeader& header) {
         text += "# score: " + std::to_string(*header.score) + "\n";
     const std::string_view end = !header.score ? EndNotYet : header.gameOver ? EndGameOver : EndStopped;
     text += "# end: " + std::string(end) + "\n";
+    if (header.race.daily)
+        text += header.race.scriptLine() + "\n";
     return text;
 }
 

@@ -8,11 +8,14 @@
 //   # score: 4210                        (once it has ended)
 //   # end: game over                     (or: stopped before the game-over
 //                                         screen; or: not yet)
+//   race daily 2026-12-10                (a daily race's; none for the classic)
 //
 // in $XDG_DATA_HOME/vexlo-race/games/. The 10 best (of those that reached
 // the game-over screen) and the 20 latest are kept, the rest removed.
 // Anything else in the folder is passed by, never removed.
 #pragma once
+
+#include "replay/race.h"
 
 #include <ctime>
 #include <filesystem>
@@ -34,13 +37,15 @@ struct KeptHeader {
     std::time_t date = 0;     // when the game started
     std::optional<int> score; // once the game has ended: the score it showed last
     bool gameOver = false;    // it reached its game-over screen
+    replay::Race race;        // from the script's race line
     bool operator==(const KeptHeader&) const = default;
 };
 
 // The header's lines after a recording's own, for a game not yet ended
-// when score is empty.
+// when score is empty, and the race line of a daily race.
 std::string keptHeaderLines(const KeptHeader& header);
-// The header at the start of a kept game's text; nothing without a date.
+// The header at the start of a kept game's text (its comments; the race
+// is the script's); nothing without a date.
 std::optional<KeptHeader> parseKeptHeader(std::string_view text);
 
 // A time in strftime's format, in UTC or the local time.

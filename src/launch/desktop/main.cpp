@@ -3,11 +3,13 @@
 // game recorded, kept or watched; then one run of the game, which knows none
 // of it. Or, without a window, the kept games listed or one sent to a score
 // server.
+#include "display/sdl/unseen_run.h"
 #include "game/run_game.h"
 #include "launch/desktop/game_keeper.h"
 #include "launch/desktop/kept_commands.h"
 #include "launch/desktop/options.h"
 #include "launch/desktop/recording.h"
+#include "launch/desktop/run_link.h"
 #include "launch/desktop/settings.h"
 #include "launch/desktop/start_checks.h"
 #include "replay/key_script.h"
@@ -15,11 +17,13 @@
 #include "window/comforts.h"
 
 #include <cerrno>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -46,19 +50,57 @@ AspectChoice choiceOf(Aspect aspect) {
     return aspect == Aspect::SquarePixels ? AspectChoice::Square : AspectChoice::FourByThree;
 }
 
+// The longest run that is watched: the score server's limit.
+constexpr long MaxWatchedUpdates = 1000000;
+
 // The recorded game to watch; exits with status 1 when it cannot be read.
-std::vector<replay::ScriptedKey> readWatched(const std::string& path, const std::string& name) {
-    std::ifstream in(path);
-    if (!in) {
-        say("cannot read " + name + ": " + std::strerror(errno));
-        std::exit(1);
-    }
+replay::KeyScript readWatched(std::istream& in, const std::string& name) {
     try {
         return replay::readKeyScript(in, name);
     } catch (const replay::KeyScriptError& error) {
         say(std::string(error.what()) + " (not a recorded game)");
         std::exit(1);
     }
+}
+
+replay::KeyScript readWatchedFile(const std::string& path, const std::string& name) {
+    std::ifstream in(path);
+    if (!in) {
+        say("cannot read " + name + ": " + std::strerror(errno));
+        std::exit(1);
+    }
+    return readWatched(in, name);
+}
+
+// A run of a score server, from its link; exits with status 1 when it
+// cannot be had.
+replay::KeyScript fetchWatched(const std::string& url) {
+    std::string problem;
+    const std::optional<RunLink> link = parseRunLink(url, problem);
+    std::string keys;
+    if (link)
+        keys = fetchRunKeys(*makeCurlClient("vexlo-race/" VEXLO_VERSION), *link, problem);
+    if (!problem.empty()) {
+        say(problem);
+        std::exit(1);
+    }
+    std::istringstream in(keys);
+    return readWatched(in, "run " + std::to_string(link->id));
+}
+
+// The watched run played once unseen and silent first: its total and its
+// crash (window/watch_speed.h).
+ptc::window::WatchPlan planWatch(const std::vector<replay::ScriptedKey>& keys, const replay::Race& race) {
+    ptc::window::WatchPlan plan;
+    replay::RunScript run;
+    run.keys = keys;
+    run.maxUpdates = MaxWatchedUpdates;
+    run.onUpdate = [&plan](long n, const std::uint32_t*) { plan.updated(n, gameOverOnScreen()); };
+    ptc::sdl::playUnseen(std::move(run));
+    soundLayerSetMuted(true);
+    resetGame({.randomState = race.randomState()});
+    runGame();
+    return plan;
 }
 
 // A file named on the command line, or the kept game "best" or "latest"
@@ -79,12 +121,14 @@ struct Run {
     std::unique_ptr<Recording> recording;
     std::unique_ptr<GameKeeper> keeper;
     std::optional<std::vector<replay::ScriptedKey>> watched;
+    int watchSpeed = 1;
+    replay::Race race;
     HeaderScore headerScore;
 };
 
-// keeping: a keeper is made for the game before its window opens.
+// keeping: a keeper is made for the game before its window opens. A
+// watched run is played unseen first, to know its total and its crash.
 void setUpWindow(Run& run, bool keeping) {
-    soundLayerSetMuted(run.start.mute);
     ptc::window::ComfortsSetUp setUp;
     setUp.fullscreen = run.start.fullscreen;
     setUp.windowSize = {run.start.windowWidth, run.start.windowHeight};
@@ -104,6 +148,19 @@ void setUpWindow(Run& run, bool keeping) {
             run.headerScore.keyTaken(gameOverOnScreen(), shownScore());
         };
     setUp.watched = std::move(run.watched);
+    if (setUp.watched) {
+        setUp.watchPlan = planWatch(*setUp.watched, run.race);
+        setUp.watchSpeed = run.watchSpeed;
+        setUp.watchBar = true;
+    }
+    if (run.race.daily) {
+        setUp.raceName = run.race.words();
+        // The title holds more than ASCII ("Vexlo Race — daily race ..."):
+        // the window system is given it in the user's character set. (An
+        // ASCII title is left as it always was: some tools read no other.)
+        std::setlocale(LC_CTYPE, "");
+    }
+    soundLayerSetMuted(run.start.mute);
     ptc::window::setUpComforts(std::move(setUp));
 }
 
@@ -140,14 +197,25 @@ void rememberWindow(const Run& run, const std::optional<std::filesystem::path>& 
 int play(const Options& options, const std::optional<std::filesystem::path>& settings,
          const LoadedSettings& loaded, const std::optional<std::filesystem::path>& games) {
     Run run;
+    if (options.daily)
+        run.race.daily = replay::parseDay(*options.daily).value_or(replay::today());
     // Files first: a game that cannot be watched or recorded does not start.
     if (!options.watch.empty()) {
-        const std::string path = recordedGame(options.watch, games);
-        run.watched = readWatched(path, path == fromCaller(options.watch) ? options.watch : path);
+        replay::KeyScript watched;
+        if (isLink(options.watch)) {
+            watched = fetchWatched(options.watch);
+        } else {
+            const std::string path = recordedGame(options.watch, games);
+            watched = readWatchedFile(path, path == fromCaller(options.watch) ? options.watch : path);
+        }
+        run.watched = std::move(watched.keys);
+        run.race = watched.race;
+        run.watchSpeed = options.speed != 0 ? options.speed : 1;
     }
     if (!options.record.empty()) {
         std::string error;
-        run.recording = Recording::create(fromCaller(options.record), error);
+        const std::string raceLine = run.race.daily ? run.race.scriptLine() + "\n" : "";
+        run.recording = Recording::create(fromCaller(options.record), error, raceLine);
         if (!run.recording) {
             say(error);
             return 1;
@@ -161,17 +229,18 @@ int play(const Options& options, const std::optional<std::filesystem::path>& set
     // Every game played is kept (a watched one is kept already), once it
     // is sure to start.
     const bool keeping = !run.watched && games;
-    setUpWindow(run, keeping);
 
     int status = 1;
     if (picturesReadable()) {
         DisplayHold display;
         if (display.start()) {
+            setUpWindow(run, keeping);
             std::string problem;
             if (keeping)
-                run.keeper = GameKeeper::start(*games, VEXLO_VERSION, std::time(nullptr), problem);
+                run.keeper = GameKeeper::start(*games, VEXLO_VERSION, std::time(nullptr), run.race, problem);
             if (keeping && !run.keeper)
                 say(problem + "; this game is not kept");
+            resetGame({.randomState = run.race.randomState()});
             status = runGame();
         }
     }
@@ -186,7 +255,8 @@ int main(int argc, char** argv) {
     const CommandLine line = parseCommandLine({argv + (argc > 0 ? 1 : 0), argv + argc});
     if (!line.error.empty()) {
         say(line.error);
-        std::fputs(UsageText, stderr);
+        if (!line.valueError)
+            std::fputs(UsageText, stderr);
         return 2;
     }
     const Options& options = line.options;

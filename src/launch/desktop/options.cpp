@@ -1,6 +1,7 @@
 #include "launch/desktop/options.h"
 
 #include "launch/desktop/server_url.h"
+#include "replay/race.h"
 
 #include <utility>
 
@@ -14,9 +15,13 @@ const char* const UsageText =
     "  --window            start in a window\n"
     "  --aspect=ASPECT     4:3 (pixels as tall as on the old screens) or square\n"
     "  --mute              start with the sound off (M switches it)\n"
+    "  --daily [DATE]      play today's daily race (UTC), or that of an earlier\n"
+    "                      day (YYYY-MM-DD): new traffic every day\n"
     "  --record FILE       write the game's keys to FILE, to watch it again later\n"
     "  --watch FILE        watch a game recorded with --record, or a kept game:\n"
-    "                      best (the best kept) or latest (the last played)\n"
+    "                      best (the best kept) or latest (the last played), or\n"
+    "                      a run of a score server from its link (index.html#run=N)\n"
+    "  --speed N           watch at N times the game's pace: 1, 2, 4 or 8\n"
     "  --scores            list the kept games, the best first\n"
     "  --submit GAME --name NAME [--server URL]\n"
     "                      send a recorded game (a FILE, best or latest) to a\n"
@@ -25,7 +30,8 @@ const char* const UsageText =
     "  --version           show the version and exit\n"
     "\n"
     "In play, P or Pause pauses and M switches the sound off and on; F11 or\n"
-    "Alt+Enter switches to full screen and back. The settings are remembered\n"
+    "Alt+Enter switches to full screen and back. Watching, 1 2 4 8 change the\n"
+    "speed and S skips to the crash. The settings are remembered\n"
     "in $XDG_CONFIG_HOME/vexlo-race/ (~/.config/vexlo-race/ by default), where\n"
     "'server = URL' names the score server; every game played is kept in\n"
     "$XDG_DATA_HOME/vexlo-race/games/ (~/.local/share/vexlo-race/games/).\n";
@@ -42,14 +48,18 @@ const char* aspectName(AspectChoice aspect) { return aspect == AspectChoice::Fou
 
 namespace {
 
+enum class Takes { Nothing, Value, MaybeValue };
+
 struct Known {
     const char* name;
-    bool takesValue;
+    Takes takes;
 };
 constexpr Known KnownOptions[] = {
-    {"fullscreen", false}, {"window", false}, {"aspect", true},  {"mute", false},
-    {"record", true},      {"watch", true},   {"scores", false}, {"submit", true},
-    {"name", true},        {"server", true},  {"help", false},   {"version", false},
+    {"fullscreen", Takes::Nothing}, {"window", Takes::Nothing},   {"aspect", Takes::Value},
+    {"mute", Takes::Nothing},       {"record", Takes::Value},     {"watch", Takes::Value},
+    {"speed", Takes::Value},        {"daily", Takes::MaybeValue}, {"scores", Takes::Nothing},
+    {"submit", Takes::Value},       {"name", Takes::Value},       {"server", Takes::Value},
+    {"help", Takes::Nothing},       {"version", Takes::Nothing},
 };
 
 // The option a name stands for: itself, or the one option it begins
@@ -84,7 +94,18 @@ bool apply(Options& o, const std::string& name, const std::string& value, std::s
         o.version = true;
     else if (name == "scores")
         o.scores = true;
-    else if (name == "aspect") {
+    else if (name == "daily") {
+        o.daily = value;
+        if (!value.empty())
+            error = dailyProblem(value, replay::dayText(replay::today()));
+    } else if (name == "speed") {
+        o.speed =
+            value.size() == 1 && std::string("1248").find(value[0]) != std::string::npos ? value[0] - '0' : 0;
+        if (o.speed == 0) {
+            error = "invalid speed '" + value + "' (1, 2, 4 or 8)";
+            return false;
+        }
+    } else if (name == "aspect") {
         o.aspect = aspectNamed(value);
         if (!o.aspect) {
             error = "invalid aspect '" + value + "' (4:3 or square)";
@@ -99,8 +120,9 @@ bool apply(Options& o, const std::string& name, const std::string& value, std::s
     } else if (name == "name") {
         o.name = value; // checked with --submit, which needs it
     } else if (name == "server") {
-        o.server = value;
-        error = serverUrlProblem(value);
+        // An address without a scheme is a plain http one: 127.0.0.1:8080.
+        o.server = withScheme(value);
+        error = serverUrlProblem(o.server);
         if (!error.empty())
             error = "invalid server: " + error;
     } else if (name == "record") {
@@ -126,6 +148,14 @@ std::string conflicts(const Options& o) {
         if (given)
             first = name;
     }
+    if (o.daily && (!o.watch.empty() || o.scores || !o.submit.empty()))
+        return std::string("--daily and ") +
+               (!o.watch.empty() ? "--watch"
+                : o.scores       ? "--scores"
+                                 : "--submit") +
+               " cannot be used together (a recorded game names its own race)";
+    if (o.speed != 0 && o.watch.empty())
+        return "--speed goes with --watch";
     if (!o.submit.empty() && o.name.empty())
         return "--submit needs --name NAME";
     if (o.submit.empty() && (!o.name.empty() || !o.server.empty()))
@@ -134,6 +164,17 @@ std::string conflicts(const Options& o) {
 }
 
 } // namespace
+
+std::string dailyProblem(const std::string& day, const std::string& today) {
+    const std::optional<replay::Day> wanted = replay::parseDay(day);
+    if (!wanted)
+        return "--daily: not a date (YYYY-MM-DD): '" + day + "'";
+    if (*wanted < replay::FirstDailyRace)
+        return "--daily: the first daily race is of " + replay::dayText(replay::FirstDailyRace) + ", not " + day;
+    if (const std::optional<replay::Day> now = replay::parseDay(today); now && *now < *wanted)
+        return "--daily: the race of " + day + " has not begun (today is " + today + " in UTC)";
+    return {};
+}
 
 CommandLine parseCommandLine(const std::vector<std::string>& args) {
     CommandLine result;
@@ -162,20 +203,27 @@ CommandLine parseCommandLine(const std::vector<std::string>& args) {
             break;
         std::string value;
         if (equals != std::string::npos) {
-            if (!known->takesValue) {
+            if (known->takes == Takes::Nothing) {
                 error = "option '--" + std::string(known->name) + "' doesn't allow an argument";
                 break;
             }
             value = arg.substr(equals + 1);
-        } else if (known->takesValue) {
+        } else if (known->takes == Takes::MaybeValue) {
+            // The program takes no other arguments: a word that follows and
+            // is no option is the value.
+            if (i + 1 < args.size() && !args[i + 1].empty() && args[i + 1][0] != '-')
+                value = args[++i];
+        } else if (known->takes == Takes::Value) {
             if (i + 1 >= args.size()) {
                 error = "option '--" + std::string(known->name) + "' requires an argument";
                 break;
             }
             value = args[++i];
         }
-        if (!apply(o, known->name, value, error))
+        if (!apply(o, known->name, value, error)) {
+            result.valueError = std::string(known->name) == "server" || std::string(known->name) == "daily";
             break;
+        }
     }
     if (error.empty())
         error = conflicts(o);

@@ -79,8 +79,12 @@ std::variant<long, SubmitOutcome> post(HttpClient& http, const std::string& serv
             continue;
         if (reply.status != 202) {
             const std::string why = serverError(reply);
-            return problem(reply.status >= 500 ? "the score server at " + server + " cannot take runs now: " + why
-                                               : "the score server refused the run: " + why);
+            if (reply.status >= 500)
+                return problem("the score server at " + server + " cannot take runs now: " + why);
+            // A name against the server's rules is the command line's fault,
+            // as one this side refuses.
+            const bool name = why.rfind("name ", 0) == 0;
+            return SubmitOutcome{name ? 2 : 1, false, "the score server refused the run: " + why};
         }
         const json answer = parsed(reply);
         const auto id = answer.find("id");
@@ -142,6 +146,8 @@ std::string nameProblem(std::string_view name) {
                 return "the name is not valid UTF-8";
         if (lead < 0x20 || lead == 0x7f)
             return "the name holds a control character";
+        if (lead == '<' || lead == '>')
+            return "the name holds markup (< or >)";
         i += length;
     }
     if (characters == 0 || characters > MaxNameCharacters)

@@ -29,6 +29,12 @@ std::string serverUrlProblem(std::string_view url) {
     return {};
 }
 
+std::string withScheme(std::string_view url) {
+    if (url.empty() || url.find("://") != std::string_view::npos)
+        return std::string(url);
+    return "http://" + std::string(url);
+}
+
 std::string serverAddress(std::string_view base, std::string_view path) {
     while (!base.empty() && base.back() == '/')
         base.remove_suffix(1);

@@ -59,5 +59,10 @@ export class Board {
 
   keys(id) { return this.ask(`api/runs/${encodeURIComponent(id)}/keys`, { text: true }); }
 
-  page(limit, offset) { return this.ask(`api/board?limit=${limit}&offset=${offset}`); }
+  // A page of the board of a race: "classic", or "daily YYYY-MM-DD".
+  page(limit, offset, race = 'classic') {
+    const daily = /^daily (\d{4}-\d{2}-\d{2})$/.exec(race);
+    const which = daily ? `&race=daily&date=${daily[1]}` : '';
+    return this.ask(`api/board?limit=${limit}&offset=${offset}${which}`);
+  }
 }

@@ -16,6 +16,9 @@ import { Submission } from './submit.js';
 import { ModuleBridge } from './module_bridge.js';
 import { TestHook } from './test_hook.js';
 import { Runs } from './runs.js';
+import { RacePicker } from './race.js';
+import { Watching } from './watching.js';
+import { MyGames } from './my_games.js';
 
 const byId = (id) => document.getElementById(id);
 const app = byId('app');
@@ -30,7 +33,8 @@ const sound = new SoundOut();
 const picture = new Picture(screen);
 const panel = new Panel();
 const hook = new TestHook(sound, () => picture.pixels(), () => bridge.waitsForKey());
-const bridge = new ModuleBridge({ sound, picture, panel, hook, screen });
+const watching = new Watching((code) => sendKey(code));
+const bridge = new ModuleBridge({ sound, picture, panel, hook, screen, watching });
 picture.onFirstDraw = () => hook.firstFrameShown();
 
 // --- the layout -----------------------------------------------------------------
@@ -87,16 +91,30 @@ const controls = new Controls(app, {
 panel.changed = () => { if (bridge.loaded) relayout(); };
 
 const board = new Board(address.board);
-const hall = new Hall(board, (shown) => runs.watch(shown));
-const submission = new Submission(board, hall);
+const hall = new Hall(board, (shown) => runs.watch(shown), (shown) => runs.shareRun(shown));
+const submission = new Submission(board, hall, (shown) => runs.shareRun(shown), (id) => {
+  if (runs.mineSubmitted !== undefined) myGames.submitted(runs.mineSubmitted, id).then(() => myGames.show());
+  runs.mineSubmitted = undefined;
+});
+const races = new RacePicker((race) => runs.pickRace(race));
+const myGames = new MyGames({
+  watch: (game) => runs.watchMine(game),
+  share: (game) => runs.shareMine(game),
+  submit: (game) => runs.submitMine(game),
+});
 const runs = new Runs({
-  app, bridge, hook, panel, controls, board, hall, submission, address, sendKey,
+  app, bridge, hook, panel, controls, board, hall, submission, races, watching, myGames, address, sendKey,
   sayHelp: (text) => { help.textContent = text; },
   showKeyHelp,
   relayout,
 });
 
 byId('fullscreen').addEventListener('click', toggleFullscreen);
+// A link to a run followed within the page (a copy's original, say).
+window.addEventListener('hashchange', () => {
+  const now = readAddress(location.hash);
+  if (now.run !== null && now.replay === null) runs.watchLinked(now.run);
+});
 byId('again').addEventListener('click', () => runs.takeOffer());
 new ResizeObserver(relayout).observe(app);
 relayout();

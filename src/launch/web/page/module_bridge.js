@@ -9,8 +9,9 @@
 
 export class ModuleBridge {
   // sound: the page's SoundOut; picture: its Picture; panel: its Panel;
-  // hook: its TestHook; screen: the picture's canvas.
-  constructor({ sound, picture, panel, hook, screen }) {
+  // hook: its TestHook; screen: the picture's canvas; watching: what the
+  // page shows beside a watched run (watching.js).
+  constructor({ sound, picture, panel, hook, screen, watching }) {
     this.sound = sound;
     this.hook = hook;
     this.module = null;
@@ -23,7 +24,10 @@ export class ModuleBridge {
     // src/launch/web/main.cpp).
     this.page = {
       present(rgba, width, height) { picture.present(rgba, width, height); },
-      updated(update) { hook.updated(update); },
+      updated(update) {
+        hook.updated(update);
+        watching.updated(update);
+      },
       // Resolves when a key comes, or after ms milliseconds.
       keyArrival(ms) {
         return new Promise((resolve) => {
@@ -43,6 +47,10 @@ export class ModuleBridge {
       gameEnded(status, gameOver, score, keys) {
         bridge.lastGame = { status, gameOver, score, keys };
         hook.gameEnded(bridge.lastGame);
+      },
+      watchChanged(state) {
+        watching.changed(state);
+        hook.watchChanged(state);
       },
     };
   }
@@ -95,19 +103,23 @@ export class ModuleBridge {
     return { boxWidth, boxHeight, canvasWidth, canvasHeight };
   }
 
-  // One game with the player's keys; recording, its frames and keys are
-  // kept for the tests.
-  async play(recording) {
+  // One game of a race ("classic" or "daily YYYY-MM-DD") with the player's
+  // keys; recording, its frames and keys are kept for the tests.
+  async play(recording, race) {
     this.errorLines.length = 0;
-    const status = await this.module.ccall('vexlo_play', 'number', ['number'], [recording ? 1 : 0], { async: true });
+    const status = await this.module.ccall('vexlo_play', 'number', ['number', 'string'], [recording ? 1 : 0, race],
+      { async: true });
     this.running = false;
     return status;
   }
 
-  // A run's key script played at the game's pace, as the desktop's --watch.
-  async watch(keys, recording) {
-    await this.module.ccall('vexlo_watch', 'number', ['string', 'number'], [keys, recording ? 1 : 0], { async: true });
+  // A run's key script played as the desktop's --watch plays it, from the
+  // speed given (1, 2, 4 or 8); the status, 2 for a script it cannot read.
+  async watch(keys, recording, speed) {
+    const status = await this.module.ccall('vexlo_watch', 'number', ['string', 'number', 'number'],
+      [keys, recording ? 1 : 0, speed], { async: true });
     this.running = false;
+    return status;
   }
 
   // The replay hook: one game with the keys of script, as fast as it goes.

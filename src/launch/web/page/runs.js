@@ -2,18 +2,22 @@
 // runs. The states:
 //
 //   loading    until the module and data/ are in
-//   playing    the player's game
-//   watching   a run of the hall of fame, at the game's pace
+//   playing    the player's game, of the race chosen (classic or daily)
+//   watching   a run of the hall of fame, of a link (#run=N) or of "My
+//              games", at the speed chosen, whose it is beside the picture
 //   replaying  the game of a replay link, as fast as it goes
 //   idle       between runs: the panel says how the last one ended and
 //              offers the next (its button, any fresh key, a tap)
-import { badLinkText } from './link.js';
+import { badLinkText, keysLink, runLink, shareLink } from './link.js';
 import { keepOffline } from './offline.js';
+import { dailyRace, raceOfKeys, raceWords } from './race.js';
+import { shownName } from './hall.js';
 
-const WatchHelp = 'Watching a game from the hall of fame · P pauses · Esc stops';
+const WatchHelp = 'Watching · 1 2 4 8 speed · S skips to the crash · P pauses · Esc stops';
 
 export class Runs {
   // parts: {app, bridge, hook, panel, controls, board, hall, submission,
+  // races (race.js), watching (watching.js), myGames (my_games.js),
   // address (link.js), sendKey(code) (a key as if pressed), sayHelp(text)
   // and showKeyHelp() (the line under the picture), relayout()}
   constructor(parts) {
@@ -21,6 +25,7 @@ export class Runs {
     this.state = 'loading';
     this.run = null;     // the run under way (a promise)
     this.offer = null;   // what the offer's button does
+    this.race = parts.address.daily ? dailyRace() : 'classic';
     this.normalTitle = document.title;
   }
 
@@ -48,6 +53,7 @@ export class Runs {
   // The first run: what the address asks for, once the module is in.
   async start() {
     const { address, bridge, panel } = this;
+    this.races.show(this.race);
     // The replay tool refuses a script it cannot read with status 2, at once.
     if (address.replay === undefined) this.hook.replayDone('', '', 2);
     try {
@@ -65,34 +71,64 @@ export class Runs {
       await this.replay();
     } else {
       keepOffline();
-      this.findBoard();
-      await this.playOnce();
+      this.myGames.show();
+      const found = this.findBoard();
+      if (address.run !== null) {
+        await found;
+        this.setState('idle');
+        await this.watchLinked(address.run);
+      } else {
+        await this.playOnce();
+      }
     }
+  }
+
+  // The race of the next game; a game on its title gives way at once.
+  async pickRace(race) {
+    if (this.state === 'replaying' || this.state === 'loading') return;
+    if ((this.state === 'playing' || this.state === 'watching') && this.bridge.running && !this.bridge.waitsForKey()) {
+      this.panel.say(`End the ${this.state === 'playing' ? 'game' : 'run watched'} first (Esc), then pick a race.`);
+      return;
+    }
+    this.race = race;
+    this.races.show(race);
+    if (this.state === 'playing' || this.state === 'watching') {
+      this.bridge.close();
+      await this.run;
+    }
+    this.playOnce();
   }
 
   playOnce() {
     if (this.state === 'playing' || this.state === 'watching') return this.run;
     this.run = (async () => {
+      const race = this.race;
       this.setState('playing');
       this.panel.clear();
       this.submission.hide();
+      this.watching.end();
       this.hook.gameStarts(true);
-      const status = await this.bridge.play(this.address.record);
+      const status = await this.bridge.play(this.address.record, race);
       this.setState('idle');
       this.controls.keysHeldAreStale();
-      this.sayHowItEnded(status);
+      const game = this.bridge.lastGame;
+      this.mineSubmitted = undefined;
+      if (game && game.keys.replace(/^race .*\n/, '').trim() !== '')
+        this.mineSubmitted = await this.myGames.keep({ race, score: game.score, gameOver: game.gameOver, keys: game.keys });
+      this.sayHowItEnded(status, race);
     })();
     return this.run;
   }
 
-  sayHowItEnded(status) {
+  sayHowItEnded(status, race) {
     const { panel } = this;
     // The game's own report, if it made one, says it already.
     if (status !== 0 && !panel.hasNote()) panel.addNote(`The game stopped:\n${this.bridge.errorLines.join('\n')}`);
     const again = this.controls.touch ? 'Tap to play again.' : 'Any key plays again.';
     const game = this.bridge.lastGame;
+    const of = race === 'classic' ? '' : ` in ${raceWords(race)}`;
     if (game?.gameOver) {
-      panel.say(`Game over. Your final score: ${game.score}.\n${again}`);
+      panel.say(`Game over. Your final score${of}: ${game.score}.\n${again}`);
       this.submission.offer(game.keys);
     } else if (status === 0) {
       panel.say(`You ended the game.\n${again}`);
@@ -101,15 +137,20 @@ export class Runs {
     panel.showOffer('Play again');
   }
 
-  // A run of the hall of fame, watched at the game's pace; a game waiting on
-  // its title or game-over screen gives way to it, one in play does not.
-  async watch(shown) {
-    const { bridge, panel } = this;
-    if (this.state === 'replaying' || this.state === 'loading') return;
-    if (this.state === 'playing' && bridge.running && !bridge.waitsForKey()) {
-      this.hall.say('End your game first (Esc), then watch.');
-      return;
+  // Whether a run may be watched now: a game waiting on its title or
+  // game-over screen gives way, one in play does not. say(text) tells why not.
+  mayWatch(say) {
+    if (this.state === 'replaying' || this.state === 'loading') return false;
+    if (this.state === 'playing' && this.bridge.running && !this.bridge.waitsForKey()) {
+      say('End your game first (Esc), then watch.');
+      return false;
     }
+    return true;
+  }
+
+  // A run of the hall of fame, watched as the desktop's --watch watches it.
+  async watch(shown) {
+    if (!this.mayWatch((text) => this.hall.say(text))) return;
     let keys;
     try {
       keys = await this.board.keys(shown.id);
@@ -117,6 +158,45 @@ export class Runs {
       this.hall.say(`That run cannot be fetched: ${error.message}.`);
       return;
     }
+    const race = shown.race ?? raceOfKeys(keys);
+    const who = `The run of ${shownName(shown.name)}: rank ${shown.rank}, score ${shown.score}, ${raceWords(race)}.`;
+    await this.watchKeys(keys, who, `That was the run of ${shownName(shown.name)}, rank ${shown.rank}, score ${shown.score}.`);
+  }
+
+  // The run of a link (#run=N): said in words when the board does not
+  // show it, with the game offered instead.
+  async watchLinked(id) {
+    const unknown = `Run ${Number.isNaN(id) ? 'in this link' : id} is not on the board`;
+    let run = null;
+    if (Number.isNaN(id)) {
+      run = null;
+    } else if (!this.board.available) {
+      this.offerNormalGame(`${unknown}: the score server ${this.board.where === 'here' ? 'here' : `at ${this.board.where}`} does not answer.`);
+      return;
+    } else {
+      try {
+        run = await this.board.run(id);
+      } catch (error) {
+        run = null;
+      }
+    }
+    if (!run || run.status !== 'verified') {
+      const why = run && run.status !== 'verified' ? 'it has not been verified' : 'no such run is shown: it is unknown, or hidden by the moderators';
+      this.offerNormalGame(`${unknown}: ${why}.`);
+      return;
+    }
+    await this.watch({ id, ...run });
+  }
+
+  // One of "My games", watched.
+  async watchMine(game) {
+    if (!this.mayWatch((text) => this.panel.say(text))) return;
+    const over = game.gameOver ? `score ${game.score}` : `ended at ${game.score}`;
+    await this.watchKeys(game.keys, `Your game: ${over}, ${raceWords(game.race)}.`, `That was your game of ${raceWords(game.race)}, ${over}.`);
+  }
+
+  async watchKeys(keys, who, after) {
+    const { bridge, panel } = this;
     if (this.state === 'playing' || this.state === 'watching') {
       bridge.close();
       await this.run;
@@ -127,15 +207,41 @@ export class Runs {
       this.submission.hide();
       this.sayHelp(WatchHelp);
       this.hook.gameStarts(false);
-      await bridge.watch(keys, this.address.record);
+      this.watching.begin(who);
+      await bridge.watch(keys, this.address.record, this.watching.speed);
+      this.hook.watchEnded();
+      this.watching.end();
       this.setState('idle');
       this.controls.keysHeldAreStale();
       this.showKeyHelp();
-      panel.say(`That was the run of ${shown.name}, rank ${shown.rank}, score ${shown.score}.`);
+      panel.say(after);
       this.offer = () => this.playOnce();
       panel.showOffer('Play');
     })();
     await this.run;
+  }
+
+  // A link to a run, shared or copied.
+  async shareRun(run) {
+    const said = await shareLink(runLink(run.id, this.board), `Vexlo Race: ${shownName(run.name)}, score ${run.score}`);
+    if (said) this.hall.say(said);
+  }
+
+  // A game of "My games" shared as a link that holds its keys.
+  async shareMine(game) {
+    const said = await shareLink(keysLink(game.keys), `Vexlo Race: a game of ${raceWords(game.race)}, score ${game.score}`);
+    if (said) this.myGames.note.textContent = said;
+  }
+
+  // A game of "My games" offered for submission.
+  submitMine(game) {
+    if (this.state === 'playing' && this.bridge.running && !this.bridge.waitsForKey()) {
+      this.panel.say('End your game first (Esc), then submit.');
+      return;
+    }
+    this.mineSubmitted = game.id;
+    this.submission.offer(game.keys);
+    document.getElementById('name').focus();
   }
 
   async replay() {
@@ -150,17 +256,19 @@ export class Runs {
     this.offerNormalGame(bad ?? 'That was the recorded game in this link, replayed as fast as the page can.');
   }
 
-  // After a replay link, good or bad: the game itself, as without the link.
+  // After a link, good or bad: the game itself, as without the link.
   offerNormalGame(text) {
     const how = this.controls.touch ? 'Tap Play to play the game yourself.' : 'Press Play (or any key) to play the game yourself.';
     this.panel.say(`${text}\n${how}`);
     this.offer = () => {
       history.replaceState(null, '', location.pathname + location.search);
       this.address.replay = null;
+      this.address.run = null;
       document.title = this.normalTitle;
       this.showKeyHelp();
       keepOffline();
-      this.findBoard();
+      if (!this.board.available) this.findBoard();
+      this.myGames.show();
       this.playOnce();
     };
     this.panel.showOffer(this.bridge.loaded ? 'Play' : null);

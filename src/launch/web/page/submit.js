@@ -1,8 +1,11 @@
-// After a game that reached its game-over screen: "Submit score" with a
-// name (remembered in the browser), the game's keys posted to the score
-// server, then its check followed to the verdict: "verified: rank R of T"
-// or the server's reason.
+// After a game that reached its game-over screen (or from "My games"):
+// "Submit score" with a name (remembered in the browser), the game's keys
+// posted to the score server, then its check followed to the verdict:
+// "verified: rank R of T", what verified means and a Share button, or the
+// server's reason, with a link to the run a copy copies.
 import { keepOwnRun } from './hall.js';
+import { raceOfKeys } from './race.js';
+import { runLink } from './link.js';
 
 const NameKey = 'vexlo-race:name';
 const LongestName = 24;        // characters, as the server counts them
@@ -12,9 +15,16 @@ const LongestCheckMs = 180000; // the server gives a game 120 s of processor tim
 const byId = (id) => document.getElementById(id);
 
 export class Submission {
-  constructor(board, hall) {
+  // onShare(run) shares a verified run; onSubmitted(id) is told the run
+  // the game offered last was submitted as.
+  constructor(board, hall, onShare, onSubmitted) {
     this.board = board;
     this.hall = hall;
+    this.onSubmitted = onSubmitted;
+    this.means = byId('verified-means');
+    this.share = byId('share-verified');
+    this.shared = null;
+    this.share.addEventListener('click', () => { if (this.shared) onShare(this.shared); });
     this.form = byId('submit');
     this.name = byId('name');
     this.send = byId('send');
@@ -32,7 +42,7 @@ export class Submission {
     this.keys = keys;
     this.name.value = rememberedName();
     this.send.disabled = false;
-    this.verdict.textContent = '';
+    this.tell('');
     this.form.hidden = false;
   }
 
@@ -41,7 +51,11 @@ export class Submission {
     this.form.hidden = true;
   }
 
-  tell(text) { this.verdict.textContent = text; }
+  tell(text) {
+    this.verdict.textContent = text;
+    this.means.hidden = true;
+    this.share.hidden = true;
+  }
 
   async submit() {
     const name = this.name.value.trim();
@@ -57,6 +71,7 @@ export class Submission {
     try {
       const { id } = await this.board.submit(name, keys);
       keepOwnRun(id);
+      this.onSubmitted(id);
       this.tell('The server is checking your game by playing it again…');
       await this.follow(id);
     } catch (error) {
@@ -65,18 +80,35 @@ export class Submission {
     }
   }
 
+  // The reason, with "run N" a link to the run a copy copies.
+  tellRejected(reason) {
+    this.tell('Not kept: ');
+    const copied = /^(.*the same game as )run (\d+)(.*)$/.exec(reason);
+    if (!copied) {
+      this.verdict.append(`${reason}.`);
+      return;
+    }
+    const link = document.createElement('a');
+    link.href = runLink(Number(copied[2]), this.board);
+    link.textContent = `run ${copied[2]}`;
+    this.verdict.append(copied[1], link, `${copied[3]}.`);
+  }
+
   // Looks at the run until the server has checked it.
   async follow(id) {
     for (const until = Date.now() + LongestCheckMs; Date.now() < until;) {
       await new Promise((resolve) => setTimeout(resolve, LookEveryMs));
       const run = await this.board.run(id);
       if (run.status === 'verified') {
-        const total = await this.hall.showRank(run.rank);
+        const total = await this.hall.showRank(run.rank, run.race ?? raceOfKeys(this.keys ?? ''));
         this.tell(`Score ${run.score} verified: rank ${run.rank} of ${total ?? this.hall.total}.`);
+        this.means.hidden = false;
+        this.shared = { id, ...run };
+        this.share.hidden = false;
         return;
       }
       if (run.status === 'rejected') {
-        this.tell(`Not kept: ${String(run.reason).replace(/\.$/, '')}.`);
+        this.tellRejected(String(run.reason).replace(/\.$/, ''));
         return;
       }
     }

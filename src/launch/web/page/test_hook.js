@@ -11,10 +11,14 @@
 //     framePixels()     the frame last shown, at the game's size, as RGBA bytes
 //     waitsForKey()     the game waits for a key to start or to end its
 //                       game-over screen
+//     watch             {speed, total, skipping, canSkip} of the run
+//                       watched, as the window last told it
+//     watchEndedAt      performance.now() when the last watched run ended
 //   window.vexloReplay  the replay hook's result (index.html#keys=, link.js):
 //                       {frames, sound, exit}, the lines of the replay tool's
 //                       frames.txt and sound.txt and its exit status; then
-//                       document.title becomes "exit S"
+//                       document.title becomes "exit S"; a script with a
+//                       first line "race daily YYYY-MM-DD" plays that race
 
 function lines(text) { return text === '' ? [] : text.replace(/\n$/, '').split('\n'); }
 
@@ -23,6 +27,7 @@ export class TestHook {
   constructor(sound, framePixels, waitsForKey) {
     this.seen = {
       sound, updates: 0, updatedAt: [], firstFrameAt: null, recorded: null, lastGame: null, framePixels, waitsForKey,
+      watch: null, watchEndedAt: null,
     };
     window.vexlo = this.seen;
   }
@@ -30,7 +35,7 @@ export class TestHook {
   // A game starts: the player's (which forgets the last game's end too) or
   // a watched one.
   gameStarts(forgetLastGame) {
-    Object.assign(this.seen, { updates: 0, updatedAt: [], recorded: null });
+    Object.assign(this.seen, { updates: 0, updatedAt: [], recorded: null, watch: null, watchEndedAt: null });
     if (forgetLastGame) this.seen.lastGame = null;
   }
 
@@ -44,6 +49,10 @@ export class TestHook {
   recordDone(frames, keys) { this.seen.recorded = { frames: lines(frames), keys: lines(keys) }; }
 
   gameEnded(game) { this.seen.lastGame = game; }
+
+  watchChanged(state) { this.seen.watch = { ...state }; }
+
+  watchEnded() { this.seen.watchEndedAt = performance.now(); }
 
   replayDone(frames, sound, status) {
     window.vexloReplay = { frames: lines(frames), sound: lines(sound), exit: status };
