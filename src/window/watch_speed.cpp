@@ -1,5 +1,7 @@
 #include "window/watch_speed.h"
 
+#include <algorithm>
+
 namespace ptc::window {
 
 bool isWatchSpeed(int n) { return n == 1 || n == 2 || n == 4 || n == 8; }
