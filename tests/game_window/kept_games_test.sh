@@ -65,8 +65,8 @@ echo "played a game of $played updates; the game-over screen showed $final"
 
 # Listed by --scores, the best first.
 (cd "$workdir" && "$game" --scores) >"$tmp/scores" 2>"$tmp/err" || fail "--scores: $(cat "$tmp/err")"
-read -r rank score _ _ file < <(sed -n 2p "$tmp/scores")
-[ "$rank" = 1 ] && [ "$score" = "$final" ] && [[ $file == "$games"/game-*.keys ]] && [ -f "$file" ] ||
+read -r rank score _ _ race file < <(sed -n 2p "$tmp/scores")
+[ "$rank" = 1 ] && [ "$score" = "$final" ] && [ "$race" = classic ] && [[ $file == "$games"/game-*.keys ]] && [ -f "$file" ] ||
   fail "--scores: $(cat "$tmp/scores")"
 grep -qx "# end: game over" "$file" && grep -qx "# score: $final" "$file" || fail "the kept file: $(head -n 6 "$file")"
 echo "kept in $file, listed: $(sed -n 2p "$tmp/scores")"
