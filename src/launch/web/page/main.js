@@ -63,6 +63,8 @@ function toggleFullscreen() {
 // A key or a tap lets the sound start.
 function sendKey(...key) {
   sound.unlock();
+  // A key the title waits for starts the game.
+  if (runs.state === 'playing' && bridge.waitsForKey()) delete app.dataset.title;
   bridge.sendKey(...key);
 }
 
@@ -93,8 +95,12 @@ panel.changed = () => { if (bridge.loaded) relayout(); };
 const board = new Board(address.board);
 const hall = new Hall(board, (shown) => runs.watch(shown), (shown) => runs.shareRun(shown));
 const submission = new Submission(board, hall, (shown) => runs.shareRun(shown), (id) => {
-  if (runs.mineSubmitted !== undefined) myGames.submitted(runs.mineSubmitted, id).then(() => myGames.show());
+  // The game of "My games" submitted, or the one just played (its id to come).
+  const mine = runs.mineSubmitted;
   runs.mineSubmitted = undefined;
+  Promise.resolve(mine).then((kept) => {
+    if (kept !== undefined) myGames.submitted(kept, id).then(() => myGames.show());
+  });
 });
 const races = new RacePicker((race) => runs.pickRace(race));
 const myGames = new MyGames({

@@ -48,6 +48,11 @@ export class Runs {
     this.state = now;
     if (now === 'playing' || now === 'watching') this.app.dataset.playing = '';
     else delete this.app.dataset.playing;
+    if (now === 'watching') this.app.dataset.watching = '';
+    else delete this.app.dataset.watching;
+    // A game on its title, where the race may still be picked.
+    if (now === 'playing') this.app.dataset.title = '';
+    else delete this.app.dataset.title;
   }
 
   // The first run: what the address asks for, once the module is in.
@@ -112,10 +117,13 @@ export class Runs {
       this.setState('idle');
       this.controls.keysHeldAreStale();
       const game = this.bridge.lastGame;
+      this.sayHowItEnded(status, race);
+      // Kept once the end is said: the id comes when the browser's storage
+      // answers, before any verdict on a submission can.
       this.mineSubmitted = undefined;
       if (game && game.keys.replace(/^race .*\n/, '').trim() !== '')
-        this.mineSubmitted = await this.myGames.keep({ race, score: game.score, gameOver: game.gameOver, keys: game.keys });
-      this.sayHowItEnded(status, race);
+        this.mineSubmitted = this.myGames.keep({ race, score: game.score, gameOver: game.gameOver, keys: game.keys });
+      await this.mineSubmitted;
     })();
     return this.run;
   }
