@@ -10,6 +10,7 @@
 #include <fstream>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sstream>
 #include <stdexcept>
 #include <sys/socket.h>
@@ -32,19 +33,27 @@ std::string clusterUrl(const std::string& database) {
     return "postgresql://board@/" + database + "?host=" + clusterDir();
 }
 
+// The cluster's superuser, as scripts/board-db.sh makes it: the user who
+// runs it, or postgres as root. The role board may not make databases.
+std::string clusterAdminUrl(const std::string& database) {
+    const passwd* user = getpwuid(geteuid());
+    const std::string name = geteuid() == 0 || user == nullptr ? "postgres" : user->pw_name;
+    return "postgresql://" + name + "@/" + database + "?host=" + clusterDir();
+}
+
 TestDatabase::TestDatabase() {
     static int counter = 0;
     std::ostringstream name; // (GCC 12 warns wrongly about adding these as strings)
     name << 't' << getpid() << '_' << ++counter;
     name_ = name.str();
-    board::db::Connection admin(clusterUrl("postgres"), std::chrono::seconds(60));
-    admin.script("CREATE DATABASE " + name_);
+    board::db::Connection admin(clusterAdminUrl("postgres"), std::chrono::seconds(60));
+    admin.script("CREATE DATABASE " + name_ + " OWNER board");
     url_ = clusterUrl(name_);
 }
 
 TestDatabase::~TestDatabase() {
     try {
-        board::db::Connection admin(clusterUrl("postgres"), std::chrono::seconds(60));
+        board::db::Connection admin(clusterAdminUrl("postgres"), std::chrono::seconds(60));
         admin.script("DROP DATABASE IF EXISTS " + name_ + " WITH (FORCE)");
     } catch (const std::exception&) {
     }

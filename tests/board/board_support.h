@@ -26,6 +26,7 @@ private:
 
 std::string clusterDir();
 std::string clusterUrl(const std::string& database);
+std::string clusterAdminUrl(const std::string& database);
 
 // vexlo-board with arguments and DATABASE_URL, its stdout in a file.
 class BoardProcess {
