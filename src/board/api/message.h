@@ -13,7 +13,9 @@ struct Request {
     std::string target; // path and query, still percent-encoded
     std::string contentType;
     std::string body;
-    std::string client; // the peer's address
+    std::string client;                      // the peer's address, or the client a trusted proxy names
+    std::string acceptEncoding, ifNoneMatch; // those headers, as sent
+    std::string forwardedFor;                // X-Forwarded-For, as sent (every such header, joined by commas)
 };
 
 struct Response {

@@ -66,35 +66,52 @@ Response Api::handle(const Request& request) {
     return response;
 }
 
+// The methods a path takes, for Allow and the preflight; null for no such path.
+const char* Api::methodsOf(const ApiPath& api) const {
+    switch (api.kind) {
+    case ApiPath::Runs:
+        return "POST, OPTIONS";
+    case ApiPath::Run:
+    case ApiPath::RunKeys:
+    case ApiPath::Board:
+    case ApiPath::Health:
+        return "GET, HEAD, OPTIONS";
+    case ApiPath::NotApi:
+        return files_ != nullptr ? "GET, HEAD, OPTIONS" : nullptr;
+    default:
+        return nullptr;
+    }
+}
+
 Response Api::route(const Request& request, const std::string& path, const std::string& query) {
     const std::string& method = request.method;
+    const ApiPath api = parseApiPath(path);
+    const char* methods = methodsOf(api);
+    if (methods == nullptr)
+        return errorResponse(404, "no such path");
     if (method == "OPTIONS") {
         Response preflight;
         preflight.status = 204;
-        preflight.headers = {{"Access-Control-Allow-Methods", "GET, HEAD, POST, OPTIONS"},
+        preflight.headers = {{"Allow", methods},
+                             {"Access-Control-Allow-Methods", methods},
                              {"Access-Control-Allow-Headers", "Content-Type"},
                              {"Access-Control-Max-Age", "86400"}};
         return preflight;
     }
-    const ApiPath api = parseApiPath(path);
     switch (api.kind) {
     case ApiPath::Runs:
-        return method == "POST" ? submit(request) : methodNotAllowed("POST, OPTIONS");
+        return method == "POST" ? submit(request) : methodNotAllowed(methods);
     case ApiPath::Run:
     case ApiPath::RunKeys:
-        return isRead(method) ? run(api.id, api.kind == ApiPath::RunKeys) : methodNotAllowed("GET, HEAD, OPTIONS");
+        return isRead(method) ? run(api.id, api.kind == ApiPath::RunKeys) : methodNotAllowed(methods);
     case ApiPath::Board:
-        return isRead(method) ? board(query) : methodNotAllowed("GET, HEAD, OPTIONS");
+        return isRead(method) ? board(query) : methodNotAllowed(methods);
     case ApiPath::Health:
-        return isRead(method) ? health() : methodNotAllowed("GET, HEAD, OPTIONS");
-    case ApiPath::Unknown:
-        return errorResponse(404, "no such path");
-    case ApiPath::NotApi:
+        return isRead(method) ? health() : methodNotAllowed(methods);
+    default:
         break;
     }
-    if (files_ == nullptr)
-        return errorResponse(404, "no such path");
-    return isRead(method) ? files_->serve(path, method == "HEAD") : methodNotAllowed("GET, HEAD, OPTIONS");
+    return isRead(method) ? files_->serve(request, path) : methodNotAllowed(methods);
 }
 
 Response Api::submit(const Request& request) {

@@ -11,6 +11,7 @@
 
 #include "board/api/board_cache.h"
 #include "board/api/message.h"
+#include "board/api/query.h"
 #include "board/api/rate_limit.h"
 #include "board/api/static_files.h"
 #include "board/db/pool.h"
@@ -30,6 +31,7 @@ public:
 
 private:
     Response route(const Request& request, const std::string& path, const std::string& query);
+    const char* methodsOf(const ApiPath& api) const;
     Response submit(const Request& request);
     Response run(const std::string& id, bool keys);
     Response board(const std::string& query);
