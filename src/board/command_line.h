@@ -2,16 +2,21 @@
 #pragma once
 
 #include "board/http/server.h"
+#include "board/ops/client_address.h"
+#include "board/ops/log.h"
 #include "board/worker/worker.h"
 
+#include <optional>
 #include <string>
 
 namespace board {
 
 struct ServeOptions {
     http::ServerOptions server;
-    std::string webDir;            // empty: no static files
-    double rate = 50, burst = 100; // requests a second per address; rate 0: no limit
+    std::string webDir;                         // empty: no static files
+    double rate = 50, burst = 100;              // requests a second per address; rate 0: no limit
+    std::optional<http::ServerOptions> metrics; // --metrics-listen: GET /metrics there
+    ops::TrustedProxies proxies;                // --trust-proxy
 };
 
 struct CommandLine {
@@ -19,6 +24,7 @@ struct CommandLine {
     ServeOptions serve;
     WorkerOptions worker;
     std::string gameDir = ".";
+    ops::LogFormat logFormat = ops::LogFormat::Text;
     std::string problem; // for Bad
 };
 

@@ -26,6 +26,7 @@ int RateLimiter::admit(const std::string& client, Clock::time_point now) {
         b.tokens -= 1;
         return 0;
     }
+    ++refused_;
     return std::max(1, static_cast<int>(std::ceil((1 - b.tokens) / perSecond_)));
 }
 

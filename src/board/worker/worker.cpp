@@ -23,6 +23,7 @@ struct ClaimedRun {
     db::Claim claim;
     Clock::time_point renewed = Clock::now();
     bool lost = false;
+    Clock::time_point claimed = Clock::now();
 };
 
 Worker::Worker(WorkerOptions options, const std::atomic<bool>& stop) : options_(std::move(options)), stop_(stop) {}
@@ -62,9 +63,18 @@ auto retrying(const std::atomic<bool>& stop, F finish) {
     }
 }
 
-void report(long long id, const std::string& what) { std::cout << "run " << id << ": " << what << std::endl; }
-
 } // namespace
+
+void Worker::report(const ClaimedRun& run, bool verified, const std::string& reason, int score, long updates) {
+    const double seconds = std::chrono::duration<double>(Clock::now() - run.claimed).count();
+    if (options_.onVerdict)
+        return options_.onVerdict({run.claim.id, verified, reason, score, updates, seconds});
+    std::cout << "run " << run.claim.id << ": "
+              << (verified ? "verified, score " + std::to_string(score) + " after " + std::to_string(updates) +
+                                 " updates"
+                           : "rejected: " + reason)
+              << std::endl;
+}
 
 int Worker::run() {
     const Verdict check = verify({}, options_.limits, [] { return true; });
@@ -111,8 +121,8 @@ bool Worker::workOne(db::Connection& db) {
     ClaimedRun run{db, *claim};
     if (claim->token > options_.maxClaims) {
         const std::string reason = "verification was cut short " + std::to_string(options_.maxClaims) + " times";
-        retrying(stop_, [&] { return db::finishRejected(db, run.claim, reason); });
-        report(claim->id, "rejected: " + reason);
+        if (retrying(stop_, [&] { return db::finishRejected(db, run.claim, reason); }) == db::Finish::Done)
+            report(run, false, reason);
         return true;
     }
     verifyClaimed(run);
@@ -126,9 +136,9 @@ void Worker::verifyClaimed(ClaimedRun& run) {
     try {
         keys = replay::readKeyScript(in, "keys");
     } catch (const replay::KeyScriptError& error) {
-        retrying(stop_, [&] {
-            return db::finishRejected(run.db, claim, std::string("not a key script: ") + error.what());
-        });
+        const std::string reason = std::string("not a key script: ") + error.what();
+        if (retrying(stop_, [&] { return db::finishRejected(run.db, claim, reason); }) == db::Finish::Done)
+            report(run, false, reason);
         return;
     }
     const Verdict verdict =
@@ -142,7 +152,7 @@ void Worker::verifyClaimed(ClaimedRun& run) {
     }
     if (verdict.outcome == Outcome::Rejected) {
         if (retrying(stop_, [&] { return db::finishRejected(run.db, claim, verdict.reason); }) == db::Finish::Done)
-            report(claim.id, "rejected: " + verdict.reason);
+            report(run, false, verdict.reason, 0, verdict.updates);
         return;
     }
     // A copy submitted just after its original waits for it, so that the
@@ -159,10 +169,9 @@ void Worker::verifyClaimed(ClaimedRun& run) {
     const db::Finish finish = retrying(
         stop_, [&] { return db::finishVerified(run.db, claim, verdict.score, verdict.updates, verdict.game); });
     if (finish == db::Finish::Done)
-        report(claim.id, "verified, score " + std::to_string(verdict.score) + " after " +
-                             std::to_string(verdict.updates) + " updates");
+        report(run, true, "", verdict.score, verdict.updates);
     else if (finish == db::Finish::Duplicate)
-        report(claim.id, "rejected: the same game as a run already kept");
+        report(run, false, "the same game as a run already kept");
 }
 
 } // namespace board
