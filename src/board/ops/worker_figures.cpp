@@ -64,10 +64,11 @@ struct WorkerFigures::Impl {
             if (Clock::now() >= nextBeat) {
                 try {
                     beat(db, worker);
+                    nextBeat = Clock::now() + BeatEvery;
                 } catch (const std::exception&) {
-                    // The database is away; the worker says so itself.
+                    // The database is away (the worker says so itself), or
+                    // its tables are not made yet: again in a second.
                 }
-                nextBeat = Clock::now() + BeatEvery;
             }
             write();
             lock.lock();
