@@ -91,8 +91,11 @@ TEST(Query, NamesTheApisPaths) {
     EXPECT_EQ(keys.kind, ApiPath::RunKeys);
     EXPECT_EQ(keys.id, "42");
     EXPECT_EQ(parseApiPath("/api/runs/42").kind, ApiPath::Run);
+    // One spelling a run: the others name no run.
     for (const char* unknown : {"/api", "/api/", "/api/runs/", "/api/runs/x", "/api/runs/-1", "/api/runs/1/keys/",
-                                "/api/runs/9999999999999999", "/api/%72uns", "/api/board/"})
+                                "/api/runs/9999999999999999", "/api/%72uns", "/api/board/", "/api/runs/042",
+                                "/api/runs/0", "/api/runs/00042/keys", "/api/runs/%34%32", "/api/runs/+42",
+                                "/api/runs/42/", "/api/runs//42", "/api//runs/42"})
         EXPECT_EQ(parseApiPath(unknown).kind, ApiPath::Unknown) << unknown;
     EXPECT_EQ(parseApiPath("/index.html").kind, ApiPath::NotApi);
 }
@@ -117,6 +120,19 @@ TEST(StaticPath, NeverLeavesTheFolder) {
     fs::remove_all(top);
 }
 
+TEST(StaticFiles, ChoosesGzipAndMatchesTagsAsClientsAskForThem) {
+    for (const char* takes : {"gzip", "deflate, gzip;q=0.5", "GZIP", "br, x-gzip", "*", "gzip;q=1.0, *;q=0"})
+        EXPECT_TRUE(acceptsGzip(takes)) << takes;
+    for (const char* refuses :
+         {"", "identity", "br, deflate", "gzip;q=0", "gzip; q=0.000", "*, gzip;q=0", "*;q=0", "gzipx"})
+        EXPECT_FALSE(acceptsGzip(refuses)) << refuses;
+    EXPECT_TRUE(tagListed("\"a\"", "\"a\""));
+    EXPECT_TRUE(tagListed("\"x\", W/\"a\"", "\"a\""));
+    EXPECT_TRUE(tagListed(" * ", "\"a\""));
+    EXPECT_FALSE(tagListed("\"a-gz\"", "\"a\""));
+    EXPECT_FALSE(tagListed("a", "\"a\""));
+}
+
 TEST(RateLimit, RefillsAtTheRateAndSaysHowLongToWait) {
     RateLimiter limiter(2, 3);
     const auto t = RateLimiter::Clock::now();
@@ -126,6 +142,7 @@ TEST(RateLimit, RefillsAtTheRateAndSaysHowLongToWait) {
     EXPECT_EQ(limiter.admit("b", t), 0); // each address has its own
     EXPECT_EQ(limiter.admit("a", t + std::chrono::milliseconds(600)), 0);
     EXPECT_EQ(limiter.admit("a", t + std::chrono::milliseconds(600)), 1);
+    EXPECT_EQ(limiter.refused(), 2);
     RateLimiter none(0, 1);
     for (int i = 0; i < 100; ++i)
         EXPECT_EQ(none.admit("a", t), 0);
