@@ -72,8 +72,17 @@ build_folder "$work/cmake"
 echo "built $site: $(du -sb "$site" | cut -f1) bytes"
 
 if [ $zip -eq 1 ]; then
-  # Python comes with Debian's emscripten.
-  (cd "$site" && python3 -m zipfile -c "$work/vexlo-race-web.zip" * && mv "$work/vexlo-race-web.zip" .)
+  # Python comes with Debian's emscripten. The gzip copies stay out: they
+  # are for the score server.
+  (cd "$site" && python3 - "$work/vexlo-race-web.zip" <<'ZIP' && mv "$work/vexlo-race-web.zip" .
+import os, sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as out:
+    for folder, _, names in sorted(os.walk(".")):
+        for name in sorted(names):
+            if not name.endswith(".gz") and name != "vexlo-race-web.zip":
+                out.write(os.path.join(folder, name), os.path.relpath(os.path.join(folder, name)))
+ZIP
+  )
   echo "packed $site/vexlo-race-web.zip: $(du -b "$site/vexlo-race-web.zip" | cut -f1) bytes"
 fi
 
