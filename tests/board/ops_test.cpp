@@ -41,16 +41,18 @@ TEST(ClientAddress, OnlyATrustedProxyNamesTheClientByTheHopItAdded) {
 
 TEST(LogLines, AreOneLineOfTextOrJsonWithWhatAClientSentMadeHarmless) {
     using board::ops::LogFormat;
-    const board::ops::RequestLine request{"GET", "/a\"b\\c\n\x01\xff", "127.0.0.1", 404, 1.5};
+    const board::ops::RequestLine request{"GET", "/a\"b\\c\n\x01\xff", "127.0.0.1", 404, 1.5, 77};
     const std::string text = board::ops::formatLine(LogFormat::Text, request);
     EXPECT_EQ(text.find('\n'), std::string::npos);
-    EXPECT_NE(text.find(" request method=GET path=/a%22b%5Cc%0A%01%FF status=404 ms=1.50 client=127.0.0.1"),
-              std::string::npos)
+    EXPECT_NE(
+        text.find(" request method=GET path=/a%22b%5Cc%0A%01%FF status=404 ms=1.50 bytes=77 client=127.0.0.1"),
+        std::string::npos)
         << text;
     const json line = json::parse(board::ops::formatLine(LogFormat::Json, request));
     EXPECT_EQ(line["event"], "request");
     EXPECT_EQ(line["path"], "/a%22b%5Cc%0A%01%FF");
     EXPECT_EQ(line["status"], 404);
+    EXPECT_EQ(line["bytes"], 77);
     const json verdict = json::parse(
         board::ops::formatLine(LogFormat::Json, board::ops::VerdictLine{7, "verified", "", 12, 1400, 651}));
     EXPECT_EQ(verdict["run"], 7);

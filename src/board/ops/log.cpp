@@ -57,9 +57,9 @@ std::string formatLine(LogFormat format, const RequestLine& line) {
     if (format == LogFormat::Json)
         return R"({"time":")" + now() + R"(","event":"request","method":")" + method + R"(","path":")" + path +
                R"(","status":)" + std::to_string(line.status) + R"(,"ms":)" + milliseconds(line.milliseconds) +
-               R"(,"client":")" + client + "\"}";
+               R"(,"bytes":)" + std::to_string(line.bytes) + R"(,"client":")" + client + "\"}";
     return now() + " request method=" + method + " path=" + path + " status=" + std::to_string(line.status) +
-           " ms=" + milliseconds(line.milliseconds) + " client=" + client;
+           " ms=" + milliseconds(line.milliseconds) + " bytes=" + std::to_string(line.bytes) + " client=" + client;
 }
 
 std::string formatLine(LogFormat format, const VerdictLine& line) {

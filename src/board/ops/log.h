@@ -15,6 +15,7 @@ struct RequestLine {
     std::string method, path, client; // path: the target before '?'
     int status = 0;
     double milliseconds = 0;
+    std::size_t bytes = 0; // the body sent
 };
 
 struct VerdictLine {
