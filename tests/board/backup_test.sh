@@ -47,10 +47,12 @@ for _ in 1 2; do
   (cd "$source" && DATABASE_URL=$first exec "$build/vexlo-board" worker) >>"$tmp/workers.log" 2>&1 </dev/null &
   pids+=($!)
 done
-# Games that differ in when the car first turns down, which end in a crash
-# (verified); every tenth is ended with Escape (rejected).
+# Games that differ in when the car, at top speed, first turns down or up
+# (before its crash), which end in a crash: verified; every tenth is ended
+# with Escape instead: rejected.
 for k in $(seq "$runs"); do
-  keys="272 13\\n272 39\\n272 39\\n272 39\\n$((272 + k * 3)) 40\\n$((300 + k * 5)) 38\\n4000 32\\n"
+  turn="$((272 + (k + 1) / 2)) $((k % 2 == 0 ? 38 : 40))"
+  keys="272 13\\n272 39\\n272 39\\n272 39\\n272 39\\n$turn\\n4000 32\\n"
   [ $((k % 10)) -ne 0 ] || keys="272 13\\n$((280 + k)) 27\\n"
   curl -s -o /dev/null -H 'Content-Type: application/json' -d "{\"name\": \"player $((k % 17))\", \"keys\": \"$keys\"}" \
     "http://127.0.0.1:$port_first/api/runs"
