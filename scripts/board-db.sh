@@ -22,8 +22,9 @@
 # Extra server settings for a start: BOARD_DB_SETTINGS="-c fsync=off ...".
 set -euo pipefail
 bin=/usr/lib/postgresql/15/bin
-usage() { echo "usage: $0 start|stop|url|admin-url|running DIR" >&2; exit 2; }
-[ $# -eq 2 ] || usage
+usage() { echo "usage: scripts/board-db.sh start|stop|url|admin-url|running DIR"; }
+case ${1:-} in -h | --help) usage; exit 0 ;; esac
+[ $# -eq 2 ] && [[ $1 =~ ^(start|stop|url|admin-url|running)$ ]] && [[ $2 != -* ]] || { usage >&2; exit 2; }
 command=$1
 dir=$(realpath -m "$2")
 
@@ -144,5 +145,4 @@ stop)
 url) url ;;
 admin-url) admin_url ;;
 running) running ;;
-*) usage ;;
 esac
