@@ -57,6 +57,7 @@ refused board.sh --port 8080 extra
 refused board.sh --port 65536
 refused board.sh --workers 0
 refused board.sh --workers
+refused board.sh --metrics-port 70000
 refused build.sh extra
 refused install-missing.sh
 refused install-missing.sh g++ -y
