@@ -178,6 +178,18 @@ fs::path makeSite() {
     return site;
 }
 
+TEST(Metrics, SayTheDatabaseIsAwayAndLeaveItsFiguresOut) {
+    BoardProcess serve({"serve", "--port", "0", "--metrics-listen", "127.0.0.1:0"},
+                       "postgresql://board@/board?host=/nonexistent&connect_timeout=1");
+    ASSERT_NE(serve.port(), 0) << serve.output();
+    const std::string said = serve.output();
+    const int metricsPort = std::atoi(said.c_str() + said.find("metrics on http://127.0.0.1:") + 28);
+    const Reply scrape = request(metricsPort, "GET", "/metrics");
+    EXPECT_EQ(scrape.status, 200);
+    EXPECT_EQ(figure(scrape.body, "vexlo_board_database_up"), 0);
+    EXPECT_EQ(scrape.body.find("vexlo_board_runs_"), std::string::npos);
+}
+
 class PageFiles : public ::testing::Test {
 protected:
     ~PageFiles() override { fs::remove_all(site.parent_path()); }
