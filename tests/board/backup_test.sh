@@ -25,13 +25,7 @@ fail() {
   echo "FAIL: $*" >&2
   exit 1
 }
-until_true() {
-  local end=$((SECONDS + ${2:-60}))
-  until eval "$1"; do
-    [ $SECONDS -lt $end ] || return 1
-    sleep 0.2
-  done
-}
+source "$(dirname "$0")/script_support.sh"
 # serve NAME URL: a server on the database; sets port_NAME.
 serve() {
   DATABASE_URL=$2 "$build/vexlo-board" serve --port 0 --rate 0 >"$tmp/$1.log" 2>&1 </dev/null &

@@ -28,15 +28,7 @@ fail() {
   [ ! -f "$tmp/out" ] || { echo "--- board.sh said:" >&2; cat "$tmp/out" >&2; }
   exit 1
 }
-# until_true COMMAND [SECONDS]: checks every 0.1 s.
-until_true() {
-  local end=$((SECONDS + ${2:-60}))
-  until eval "$1"; do
-    [ $SECONDS -lt $end ] || return 1
-    sleep 0.1
-  done
-}
-free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+source "$(dirname "$0")/script_support.sh"
 
 mkdir -p "$tmp/site"
 echo "<p>page</p>" >"$tmp/site/index.html"

@@ -24,14 +24,7 @@ fail() {
   for f in "$tmp/serve.log" "$tmp/error.log"; do [ ! -f "$f" ] || { echo "--- $f" >&2; tail -n 30 "$f" >&2; }; done
   exit 1
 }
-until_true() {
-  local end=$((SECONDS + ${2:-30}))
-  until eval "$1"; do
-    [ $SECONDS -lt $end ] || return 1
-    sleep 0.1
-  done
-}
-free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+source "$(dirname "$0")/script_support.sh"
 
 # The certificate, the page, the database and the server.
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=scores.test -addext subjectAltName=DNS:scores.test \
