@@ -112,9 +112,9 @@ int serve(const board::ServeOptions& options, board::ops::LogFormat logFormat) {
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
         const std::string path = request.target.substr(0, request.target.find('?'));
         metrics.observeRequest(board::ops::routeOf(path), response.status, seconds);
-        board::ops::writeLine(
-            board::ops::formatLine(logFormat, board::ops::RequestLine{request.method, path, named.client,
-                                                                      response.status, seconds * 1000}));
+        board::ops::writeLine(board::ops::formatLine(
+            logFormat, board::ops::RequestLine{request.method, path, named.client, response.status, seconds * 1000,
+                                               response.headOnly ? 0 : response.body.size()}));
         return response;
     };
     int status = 0;

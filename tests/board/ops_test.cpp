@@ -157,6 +157,7 @@ TEST(Metrics, CountWhatTheServerAndTheWorkersDidAndPassPromtool) {
             verdicts += entry["event"] == "verdict";
             if (entry["event"] == "request" && entry["path"] == "/api/board") {
                 EXPECT_EQ(entry["client"], "127.0.0.1");
+                EXPECT_GT(entry.value("bytes", 0), 10);
             }
             if (entry["event"] == "verdict" && std::to_string(entry.value("run", 0)) == rejected) {
                 EXPECT_EQ(entry["reason"], "unfinished");
