@@ -29,11 +29,16 @@ visit() {
   kill "$server"
   wait "$server" 2>/dev/null || true
   server=""
-  python3 - "$tmp/serve.log" <<'PY'
+  python3 - "$tmp/serve.log" ${FIRST_VISIT_DETAIL:+detail} <<'PY'
 import json, sys
 lines = [json.loads(l) for l in open(sys.argv[1]) if l.startswith("{")]
 sent = [l for l in lines if l["event"] == "request"]
 print(f"{len(sent)} requests, {sum(l['bytes'] for l in sent)} bytes")
+if len(sys.argv) > 2:
+    from collections import Counter
+    by = Counter()
+    for l in sent: by[l["path"]] += l["bytes"]
+    print(by.most_common(12), file=sys.stderr)
 PY
 }
 
