@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the Windows build needs, when any is missing:
+# the mingw-w64 cross compiler (with POSIX threads), CMake, pkg-config,
+# what fetches and unpacks Debian's source packages, and nlohmann-json's
+# headers (the same for every system). With --tests also
+# wine64, which runs the Windows programs in the tests. Run as root (or
+# with sudo available) on Debian 12.
+set -euo pipefail
+
+packages=(g++-mingw-w64-x86-64-posix cmake make pkg-config dpkg-dev xz-utils nlohmann-json3-dev)
+[ "${1:-}" = "--tests" ] && packages+=(wine64)
+
+bash "$(dirname "$0")/install-missing.sh" "${packages[@]}"
