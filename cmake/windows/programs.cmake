@@ -1,6 +1,6 @@
-# The rest of the Windows build: the replay tool, the helper the tests
-# under Wine read message boxes with, and the zip a player downloads,
-# vexlo-race-windows-x64.zip, written beside the build folder:
+# The rest of the Windows build: the replay tool, the tests' helper inside
+# Wine (a window's texts, a start as from the desktop), and the zip a
+# player downloads, vexlo-race-windows-x64.zip, beside the build folder:
 #
 #   vexlo-race.exe  replay.exe  data/  LICENSE  README.txt  licenses/
 #
@@ -8,8 +8,8 @@
 # scripts/windows-libraries.sh puts beside them.
 add_subdirectory(tools/replay)
 target_sources(replay PRIVATE ${PROJECT_SOURCE_DIR}/src/launch/windows/binary_streams.cpp)
-add_executable(window_text tests/windows/window_text.cpp)
-target_link_libraries(window_text PRIVATE user32)
+add_executable(wine_helper tests/windows/wine_helper.cpp src/launch/windows/binary_streams.cpp)
+target_link_libraries(wine_helper PRIVATE user32)
 
 set(VEXLO_WINDOWS_ZIP "${PROJECT_BINARY_DIR}/../vexlo-race-windows-x64.zip" CACHE FILEPATH
     "Where the Windows build's zip is written")

@@ -12,6 +12,10 @@
 #include <SDL.h>
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -29,6 +33,28 @@ bool hasHandle(DWORD which) {
     return handle != nullptr && handle != INVALID_HANDLE_VALUE;
 }
 
+// Points the C runtime's descriptor `target` (1 or 2) and its stream at
+// what fd has open. The runtime leaves a stream it found no handle for
+// unconnected (descriptor -2), and freopen will not take such a stream, so
+// the stream is connected to its descriptor here.
+void connect(int fd, int target, std::FILE* stream) {
+    if (_dup2(fd, target) != 0)
+        return;
+    if (_fileno(stream) < 0) {
+        stream->_file = target;
+        stream->_flag = _IOWRT;
+    }
+    if (target == 2)
+        std::setvbuf(stream, nullptr, _IONBF, 0);
+}
+
+void connectMissing(int fd) {
+    if (!hasHandle(STD_ERROR_HANDLE))
+        connect(fd, 2, stderr);
+    if (!hasHandle(STD_OUTPUT_HANDLE))
+        connect(fd, 1, stdout);
+}
+
 void toLog() {
     char* folder = SDL_GetPrefPath("", "vexlo-race");
     if (folder == nullptr)
@@ -37,26 +63,28 @@ void toLog() {
     SDL_free(folder);
     std::error_code error;
     const auto size = std::filesystem::file_size(log, error);
-    const wchar_t* mode = !error && size > LogLimit ? L"w" : L"a";
-    if (!hasHandle(STD_ERROR_HANDLE) && _wfreopen(log.c_str(), mode, stderr) != nullptr) {
-        std::setvbuf(stderr, nullptr, _IONBF, 0);
-        const std::time_t now = std::time(nullptr);
-        char stamp[32];
-        std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", std::localtime(&now));
-        std::fprintf(stderr, "-- vexlo-race %s, started %s\n", VEXLO_VERSION, stamp);
-    }
-    if (!hasHandle(STD_OUTPUT_HANDLE))
-        _wfreopen(log.c_str(), L"a", stdout);
+    const int anew = !error && size > LogLimit ? _O_TRUNC : 0;
+    const int fd = _wopen(log.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY | _O_NOINHERIT | anew,
+                          _S_IREAD | _S_IWRITE);
+    if (fd < 0)
+        return;
+    connectMissing(fd);
+    _close(fd);
+    const std::time_t now = std::time(nullptr);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", std::localtime(&now));
+    std::fprintf(stderr, "-- vexlo-race %s, started %s\n", VEXLO_VERSION, stamp);
 }
 
 void placeMessages() {
     if (hasHandle(STD_ERROR_HANDLE) && hasHandle(STD_OUTPUT_HANDLE))
         return;
     if (AttachConsole(ATTACH_PARENT_PROCESS)) {
-        if (!hasHandle(STD_ERROR_HANDLE))
-            _wfreopen(L"CONOUT$", L"w", stderr);
-        if (!hasHandle(STD_OUTPUT_HANDLE))
-            _wfreopen(L"CONOUT$", L"w", stdout);
+        const int fd = _wopen(L"CONOUT$", _O_WRONLY | _O_BINARY | _O_NOINHERIT);
+        if (fd >= 0) {
+            connectMissing(fd);
+            _close(fd);
+        }
         return;
     }
     toLog();
