@@ -4,9 +4,9 @@
 # the player closes it, ends with the Linux game's status. Started with no
 # stderr, as from the desktop, it writes the line to vexlo-race.log in
 # %APPDATA%\vexlo-race\ instead.
-#   start_failures_test.sh ZIP SOURCE_DIR GAME X11_TOOL WINE_HELPER
-if [ $# -ne 5 ]; then
-  echo "usage: $0 ZIP SOURCE_DIR GAME X11_TOOL WINE_HELPER" >&2
+#   start_failures_test.sh ZIP SOURCE_DIR GAME X11_TOOL
+if [ $# -ne 4 ]; then
+  echo "usage: $0 ZIP SOURCE_DIR GAME X11_TOOL" >&2
   exit 2
 fi
 . "$(dirname "$0")/../support/x11_session.sh"
@@ -15,7 +15,6 @@ zip=$(realpath "$1")
 source_dir=$(realpath "$2")
 linux_game=$(realpath "$3")
 x11_tool=$(realpath "$4")
-helper=$(realpath "$5")
 export SDL_AUDIODRIVER=dummy
 
 start_xvfb 800x600

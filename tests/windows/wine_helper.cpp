@@ -4,6 +4,12 @@
 //       prints the texts a top-level window of that title shows, its title
 //       and then every control's text, one a line (in UTF-8); status 1 when
 //       there is none
+//   wine_helper.exe hold
+//       keeps Wine's desktop open until it is ended: the desktop's process
+//       starts with the first program that looks for a window and ends
+//       soon after the last one has gone, so that without a holder each
+//       game would start one of its own (and leave it behind); says
+//       "holding" once the desktop is up
 //   wine_helper.exe start PROGRAM [ARG...]
 //       starts the program as the desktop does, with no standard handles
 //       and no console, waits for it and ends with its status (127 when it
@@ -77,8 +83,15 @@ int main(int argc, char** argv) {
     const std::string what = argc > 1 ? argv[1] : "";
     if (what == "text" && argc == 3)
         return text(argv[2]);
+    if (what == "hold" && argc == 2) {
+        GetDesktopWindow(); // returns once the desktop is up
+        std::printf("holding\n");
+        std::fflush(stdout);
+        Sleep(INFINITE);
+    }
     if (what == "start" && argc >= 3)
         return start(argc - 2, argv + 2);
-    std::fprintf(stderr, "usage: wine_helper text TITLE | wine_helper start PROGRAM [ARG...]\n");
+    std::fprintf(stderr,
+                 "usage: wine_helper text TITLE | wine_helper hold | wine_helper start PROGRAM [ARG...]\n");
     return 2;
 }
