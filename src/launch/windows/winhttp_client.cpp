@@ -39,10 +39,28 @@ private:
     HINTERNET handle_;
 };
 
-std::string failure(const char* what) {
-    const DWORD code = GetLastError();
-    return std::string(what) + ": " + windows::errorText(code, L"winhttp.dll");
+// WinHTTP's commonest failures in words, where the system has none for
+// them (Wine's WinHTTP, for one).
+std::string winHttpText(DWORD code) {
+    switch (code) {
+    case ERROR_WINHTTP_TIMEOUT:
+        return "the operation timed out";
+    case ERROR_WINHTTP_NAME_NOT_RESOLVED:
+        return "the server name could not be resolved";
+    case ERROR_WINHTTP_CANNOT_CONNECT:
+        return "a connection with the server could not be established";
+    case ERROR_WINHTTP_CONNECTION_ERROR:
+        return "the connection with the server was reset or ended";
+    case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
+        return "the server's answer could not be read";
+    case ERROR_WINHTTP_SECURE_FAILURE:
+        return "the server's certificate is not valid";
+    default:
+        return windows::errorText(code, L"winhttp.dll");
+    }
 }
+
+std::string failure(const char* what) { return std::string(what) + ": " + winHttpText(GetLastError()); }
 
 // A header of the answer as text; empty when it has none.
 std::wstring header(HINTERNET request, DWORD which) {
