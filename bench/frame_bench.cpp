@@ -8,7 +8,7 @@
 // leaves out the time the process spends waiting for the processor on a
 // busy machine; the wall-clock ratio is shown beside it.
 #include "display/headless/headless.h"
-#include "display/ptc.h"
+#include "ptc/ptc.h"
 #include "game/frame_loop.h"
 #include "game/game_state.h"
 #include "game/traffic.h"

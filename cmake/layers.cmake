@@ -8,7 +8,7 @@
 # game's. A stray include fails to compile ("No such file or directory").
 #
 #   vexlo_headers(TARGET SCOPE HEADER...)
-# HEADERs are paths under src/ ("display/ptc.h") and are included by that
+# HEADERs are paths under src/ ("ptc/ptc.h") and are included by that
 # path; SCOPE is PUBLIC or INTERFACE for the headers a library's users
 # include, PRIVATE for those only its own sources include.
 function(vexlo_headers target scope)

@@ -29,9 +29,9 @@ double childCpuSeconds() {
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-std::vector<ptc::ScriptedKey> script(const std::string& text) {
+std::vector<replay::ScriptedKey> script(const std::string& text) {
     std::istringstream in(text);
-    return ptc::readKeyScript(in, "bench");
+    return replay::readKeyScript(in, "bench");
 }
 
 // Processor seconds of one verification and the updates it made.

@@ -2,7 +2,7 @@
 // game state.
 #pragma once
 
-#include "display/ptc.h"
+#include "ptc/ptc.h"
 
 #include <memory>
 

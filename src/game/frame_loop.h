@@ -3,7 +3,7 @@
 // spawning.
 #pragma once
 
-#include "display/ptc.h"
+#include "ptc/ptc.h"
 
 namespace vexlo {
 

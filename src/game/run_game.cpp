@@ -1,6 +1,6 @@
 #include "game/run_game.h"
 
-#include "display/ptc.h"
+#include "ptc/ptc.h"
 #include "game/controls.h"
 #include "game/frame_loop.h"
 #include "game/game_state.h"

@@ -2,7 +2,7 @@
 // row after row, and the three primitives that write it.
 #pragma once
 
-#include "display/ptc.h"
+#include "ptc/ptc.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
 #include "replay/frame_hash.h"
 
-#include "display/ptc.h"
+#include "ptc/ptc.h"
 
 #include <cstdio>
 

@@ -5,7 +5,7 @@
 #include <limits>
 #include <sstream>
 
-namespace ptc {
+namespace replay {
 
 namespace {
 
@@ -79,4 +79,4 @@ std::string keyScriptLine(const ScriptedKey& key) {
     return line;
 }
 
-} // namespace ptc
+} // namespace replay

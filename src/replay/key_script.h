@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace ptc {
+namespace replay {
 
 struct ScriptedKey {
     long update = 0; // the key is waiting right after this many updates
@@ -36,4 +36,4 @@ std::vector<ScriptedKey> readKeyScript(std::istream& in, const std::string& name
 // The script line for one key, without its newline.
 std::string keyScriptLine(const ScriptedKey& key);
 
-} // namespace ptc
+} // namespace replay

@@ -5,14 +5,14 @@
 // take their keys through this.
 #pragma once
 
-#include "display/ptc.h"
+#include "ptc/ptc.h"
 #include "replay/key_script.h"
 
 #include <cstddef>
 #include <optional>
 #include <vector>
 
-namespace ptc {
+namespace replay {
 
 class ScriptedKeys {
 public:
@@ -23,11 +23,11 @@ public:
     // Whether the next key has arrived after `updates` updates.
     bool waiting(long updates) const { return next_ < keys_.size() && keys_[next_].update <= updates; }
     // The next key, or nothing once the script has ended.
-    std::optional<KeyEvent> take() {
+    std::optional<ptc::KeyEvent> take() {
         if (next_ >= keys_.size())
             return std::nullopt;
         const ScriptedKey& key = keys_[next_++];
-        return KeyEvent(key.code, key.alt, key.shift, key.control);
+        return ptc::KeyEvent(key.code, key.alt, key.shift, key.control);
     }
     // How many keys have been taken.
     std::size_t taken() const { return next_; }
@@ -37,4 +37,4 @@ private:
     std::size_t next_ = 0;
 };
 
-} // namespace ptc
+} // namespace replay

@@ -1,6 +1,6 @@
 #include "sound/sound_player.h"
 
-#include "display/ptc.h"
+#include "ptc/ptc.h"
 #include "sound/fsound.h"
 
 #include <cstring>

@@ -7,7 +7,7 @@
 #pragma once
 
 #include "replay/key_script.h"
-#include "display/ptc.h"
+#include "ptc/ptc.h"
 #include "window/game_keys.h"
 #include "window/presentation.h"
 
@@ -28,9 +28,9 @@ struct ComfortsSetUp {
     std::function<void(bool paused)> pauseChanged;
     std::function<void(bool muted)> muteChanged;
     // Each key the game takes, as a recording writes it.
-    std::function<void(const ScriptedKey&)> keyTaken;
+    std::function<void(const replay::ScriptedKey&)> keyTaken;
     // A recorded game to watch: its keys, in the order they arrive.
-    std::optional<std::vector<ScriptedKey>> watched;
+    std::optional<std::vector<replay::ScriptedKey>> watched;
 };
 
 // For the windows opened from now on.

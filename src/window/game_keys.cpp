@@ -19,7 +19,7 @@ WindowCommand commandOf(const KeyEvent& key) {
 
 } // namespace
 
-GameKeys::GameKeys(std::vector<ScriptedKey> watched) : watching_(true), watched_(std::move(watched)) {}
+GameKeys::GameKeys(std::vector<replay::ScriptedKey> watched) : watching_(true), watched_(std::move(watched)) {}
 
 WindowCommand GameKeys::fromPlayer(std::deque<KeyEvent>& queue) {
     while (!queue.empty()) {
@@ -74,7 +74,7 @@ GameKeys::Take GameKeys::take(long updates, std::deque<KeyEvent>& queue) {
     frontSeen_.reset();
     lastWritten_ = std::max(lastWritten_, written);
     if (onTaken)
-        onTaken(ScriptedKey{written, key.code(), key.shift() != 0, key.alt() != 0, key.control() != 0});
+        onTaken(replay::ScriptedKey{written, key.code(), key.shift() != 0, key.alt() != 0, key.control() != 0});
     tookKey();
     return {WindowCommand::None, key, false};
 }

@@ -22,7 +22,7 @@
 // M as in play, Escape to stop watching, the rest ignored.
 #pragma once
 
-#include "display/ptc.h"
+#include "ptc/ptc.h"
 #include "replay/key_script.h"
 #include "replay/scripted_keys.h"
 
@@ -40,7 +40,7 @@ public:
     // Playing: the player's keys go to the game.
     GameKeys() = default;
     // Watching: the recorded keys go to the game instead.
-    explicit GameKeys(std::vector<ScriptedKey> watched);
+    explicit GameKeys(std::vector<replay::ScriptedKey> watched);
 
     bool watching() const { return watching_; }
     // Past the title's wait: the game is being played.
@@ -48,7 +48,7 @@ public:
 
     // Each key the game takes from the player, as a recording writes it;
     // set when recording.
-    std::function<void(const ScriptedKey&)> onTaken;
+    std::function<void(const replay::ScriptedKey&)> onTaken;
 
     struct Poll {
         WindowCommand command = WindowCommand::None;
@@ -80,7 +80,7 @@ private:
     void tookKey();
 
     bool watching_ = false;
-    ScriptedKeys watched_;
+    replay::ScriptedKeys watched_;
 
     long waitsDone_ = 0;
     bool announced_ = false;        // the last poll reported a key

@@ -1,5 +1,7 @@
 #include "window/pause_picture.h"
 
+#include "window/small_font.h"
+
 #include <string_view>
 
 namespace ptc::window {
@@ -11,44 +13,21 @@ constexpr std::uint32_t EdgeColour = 0xD0D0D0u;
 constexpr std::uint32_t SignColour = 0xFFFFFFu;
 constexpr std::uint32_t HintColour = 0xB0B0B0u;
 
-// The letters the sign uses, 5 x 7, a row a string.
-struct Glyph {
-    char letter;
-    const char* rows[7];
-};
-constexpr Glyph Font[] = {
-    {'A', {".###.", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"}},
-    {'D', {"####.", "#...#", "#...#", "#...#", "#...#", "#...#", "####."}},
-    {'E', {"#####", "#....", "#....", "####.", "#....", "#....", "#####"}},
-    {'L', {"#....", "#....", "#....", "#....", "#....", "#....", "#####"}},
-    {'O', {".###.", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."}},
-    {'P', {"####.", "#...#", "#...#", "####.", "#....", "#....", "#...."}},
-    {'R', {"####.", "#...#", "#...#", "####.", "#.#..", "#..#.", "#...#"}},
-    {'S', {".####", "#....", "#....", ".###.", "....#", "....#", "####."}},
-    {'T', {"#####", "..#..", "..#..", "..#..", "..#..", "..#..", "..#.."}},
-    {'U', {"#...#", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."}},
-    {'Y', {"#...#", "#...#", ".#.#.", "..#..", "..#..", "..#..", "..#.."}},
-};
-
 void fill(std::uint32_t* out, int x, int y, int width, int height, std::uint32_t colour) {
     for (int row = y; row < y + height; ++row)
         for (int column = x; column < x + width; ++column)
             out[row * DisplayWidth + column] = colour;
 }
 
-// Capital letters and spaces, each letter 5 x 7 blocks of `scale` pixels
-// with a block between letters.
+// Capital letters and spaces in the small font, each pixel a block of
+// `scale` pixels, with a block between letters.
 void write(std::uint32_t* out, int x, int y, int scale, std::string_view text, std::uint32_t colour) {
     for (const char letter : text) {
-        for (const Glyph& glyph : Font) {
-            if (glyph.letter != letter)
-                continue;
-            for (int row = 0; row < 7; ++row)
-                for (int column = 0; column < 5; ++column)
-                    if (glyph.rows[row][column] == '#')
-                        fill(out, x + column * scale, y + row * scale, scale, scale, colour);
-        }
-        x += 6 * scale;
+        for (int row = 0; row < SmallGlyphHeight; ++row)
+            for (int column = 0; column < SmallGlyphWidth; ++column)
+                if (smallGlyphPixel(letter, column, row))
+                    fill(out, x + column * scale, y + row * scale, scale, scale, colour);
+        x += (SmallGlyphWidth + 1) * scale;
     }
 }
 

@@ -3,7 +3,7 @@
 // copy at the frame's own size, so it is scaled like every frame.
 #pragma once
 
-#include "display/ptc.h"
+#include "ptc/ptc.h"
 
 #include <cstdint>
 

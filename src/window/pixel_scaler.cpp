@@ -1,6 +1,6 @@
 #include "window/pixel_scaler.h"
 
-#include "display/ptc.h"
+#include "ptc/ptc.h"
 
 #include <algorithm>
 #include <cmath>

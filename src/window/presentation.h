@@ -11,7 +11,7 @@
 // scaling or the blur of plain linear scaling.
 #pragma once
 
-#include "display/ptc.h"
+#include "ptc/ptc.h"
 
 namespace ptc::window {
 

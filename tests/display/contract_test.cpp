@@ -1,7 +1,7 @@
 // What every platform promises the game, checked on each: this file is
 // built once against the headless platform and once against the SDL one
 // (on SDL's dummy video driver).
-#include "display/ptc.h"
+#include "ptc/ptc.h"
 
 #include <gtest/gtest.h>
 

@@ -18,7 +18,7 @@
 // A close request prints "closed N" (N: how many of update, keyPressed and
 // read threw Closed again afterwards), status 0; a toolkit error is
 // reported, status 3.
-#include "display/ptc.h"
+#include "ptc/ptc.h"
 
 #include <SDL.h>
 

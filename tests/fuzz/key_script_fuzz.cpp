@@ -11,25 +11,25 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     std::istringstream in(text);
-    std::vector<ptc::ScriptedKey> keys;
+    std::vector<replay::ScriptedKey> keys;
     try {
-        keys = ptc::readKeyScript(in, "fuzz");
-    } catch (const ptc::KeyScriptError& error) {
+        keys = replay::readKeyScript(in, "fuzz");
+    } catch (const replay::KeyScriptError& error) {
         if (std::string(error.what()).rfind("fuzz:", 0) != 0)
             std::abort();
         return 0;
     }
     std::string lines;
     for (std::size_t i = 0; i < keys.size(); ++i) {
-        const ptc::ScriptedKey& k = keys[i];
+        const replay::ScriptedKey& k = keys[i];
         if (k.update < 0 || k.update > 1000000000000L || k.code < 1 || k.code > 255)
             std::abort();
         if (i > 0 && keys[i - 1].update > k.update)
             std::abort();
-        lines += ptc::keyScriptLine(k) + "\n";
+        lines += replay::keyScriptLine(k) + "\n";
     }
     std::istringstream again(lines);
-    if (ptc::readKeyScript(again, "again") != keys)
+    if (replay::readKeyScript(again, "again") != keys)
         std::abort();
     return 0;
 }

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!name.error.empty() || name.name != run.name || run.name.empty())
             std::abort();
         std::istringstream keys(run.keys);
-        ptc::readKeyScript(keys, "keys"); // throws, and so fails, if it was not a script
+        replay::readKeyScript(keys, "keys"); // throws, and so fails, if it was not a script
     }
     board::api::checkName(text);
     const board::api::BoardQuery query = board::api::parseBoardQuery(text);

@@ -3,7 +3,7 @@
 // layer's own trace.
 #include "fake_sound_layer.h"
 
-#include "sound/sound_back_end.h"
+#include "sound/back_end/sound_back_end.h"
 
 struct FMUSIC_MODULE {};
 struct FSOUND_STREAM {};

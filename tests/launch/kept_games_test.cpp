@@ -29,9 +29,9 @@ std::string readAll(const fs::path& file) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-std::vector<ptc::ScriptedKey> keysOf(const fs::path& file) {
+std::vector<replay::ScriptedKey> keysOf(const fs::path& file) {
     std::ifstream in(file);
-    return ptc::readKeyScript(in, file.string());
+    return replay::readKeyScript(in, file.string());
 }
 
 KeptGame game(const std::string& name, std::time_t date, std::optional<int> score, bool over) {
@@ -45,7 +45,7 @@ TEST(KeptHeader, ReadsBackAndIsPassedByAsComments) {
               "# version: 1.0.0\n# date: 2026-05-01T12:01:23Z\n# score: 4210\n# end: game over\n");
     EXPECT_EQ(parseKeptHeader(text), ended);
     std::istringstream in(text);
-    EXPECT_EQ(ptc::readKeyScript(in, "kept").size(), 2u);
+    EXPECT_EQ(replay::readKeyScript(in, "kept").size(), 2u);
 
     const KeptHeader playing{"1.0.0", May1, std::nullopt, false};
     EXPECT_NE(keptHeaderLines(playing).find("# end: not yet\n"), std::string::npos);
@@ -153,7 +153,7 @@ TEST(GameKeeper, KeepsTheKeysAsTheyComeAndTheWholeGameWhenItEnds) {
     ASSERT_TRUE(other) << problem;
     EXPECT_EQ(other->file(), games / "game-20260501-120000-2.keys");
 
-    const std::vector<ptc::ScriptedKey> keys = {{272, 13}, {300, 40}, {301, 39, true, false, false}};
+    const std::vector<replay::ScriptedKey> keys = {{272, 13}, {300, 40}, {301, 39, true, false, false}};
     for (const auto& key : keys)
         keeper->write(key);
     // On disk while the game goes on, with a header saying it has not ended.
@@ -217,7 +217,7 @@ TEST(GameKeeper, AFolderThatCannotBeWrittenOrAFullDiskCostsOneLine) {
     EXPECT_NE(said.find("File too large"), std::string::npos) << said;
     EXPECT_TRUE(lines.empty()) << lines.front();
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "games"), {}), 1); // the game's own file
-    const std::vector<ptc::ScriptedKey> fitted = keysOf(keeper->file());
+    const std::vector<replay::ScriptedKey> fitted = keysOf(keeper->file());
     ASSERT_FALSE(fitted.empty());
     EXPECT_EQ(fitted.back().update, 272 + static_cast<long>(fitted.size()) - 1);
     EXPECT_EQ(parseKeptHeader(readAll(keeper->file()))->score, std::nullopt);

@@ -205,13 +205,13 @@ TEST(Recording, WritesEachKeyAsItComesInTheReplayToolsForm) {
     const auto path = dir.path() / "game.keys";
     auto recording = Recording::create(path.string(), error);
     ASSERT_TRUE(recording);
-    const std::vector<ptc::ScriptedKey> keys = {
+    const std::vector<replay::ScriptedKey> keys = {
         {117, 32}, {119, 80, true, false, false}, {300, 38, false, true, true}};
     for (const auto& key : keys)
         recording->write(key);
     // Already on disk while the game goes on.
     std::ifstream in(path);
-    EXPECT_EQ(ptc::readKeyScript(in, "game.keys"), keys);
+    EXPECT_EQ(replay::readKeyScript(in, "game.keys"), keys);
 
     // A longer game where several keys share an update (a wait's key and
     // the ones pressed with it): read back in the order they were taken,
@@ -219,22 +219,22 @@ TEST(Recording, WritesEachKeyAsItComesInTheReplayToolsForm) {
     const auto busy = dir.path() / "busy.keys";
     auto second = Recording::create(busy.string(), error);
     ASSERT_TRUE(second);
-    std::vector<ptc::ScriptedKey> many;
+    std::vector<replay::ScriptedKey> many;
     for (int i = 0; i < 40; ++i)
         many.push_back({272 + i / 5 * 10, 37 + i % 4});
     for (const auto& key : many)
         second->write(key);
     std::ifstream busyIn(busy);
-    EXPECT_EQ(ptc::readKeyScript(busyIn, "busy.keys"), many);
+    EXPECT_EQ(replay::readKeyScript(busyIn, "busy.keys"), many);
 }
 
 TEST(KeyScript, RefusesLinesThatAreNotWholeNumbers) {
     for (const char* line : {"32x", "12.5 38", "272 13x", "272 0x0d", "272 13 shiftt"}) {
         std::istringstream in(std::string("# a game\n100 40\n") + line + "\n");
         try {
-            ptc::readKeyScript(in, "game.keys");
+            replay::readKeyScript(in, "game.keys");
             ADD_FAILURE() << line << " was accepted";
-        } catch (const ptc::KeyScriptError& error) {
+        } catch (const replay::KeyScriptError& error) {
             EXPECT_EQ(std::string(error.what()).rfind("game.keys:3: ", 0), 0u) << error.what();
         }
     }

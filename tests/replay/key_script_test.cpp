@@ -9,16 +9,16 @@
 
 namespace {
 
-std::vector<ptc::ScriptedKey> read(const std::string& text) {
+std::vector<replay::ScriptedKey> read(const std::string& text) {
     std::istringstream in(text);
-    return ptc::readKeyScript(in, "game.keys");
+    return replay::readKeyScript(in, "game.keys");
 }
 
 // The error's text, or "" when the script was taken.
 std::string refusal(const std::string& text) {
     try {
         read(text);
-    } catch (const ptc::KeyScriptError& error) {
+    } catch (const replay::KeyScriptError& error) {
         return error.what();
     }
     return "";
@@ -51,11 +51,11 @@ TEST(KeyScriptReader, RefusesNumbersThatMeanNothingNamingTheLine) {
 TEST(KeyScriptReader, TakesTheEdgesInArrivalOrder) {
     const auto keys = read("1000000000000 255 shift\n\n0 1 # start\r\n7 38 alt ctrl\n7 40\n");
     ASSERT_EQ(keys.size(), 4u);
-    EXPECT_EQ(keys[0], (ptc::ScriptedKey{0, 1}));
-    EXPECT_EQ(keys[1], (ptc::ScriptedKey{7, 38, false, true, true}));
-    EXPECT_EQ(keys[2], (ptc::ScriptedKey{7, 40}));
-    EXPECT_EQ(keys[3], (ptc::ScriptedKey{1000000000000, 255, true}));
-    EXPECT_EQ(ptc::keyScriptLine(keys[3]), "1000000000000 255 shift");
+    EXPECT_EQ(keys[0], (replay::ScriptedKey{0, 1}));
+    EXPECT_EQ(keys[1], (replay::ScriptedKey{7, 38, false, true, true}));
+    EXPECT_EQ(keys[2], (replay::ScriptedKey{7, 40}));
+    EXPECT_EQ(keys[3], (replay::ScriptedKey{1000000000000, 255, true}));
+    EXPECT_EQ(replay::keyScriptLine(keys[3]), "1000000000000 255 shift");
     EXPECT_TRUE(read("").empty());
     EXPECT_TRUE(read("# only a comment\n   \n").empty());
 }

@@ -14,9 +14,9 @@
 namespace {
 
 using ptc::KeyEvent;
-using ptc::ScriptedKey;
 using ptc::window::GameKeys;
 using ptc::window::WindowCommand;
+using replay::ScriptedKey;
 
 constexpr int Space = 32, Escape = 27, Up = 38, P = 'P', M = 'M';
 
@@ -126,7 +126,7 @@ struct Window : Keys {
 
 // The replay tool's headless platform, playing a key script.
 struct Replay : Keys {
-    ptc::ScriptedKeys script;
+    replay::ScriptedKeys script;
     bool keyPressed() override { return script.waiting(updates); }
     int read() override {
         const std::optional<KeyEvent> key = script.take();
@@ -172,9 +172,9 @@ TEST(GameKeys, ARecordingReplaysExactlyWheneverThePlayersKeysCame) {
         // Through the file, as the replay tool reads it.
         std::stringstream file;
         for (const ScriptedKey& key : window.written)
-            file << ptc::keyScriptLine(key) << "\n";
+            file << replay::keyScriptLine(key) << "\n";
         Replay replay;
-        replay.script = ptc::ScriptedKeys(ptc::readKeyScript(file, "recording"));
+        replay.script = replay::ScriptedKeys(replay::readKeyScript(file, "recording"));
         const std::vector<Taken> replayed = playGame(replay, crashAt);
         ASSERT_EQ(replayed, played);
         ASSERT_EQ(replay.updates, window.updates);

@@ -1,7 +1,7 @@
 // Where the picture goes in the window and how it is scaled crisp: the
 // first window's size, the letterbox, the crisp intermediate, the
 // processor's scaler and the aspect the environment asks for.
-#include "display/ptc.h"
+#include "ptc/ptc.h"
 #include "window/pixel_scaler.h"
 #include "window/presentation.h"
 

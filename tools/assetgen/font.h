@@ -6,26 +6,26 @@
 #pragma once
 
 #include "canvas.h"
+#include "window/small_font.h"
 
 #include <string>
 
 namespace assetgen {
 
-// Characters for the arrow keys in the small font.
-constexpr char ArrowUp = '\x01';
-constexpr char ArrowDown = '\x02';
-constexpr char ArrowLeft = '\x03';
-constexpr char ArrowRight = '\x04';
+// The small font is the game's own (window/small_font.h), which the pause
+// sign uses too.
+using ptc::window::ArrowDown;
+using ptc::window::ArrowLeft;
+using ptc::window::ArrowRight;
+using ptc::window::ArrowUp;
+using ptc::window::hasSmallGlyph;
+using ptc::window::SmallGlyphHeight;
+using ptc::window::smallGlyphPixel;
+using ptc::window::SmallGlyphWidth;
 
-constexpr int SmallGlyphWidth = 5;
-constexpr int SmallGlyphHeight = 8;
 constexpr int BigGlyphWidth = 6;
 constexpr int BigGlyphHeight = 14;
 
-// True when the small font has a glyph for c (space included).
-bool hasSmallGlyph(char c);
-// Whether pixel (x, y) of the small glyph for c is set.
-bool smallGlyphPixel(char c, int x, int y);
 // Whether pixel (x, y) of the big glyph for c is set; the big font has the
 // digits and the letters C, E, O, R, S.
 bool hasBigGlyph(char c);

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "canvas.h"
-#include "display/ptc.h"
+#include "ptc/ptc.h"
 
 namespace assetgen {
 

@@ -9,11 +9,10 @@
 // DIR/frame-71.raw and DIR/frame-300.raw. --start-score is for tests: it
 // starts the game with that score, to reach long-run figures quickly.
 #include "display/headless/headless.h"
-#include "replay/key_script.h"
-#include "display/ptc.h"
-#include "replay/frame_hash.h"
-#include "game/game_state.h"
 #include "game/run_game.h"
+#include "ptc/ptc.h"
+#include "replay/frame_hash.h"
+#include "replay/key_script.h"
 #include "sound/fsound.h"
 
 #include <cstdint>
@@ -46,13 +45,13 @@ long parseNumber(const std::string& text, const std::string& what) {
     usage("not a number for " + what + ": " + text);
 }
 
-std::vector<ptc::ScriptedKey> readKeyScript(const std::string& path) {
+std::vector<replay::ScriptedKey> readKeyScript(const std::string& path) {
     std::ifstream in(path);
     if (!in)
         usage("cannot read key script " + path);
     try {
-        return ptc::readKeyScript(in, path);
-    } catch (const ptc::KeyScriptError& error) {
+        return replay::readKeyScript(in, path);
+    } catch (const replay::KeyScriptError& error) {
         usage(error.what());
     }
 }
@@ -70,8 +69,8 @@ std::set<long> parseDumpList(const std::string& list) {
 // overflow in the first frame).
 int parseStartScore(const std::string& text) {
     const long value = parseNumber(text, "--start-score");
-    if (value < 0 || value > vexlo::ScoreWrap)
-        usage("--start-score must be from 0 to " + std::to_string(vexlo::ScoreWrap) + ": " + text);
+    if (value < 0 || value > vexlo::HighestStartScore)
+        usage("--start-score must be from 0 to " + std::to_string(vexlo::HighestStartScore) + ": " + text);
     return static_cast<int>(value);
 }
 
@@ -100,8 +99,7 @@ int main(int argc, char** argv) {
     std::string keysPath, outDir;
     long maxUpdates = 100000;
     std::set<long> dumps;
-    bool startScoreGiven = false;
-    int startScore = 0;
+    vexlo::GameStart start;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (i + 1 >= argc)
@@ -115,10 +113,9 @@ int main(int argc, char** argv) {
             maxUpdates = parseNumber(value, arg);
         else if (arg == "--dump")
             dumps = parseDumpList(value);
-        else if (arg == "--start-score") {
-            startScore = parseStartScore(value);
-            startScoreGiven = true;
-        } else
+        else if (arg == "--start-score")
+            start.score = parseStartScore(value);
+        else
             usage("unknown option " + arg);
     }
     if (keysPath.empty() || outDir.empty())
@@ -149,8 +146,7 @@ int main(int argc, char** argv) {
         }
     };
     ptc::headless::start(std::move(script));
-    if (startScoreGiven)
-        vexlo::gameState.score = startScore;
+    vexlo::resetGame(start);
 
     const int status = vexlo::runGame();
 

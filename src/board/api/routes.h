@@ -1,8 +1,11 @@
 // The API: each request to a response, whatever carried it.
-//   POST /api/runs            submit a run              202 {"id", "status": "queued"}
-//   GET  /api/runs/N          a run                     200 {"id", "name", "status", "score", "updates", "rank",
-//   "reason"} GET  /api/runs/N/keys     its key script            200 text/plain GET  /api/board?limit&offset 200
-//   {"total", "runs": [...]} GET  /api/health                                    200 {"ok": true} or 503
+// clang-format off
+//   POST /api/runs              submit a run    202 {"id", "status": "queued"}
+//   GET  /api/runs/N            a run           200 {"id", "name", "status", "score", "updates", "rank", "reason"}
+//   GET  /api/runs/N/keys       its key script  200 text/plain
+//   GET  /api/board?limit&offset                200 {"total", "runs": [...]}
+//   GET  /api/health                            200 {"ok": true} or 503
+// clang-format on
 // and, with a web folder, its files for any other GET.
 #pragma once
 

@@ -124,8 +124,8 @@ std::string checkKeys(const std::string& keys) {
         return "keys may not contain the character NUL";
     std::istringstream in(keys);
     try {
-        ptc::readKeyScript(in, "keys");
-    } catch (const ptc::KeyScriptError& error) {
+        replay::readKeyScript(in, "keys");
+    } catch (const replay::KeyScriptError& error) {
         return std::string("keys are not a key script: ") + error.what();
     }
     return "";

@@ -78,7 +78,7 @@ Verdict judge(const PlayedGame& game, const VerifyLimits& limits) {
 
 } // namespace
 
-Verdict verify(const std::vector<ptc::ScriptedKey>& keys, const VerifyLimits& limits,
+Verdict verify(const std::vector<replay::ScriptedKey>& keys, const VerifyLimits& limits,
                const std::function<bool()>& stillWanted) {
     ChildLimits childLimits;
     childLimits.cpuSeconds = limits.cpuSeconds;

@@ -33,7 +33,7 @@ struct Verdict {
 // Plays keys in a child process and judges the game. While it waits,
 // five times a second it calls stillWanted: false ends the child at once and
 // gives Failed (the worker is stopping or lost its claim).
-Verdict verify(const std::vector<ptc::ScriptedKey>& keys, const VerifyLimits& limits,
+Verdict verify(const std::vector<replay::ScriptedKey>& keys, const VerifyLimits& limits,
                const std::function<bool()>& stillWanted);
 
 } // namespace board

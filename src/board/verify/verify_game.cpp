@@ -1,11 +1,10 @@
 // The one file of the score server that reaches into the game: it runs
-// vexlo::runGame on the headless platform and watches the game state.
+// vexlo::runGame on the headless platform and watches for the game-over
+// screen through the game's door.
 #include "board/verify/verify_game.h"
 
 #include "display/headless/headless.h"
-#include "game/game_state.h"
 #include "game/run_game.h"
-#include "render/scene.h"
 
 #include <string>
 
@@ -17,30 +16,16 @@ namespace {
 // belongs to the game, so the run stops there.
 struct GameOverShown {};
 
-// The game-over screen shows the score's last ScoreDigits digits.
-int shownScore(int score) {
-    int modulus = 1;
-    for (int i = 0; i < vexlo::ScoreDigits; ++i)
-        modulus *= 10;
-    return score % modulus;
-}
-
-bool gameOverOnScreen() {
-    // gameOver() runs when the crash timer has counted down to zero; the
-    // update inside it is the first with both.
-    return vexlo::gameState.crashed != 0 && vexlo::gameState.crashTimer == 0;
-}
-
 bool escapeTaken(const std::vector<TakenKey>& taken) {
     for (const TakenKey& key : taken)
-        if (key.code == 27)
+        if (key.code == ptc::KeyEscape)
             return true;
     return false;
 }
 
 } // namespace
 
-PlayedGame playGame(const std::vector<ptc::ScriptedKey>& keys, long maxUpdates) {
+PlayedGame playGame(const std::vector<replay::ScriptedKey>& keys, long maxUpdates) {
     PlayedGame game;
     ptc::headless::Script script;
     script.keys = keys;
@@ -48,10 +33,10 @@ PlayedGame playGame(const std::vector<ptc::ScriptedKey>& keys, long maxUpdates) 
     script.recordCalls = false;
     script.onRead = [&](long update, int code) { game.taken.push_back({update, code}); };
     script.onUpdate = [&](long update, const std::uint32_t*) {
-        if (!gameOverOnScreen())
+        if (!vexlo::gameOverOnScreen())
             return;
         game.updates = update;
-        game.score = shownScore(vexlo::gameState.score);
+        game.score = vexlo::shownScore();
         throw GameOverShown{};
     };
     ptc::headless::start(std::move(script));
@@ -63,16 +48,18 @@ PlayedGame playGame(const std::vector<ptc::ScriptedKey>& keys, long maxUpdates) 
         return game;
     }
     game.updates = ptc::headless::updates();
-    const auto& messages = ptc::headless::messages();
-    const std::string last = messages.empty() ? "" : messages.back();
+    const replay::ScriptEnd scriptEnd = ptc::headless::scriptEnd();
     if (status == 0 && escapeTaken(game.taken))
         game.end = GameEnd::Escaped;
-    else if (last == "end of key script")
+    else if (scriptEnd == replay::ScriptEnd::KeysRanOut)
         game.end = GameEnd::ScriptEnded;
-    else if (last == "update limit")
+    else if (scriptEnd == replay::ScriptEnd::UpdateLimit)
         game.end = GameEnd::UpdateLimit;
-    else
-        game.detail = last.empty() ? "the game ended with status " + std::to_string(status) : last;
+    else {
+        // Why the game could not run, in the toolkit's own words.
+        const auto& messages = ptc::headless::messages();
+        game.detail = messages.empty() ? "the game ended with status " + std::to_string(status) : messages.back();
+    }
     return game;
 }
 

@@ -35,6 +35,6 @@ struct PlayedGame {
 
 // Plays keys until the game-over screen, the game's end or maxUpdates.
 // Reads data/ from the working directory. Call once per process.
-PlayedGame playGame(const std::vector<ptc::ScriptedKey>& keys, long maxUpdates);
+PlayedGame playGame(const std::vector<replay::ScriptedKey>& keys, long maxUpdates);
 
 } // namespace board

@@ -121,11 +121,11 @@ bool Worker::workOne(db::Connection& db) {
 
 void Worker::verifyClaimed(ClaimedRun& run) {
     const db::Claim& claim = run.claim;
-    std::vector<ptc::ScriptedKey> keys;
+    std::vector<replay::ScriptedKey> keys;
     std::istringstream in(claim.keys);
     try {
-        keys = ptc::readKeyScript(in, "keys");
-    } catch (const ptc::KeyScriptError& error) {
+        keys = replay::readKeyScript(in, "keys");
+    } catch (const replay::KeyScriptError& error) {
         retrying(stop_, [&] {
             return db::finishRejected(run.db, claim, std::string("not a key script: ") + error.what());
         });

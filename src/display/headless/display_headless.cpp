@@ -2,8 +2,7 @@
 // update is handed to an observer, and every call is recorded so that tests
 // can check the order in which the game uses the toolkit.
 #include "display/headless/headless.h"
-#include "display/ptc.h"
-#include "replay/scripted_keys.h"
+#include "ptc/ptc.h"
 
 #include <cstdio>
 
@@ -12,9 +11,8 @@ namespace ptc {
 namespace {
 
 struct Record {
-    headless::Script script;
-    ScriptedKeys keys;
-    long updates = 0;
+    bool recordCalls = true;
+    replay::ScriptedRun run;
     std::vector<std::string> messages;
     std::vector<std::string> calls;
 };
@@ -26,7 +24,7 @@ Record& record() {
 
 void note(const char* call) {
     Record& r = record();
-    if (r.script.recordCalls)
+    if (r.recordCalls)
         r.calls.emplace_back(call);
 }
 
@@ -36,14 +34,14 @@ namespace headless {
 
 void start(Script script) {
     Record& r = record();
-    r.keys = ScriptedKeys(std::move(script.keys));
-    r.script = std::move(script);
-    r.updates = 0;
+    r.recordCalls = script.recordCalls;
+    r.run = replay::ScriptedRun(std::move(script));
     r.messages.clear();
     r.calls.clear();
 }
 
-long updates() { return record().updates; }
+long updates() { return record().run.updates(); }
+replay::ScriptEnd scriptEnd() { return record().run.end(); }
 const std::vector<std::string>& messages() { return record().messages; }
 const std::vector<std::string>& calls() { return record().calls; }
 
@@ -74,30 +72,19 @@ int Display::height() const { return DisplayHeight; }
 
 void Display::update() {
     requireOpen();
-    Record& r = record();
-    if (r.updates >= r.script.maxUpdates)
-        throw DynamicError("update limit");
+    record().run.update(impl_->shown.data());
     note("update");
-    ++r.updates;
-    if (r.script.onUpdate)
-        r.script.onUpdate(r.updates, impl_->shown.data());
 }
 
 int Display::keyPressed() {
     requireOpen();
-    return record().keys.waiting(record().updates) ? 1 : 0;
+    return record().run.keyPressed() ? 1 : 0;
 }
 
 void Display::read(KeyEvent& key) {
     requireOpen();
-    Record& r = record();
-    const std::optional<KeyEvent> next = r.keys.take();
-    if (!next)
-        throw DynamicError("end of key script");
+    key = record().run.read();
     note("read");
-    if (r.script.onRead)
-        r.script.onRead(r.updates, next->code());
-    key = *next;
 }
 
 void Display::close() {

@@ -4,7 +4,7 @@
 // the keys the game is to read at the back of its queue.
 #pragma once
 
-#include "display/ptc.h"
+#include "ptc/ptc.h"
 
 #include <SDL.h>
 

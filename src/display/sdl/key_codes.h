@@ -3,7 +3,7 @@
 // letters by their capital, digits by their character, F1 = 112 ...).
 #pragma once
 
-#include "display/ptc.h"
+#include "ptc/ptc.h"
 
 #include <SDL.h>
 

@@ -2,7 +2,7 @@
 // after the program's name as every line the game prints, so nothing is
 // lost when no box can be shown; the box itself is modal and waits for the
 // user.
-#include "display/ptc.h"
+#include "ptc/ptc.h"
 #include "display/sdl/environment.h"
 
 #include <SDL.h>

@@ -1,6 +1,6 @@
 #include "display/sdl/presenter.h"
 
-#include "display/ptc.h"
+#include "ptc/ptc.h"
 
 #include <algorithm>
 #include <cctype>

@@ -2,7 +2,7 @@
 // whole factors with nearest neighbour into a second texture just at least
 // as big as its place, and that shrunk into the window with linear
 // filtering (one nearest copy when the place is itself a whole multiple).
-#include "display/ptc.h"
+#include "ptc/ptc.h"
 #include "display/sdl/presenter.h"
 #include "display/sdl/sdl_error.h"
 

@@ -3,7 +3,7 @@
 // (sdl_events.cpp), and the contract's calls over them (display_sdl.cpp).
 #pragma once
 
-#include "display/ptc.h"
+#include "ptc/ptc.h"
 #include "display/sdl/input.h"
 #include "display/sdl/presenter.h"
 #include "window/comforts.h"

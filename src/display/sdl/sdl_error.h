@@ -2,7 +2,7 @@
 // SDL's own words for why.
 #pragma once
 
-#include "display/ptc.h"
+#include "ptc/ptc.h"
 
 #include <SDL.h>
 

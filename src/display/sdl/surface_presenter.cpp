@@ -2,7 +2,7 @@
 // surface, which SDL hands to the window system as it is: under X11 a
 // shared-memory image, once the framebuffer hint keeps SDL from putting an
 // OpenGL texture in between.
-#include "display/ptc.h"
+#include "ptc/ptc.h"
 #include "window/pixel_scaler.h"
 #include "display/sdl/presenter.h"
 #include "display/sdl/sdl_error.h"

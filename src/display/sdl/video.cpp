@@ -1,6 +1,6 @@
 #include "display/sdl/video.h"
 
-#include "display/ptc.h"
+#include "ptc/ptc.h"
 #include "display/sdl/environment.h"
 
 #include <SDL.h>

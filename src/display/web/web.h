@@ -4,6 +4,7 @@
 #pragma once
 
 #include "replay/key_script.h"
+#include "replay/scripted_run.h"
 #include "window/comforts.h"
 
 #include <cstdint>
@@ -18,24 +19,20 @@ namespace ptc::web {
 void playLive(window::ComfortsSetUp setUp,
               std::function<void(long update, const std::uint32_t* shown)> onUpdate = nullptr);
 
-// The next run takes its keys from a script, with the replay tool's meaning:
-// a key is waiting once its update has passed, a blocking read takes the
-// next key at once, with none left it throws "end of key script", and
-// update maxUpdates + 1 throws "update limit". Updates are not paced; each
-// one is handed to onUpdate with its number (from 1) and the pixels shown.
-void playScripted(std::vector<ScriptedKey> keys, long maxUpdates,
-                  std::function<void(long update, const std::uint32_t* shown)> onUpdate);
+// The next run plays a key script as the replay tool does
+// (replay/scripted_run.h), unpaced, and never stops for a message box.
+void playScripted(replay::RunScript script);
 
 // Display::update calls of the current run so far.
 long updates();
 
-// The keys the game took from the player in the current run, as a key
+// The keys the game took from the player in the current live run, as a key
 // script that replays the same game (the recording rule of
 // window/game_keys.h).
-const std::vector<ScriptedKey>& playersKeys();
+const std::vector<replay::ScriptedKey>& playersKeys();
 
-// Shows again the picture on screen when the game of the last run last
-// read a key (after a game-over, that screen with its score).
+// Shows again the picture on screen when the game of the last live run
+// last read a key (after a game-over, that screen with its score).
 void showStandingPicture();
 
 } // namespace ptc::web

@@ -56,7 +56,7 @@ std::unique_ptr<GameKeeper> GameKeeper::start(const std::filesystem::path& folde
     return nullptr;
 }
 
-void GameKeeper::write(const ptc::ScriptedKey& key) {
+void GameKeeper::write(const replay::ScriptedKey& key) {
     keys_.push_back(key);
     recording_->write(key);
 }
@@ -73,8 +73,8 @@ std::vector<std::string> GameKeeper::finish(bool played, int score, bool gameOve
     header_.score = score;
     header_.gameOver = gameOver;
     std::string text = std::string(Recording::Intro) + keptHeaderLines(header_);
-    for (const ptc::ScriptedKey& key : keys_)
-        text += ptc::keyScriptLine(key) + "\n";
+    for (const replay::ScriptedKey& key : keys_)
+        text += replay::keyScriptLine(key) + "\n";
     // A disk that was full while the game went on has had its line.
     if (const std::string problem = writeWholeFile(file_, text); !problem.empty() && !failedBefore)
         lines.push_back(problem + "; the game is not kept whole");

@@ -10,6 +10,7 @@
 #include "launch/desktop/recording.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,7 @@ public:
     static std::unique_ptr<GameKeeper> start(const std::filesystem::path& folder, const std::string& version,
                                              std::time_t now, std::string& problem);
 
-    void write(const ptc::ScriptedKey& key);
+    void write(const replay::ScriptedKey& key);
 
     // The game has ended, with the score it showed last. A game never
     // played (closed on the title screen) is not kept. The lines to say.
@@ -38,7 +39,25 @@ private:
     std::filesystem::path folder_, file_;
     KeptHeader header_;
     std::unique_ptr<Recording> recording_;
-    std::vector<ptc::ScriptedKey> keys_;
+    std::vector<replay::ScriptedKey> keys_;
+};
+
+// The score a kept game's header carries: the number its game-over screen
+// showed. The game counts once more after the key that ends that screen,
+// so the number is taken as that key is; a game closed before or on the
+// screen carries the number shown at its end.
+class HeaderScore {
+public:
+    // A key the game took, with its game-over screen on or not, and the
+    // number that screen shows.
+    void keyTaken(bool gameOverOnScreen, int shown) {
+        if (!atScreensKey_ && gameOverOnScreen)
+            atScreensKey_ = shown;
+    }
+    int atEnd(int shownAtEnd) const { return atScreensKey_.value_or(shownAtEnd); }
+
+private:
+    std::optional<int> atScreensKey_;
 };
 
 // Removes the games beyond the best and the latest from the folder; the

@@ -98,8 +98,8 @@ int submitGame(const Options& options, const SubmitSetUp& setUp) {
     }
     std::istringstream in(read.text);
     try {
-        ptc::readKeyScript(in, setUp.file);
-    } catch (const ptc::KeyScriptError& error) {
+        replay::readKeyScript(in, setUp.file);
+    } catch (const replay::KeyScriptError& error) {
         say(std::string(error.what()) + " (not a recorded game)");
         return 1;
     }

@@ -57,8 +57,8 @@ std::string whyNotKept(const std::filesystem::path& file, KeptHeader& header) {
         return "is not a kept game (no date in its header)";
     std::istringstream in(read.text);
     try {
-        ptc::readKeyScript(in, textOf(file.filename()));
-    } catch (const ptc::KeyScriptError& error) {
+        replay::readKeyScript(in, textOf(file.filename()));
+    } catch (const replay::KeyScriptError& error) {
         return std::string("is not a key script (") + error.what() + ")";
     }
     header = *parsed;

@@ -3,7 +3,6 @@
 // game recorded, kept or watched; then one run of the game, which knows none
 // of it. Or, without a window, the kept games listed or one sent to a score
 // server.
-#include "game/game_state.h"
 #include "game/run_game.h"
 #include "launch/desktop/game_keeper.h"
 #include "launch/desktop/kept_commands.h"
@@ -13,9 +12,8 @@
 #include "launch/desktop/start_checks.h"
 #include "launch/desktop/user_folders.h"
 #include "launch/desktop/utf8_path.h"
-#include "render/scene.h"
 #include "replay/key_script.h"
-#include "sound/sound_control.h"
+#include "sound/front/sound_control.h"
 #include "window/comforts.h"
 
 #include <cerrno>
@@ -52,15 +50,15 @@ AspectChoice choiceOf(Aspect aspect) {
 }
 
 // The recorded game to watch; exits with status 1 when it cannot be read.
-std::vector<ptc::ScriptedKey> readWatched(const std::string& path, const std::string& name) {
+std::vector<replay::ScriptedKey> readWatched(const std::string& path, const std::string& name) {
     std::ifstream in(pathOf(path));
     if (!in) {
         say("cannot read " + name + ": " + std::strerror(errno));
         std::exit(1);
     }
     try {
-        return ptc::readKeyScript(in, name);
-    } catch (const ptc::KeyScriptError& error) {
+        return replay::readKeyScript(in, name);
+    } catch (const replay::KeyScriptError& error) {
         say(std::string(error.what()) + " (not a recorded game)");
         std::exit(1);
     }
@@ -78,24 +76,13 @@ std::string recordedGame(const std::string& which, const std::optional<std::file
     return path == which ? fromCaller(which) : path;
 }
 
-// The game-over screen is up from the update in which the crash's timer
-// ran out; it shows the score's last ScoreDigits digits.
-bool gameOverShown() { return gameState.crashed != 0 && gameState.crashTimer == 0; }
-
-int shownScore(int score) {
-    int modulus = 1;
-    for (int i = 0; i < ScoreDigits; ++i)
-        modulus *= 10;
-    return score % modulus;
-}
-
 struct Run {
     Settings start;
     bool aspectFromEnvironment = false;
     std::unique_ptr<Recording> recording;
     std::unique_ptr<GameKeeper> keeper;
-    std::optional<std::vector<ptc::ScriptedKey>> watched;
-    std::optional<int> overScore; // the score on the game-over screen, taken with its key
+    std::optional<std::vector<replay::ScriptedKey>> watched;
+    HeaderScore headerScore;
 };
 
 // keeping: a keeper is made for the game before its window opens.
@@ -112,15 +99,12 @@ void setUpWindow(Run& run, bool keeping) {
     // Taking keys as a recording does changes when the game sees some of
     // them (game_keys.h): only for a game that is recorded or kept.
     if (run.recording || keeping)
-        setUp.keyTaken = [&run](const ptc::ScriptedKey& key) {
+        setUp.keyTaken = [&run](const replay::ScriptedKey& key) {
             if (run.recording)
                 run.recording->write(key);
             if (run.keeper)
                 run.keeper->write(key);
-            // The key that ends the game-over screen: the game adds to the
-            // score once more after it, so the score shown is taken now.
-            if (!run.overScore && gameOverShown())
-                run.overScore = gameState.score;
+            run.headerScore.keyTaken(gameOverOnScreen(), shownScore());
         };
     setUp.watched = std::move(run.watched);
     ptc::window::setUpComforts(std::move(setUp));
@@ -131,9 +115,8 @@ void setUpWindow(Run& run, bool keeping) {
 void keepGame(Run& run) {
     if (!run.keeper)
         return;
-    const bool played = gameState.score != 0 || gameState.crashed != 0;
-    const int score = shownScore(run.overScore.value_or(gameState.score));
-    for (const std::string& line : run.keeper->finish(played, score, gameOverShown()))
+    const int score = run.headerScore.atEnd(shownScore());
+    for (const std::string& line : run.keeper->finish(gamePlayed(), score, gameOverOnScreen()))
         say(line);
 }
 

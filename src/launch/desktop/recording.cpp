@@ -28,8 +28,8 @@ std::unique_ptr<Recording> Recording::create(const std::string& path, std::strin
 
 Recording::~Recording() { std::fclose(file_); }
 
-void Recording::write(const ptc::ScriptedKey& key) {
-    if (!failed_ && !put(ptc::keyScriptLine(key) + "\n")) {
+void Recording::write(const replay::ScriptedKey& key) {
+    if (!failed_ && !put(replay::keyScriptLine(key) + "\n")) {
         failed_ = true;
         std::fprintf(stderr, "vexlo-race: cannot write %s (%s); the rest of the game is not recorded\n",
                      path_.c_str(), std::strerror(errno));

@@ -1,5 +1,5 @@
 // A game's keys written down as it is played, in the key-script form the
-// replay tool reads (display/key_script.h), so that it can be watched in
+// replay tool reads (replay/key_script.h), so that it can be watched in
 // the window or replayed frame by frame later. Each key is written and
 // flushed as it comes: a game that is killed keeps every key it took.
 #pragma once
@@ -24,7 +24,7 @@ public:
     Recording& operator=(const Recording&) = delete;
 
     // A failure to write is said once on stderr; the game goes on.
-    void write(const ptc::ScriptedKey& key);
+    void write(const replay::ScriptedKey& key);
     // A write has failed (and was said).
     bool failed() const { return failed_; }
 

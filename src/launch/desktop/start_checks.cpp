@@ -2,9 +2,9 @@
 
 #include "launch/desktop/stderr_catch.h"
 
-#include "display/ptc.h"
 #include "display/sdl/video.h"
-#include "render/image_assets.h"
+#include "game/run_game.h"
+#include "ptc/ptc.h"
 
 #include <cstdio>
 #include <string>
@@ -20,7 +20,7 @@ constexpr std::string_view OwnName = "vexlo-race: ";
 
 bool picturesReadable() {
     std::string line;
-    if (catchStderr([] { return loadAssets() != 0; }, line))
+    if (catchStderr(loadPictures, line))
         return true;
     while (!line.empty() && line.back() == '\n')
         line.pop_back();

@@ -1,17 +1,16 @@
 // The browser build's entry: the page calls these to run one game, either
-// the player's (vexlo_play) or one from a key script for the replay hook
-// (vexlo_replay). Each run starts from a fresh state, with the same numbers
-// as a new desktop run.
-#include "display/ptc.h"
+// the player's (vexlo_play, vexlo_watch) or one from a key script for the
+// replay hook (vexlo_replay). Each run starts from a fresh state, with the
+// same numbers as a new desktop run. The exports and the page's callbacks
+// are listed in display/web/page_seam.h.
+#include "display/web/page_seam.h"
 #include "display/web/web.h"
-#include "game/game_state.h"
-#include "game/random.h"
 #include "game/run_game.h"
-#include "render/scene.h"
+#include "ptc/ptc.h"
 #include "replay/frame_hash.h"
 #include "replay/key_script.h"
 #include "sound/fsound.h"
-#include "sound/sound_control.h"
+#include "sound/front/sound_control.h"
 #include "window/presentation.h"
 
 #include <emscripten.h>
@@ -26,23 +25,7 @@
 
 namespace {
 
-// The page's side of the hook: it publishes the replay tool's frames.txt,
-// sound.txt and exit status.
-// The JavaScript in these is left as written: clang-format does not read it.
-// clang-format off
-EM_JS(void, pageReplayDone, (const char* frames, const char* sound, int status),
-      { Module.page.replayDone(UTF8ToString(frames), UTF8ToString(sound), status); });
-
-// A #record game's frames and keys, for the tests.
-EM_JS(void, pageRecordDone, (const char* frames, const char* keys),
-      { Module.page.recordDone(UTF8ToString(frames), UTF8ToString(keys)); });
-
-// The end of a player's game: its status, whether it reached the
-// game-over screen and the score that screen shows, and its keys as a key
-// script (every game's, for the hall of fame).
-EM_JS(void, pageGameEnded, (int status, int gameOver, int score, const char* keys),
-      { Module.page.gameEnded(status, gameOver !== 0, score, UTF8ToString(keys)); });
-// clang-format on
+namespace page = ptc::web::page;
 
 // The replay tool's update limit.
 constexpr long MaxUpdates = 100000;
@@ -67,39 +50,20 @@ ptc::window::ComfortsSetUp windowSetUp() {
     return setUp;
 }
 
-// The game-over screen is on from the update inside gameOver() (its crash
-// timer has just counted down to zero) to the end.
-bool gameOverOnScreen() { return vexlo::gameState.crashed != 0 && vexlo::gameState.crashTimer == 0; }
-
-// That screen shows the score's last ScoreDigits digits.
-int shownScore() {
-    int modulus = 1;
-    for (int i = 0; i < vexlo::ScoreDigits; ++i)
-        modulus *= 10;
-    return vexlo::gameState.score % modulus;
-}
-
 std::string playersScript() {
     std::string keys;
-    for (const ptc::ScriptedKey& key : ptc::web::playersKeys())
-        keys += ptc::keyScriptLine(key) + '\n';
+    for (const replay::ScriptedKey& key : ptc::web::playersKeys())
+        keys += replay::keyScriptLine(key) + '\n';
     return keys;
-}
-
-// What a new process would start with. The traffic and the pictures are
-// made afresh by runGame itself.
-void freshGame() {
-    vexlo::gameState = vexlo::GameState{};
-    vexlo::setRandomState(1);
 }
 
 // A key script as the replay tool reads it; a script it cannot read is
 // reported, and is none.
-std::optional<std::vector<ptc::ScriptedKey>> readScript(const char* script) {
+std::optional<std::vector<replay::ScriptedKey>> readScript(const char* script) {
     try {
         std::istringstream in(script);
-        return ptc::readKeyScript(in, "keys");
-    } catch (const ptc::KeyScriptError& error) {
+        return replay::readKeyScript(in, "keys");
+    } catch (const replay::KeyScriptError& error) {
         ptc::DynamicError(error.what()).report();
         return std::nullopt;
     }
@@ -110,13 +74,13 @@ std::optional<std::vector<ptc::ScriptedKey>> readScript(const char* script) {
 // its way out, is shown again. When recording, every frame's line is kept
 // and handed to the page with the keys.
 int runLive(ptc::window::ComfortsSetUp setUp, bool recording) {
-    freshGame();
+    vexlo::resetGame();
     std::string frames;
     std::optional<int> finalScore;
     ptc::web::playLive(std::move(setUp), [&](long n, const std::uint32_t* shown) {
         // The score goes on counting after the screen: it is taken there.
-        if (!finalScore && gameOverOnScreen())
-            finalScore = shownScore();
+        if (!finalScore && vexlo::gameOverOnScreen())
+            finalScore = vexlo::shownScore();
         if (recording) {
             frames += replay::frameLine(n, shown);
             frames += '\n';
@@ -127,8 +91,8 @@ int runLive(ptc::window::ComfortsSetUp setUp, bool recording) {
         ptc::web::showStandingPicture();
     const std::string keys = playersScript();
     if (recording)
-        pageRecordDone(frames.c_str(), keys.c_str());
-    pageGameEnded(status, finalScore ? 1 : 0, finalScore.value_or(0), keys.c_str());
+        page::recordDone(frames.c_str(), keys.c_str());
+    page::gameEnded(status, finalScore.has_value(), finalScore.value_or(0), keys.c_str());
     return status;
 }
 
@@ -142,7 +106,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE int vexlo_play(int recording) { return runLive(w
 // moment before their key; P pauses, Escape stops. The replay tool's
 // status for a script it cannot read.
 extern "C" EMSCRIPTEN_KEEPALIVE int vexlo_watch(const char* script, int recording) {
-    std::optional<std::vector<ptc::ScriptedKey>> keys = readScript(script);
+    std::optional<std::vector<replay::ScriptedKey>> keys = readScript(script);
     if (!keys)
         return BadScript;
     ptc::window::ComfortsSetUp setUp = windowSetUp();
@@ -151,22 +115,26 @@ extern "C" EMSCRIPTEN_KEEPALIVE int vexlo_watch(const char* script, int recordin
 }
 
 extern "C" EMSCRIPTEN_KEEPALIVE int vexlo_replay(const char* script) {
-    std::optional<std::vector<ptc::ScriptedKey>> keys = readScript(script);
+    std::optional<std::vector<replay::ScriptedKey>> keys = readScript(script);
     if (!keys) {
-        pageReplayDone("", "", BadScript);
+        page::replayDone("", "", BadScript);
         return BadScript;
     }
     std::string frames;
     soundLog.clear();
-    freshGame();
-    ptc::web::playScripted(std::move(*keys), MaxUpdates, [&frames](long n, const std::uint32_t* shown) {
+    vexlo::resetGame();
+    replay::RunScript run;
+    run.keys = std::move(*keys);
+    run.maxUpdates = MaxUpdates;
+    run.onUpdate = [&frames](long n, const std::uint32_t* shown) {
         frames += replay::frameLine(n, shown);
         frames += '\n';
-    });
+    };
+    ptc::web::playScripted(std::move(run));
     soundLayerSetTrace(logSoundCall);
     const int status = vexlo::runGame();
     soundLayerSetTrace(nullptr);
-    pageReplayDone(frames.c_str(), soundLog.c_str(), status);
+    page::replayDone(frames.c_str(), soundLog.c_str(), status);
     return status;
 }
 
