@@ -78,6 +78,11 @@ refused setup.sh everything
 refused test.sh extra
 refused web.sh --build-only --zip extra
 refused web.sh --zip --zip
+refused windows.sh extra
+refused windows-libraries.sh
+refused windows-libraries.sh "$tmp/cache" extra
+refused setup-windows.sh --tests extra
+refused debian-source.sh
 
 # play.sh's list of the game's options is the game's: the names, and which
 # take a value (--aspect=ASPECT, --record FILE).
