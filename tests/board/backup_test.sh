@@ -37,10 +37,12 @@ sql() { "$bin/psql" "$1" -qtAX -v ON_ERROR_STOP=1 -c "$2"; }
 
 first=$(bash "$source/scripts/board-db.sh" start "$tmp/first")
 serve first "$first"
+workers=()
 for _ in 1 2; do
   (cd "$source" && DATABASE_URL=$first exec "$build/vexlo-board" worker) >>"$tmp/workers.log" 2>&1 </dev/null &
-  pids+=($!)
+  workers+=($!)
 done
+pids+=("${workers[@]}")
 # Games that differ in when the car, at top speed, first turns down or up
 # (before its crash), which end in a crash: verified; every tenth is ended
 # with Escape instead: rejected.
@@ -57,7 +59,11 @@ verified=$(sql "$first" "SELECT count(*) FROM runs WHERE status = 'verified'")
 [ "$verified" -ge $((runs / 2)) ] && [ "$verified" -lt "$runs" ] || fail "$verified of $runs verified"
 echo "ok: $runs runs on the first board, $verified verified, the others rejected"
 
-# Back up and restore, as docs/board.md says.
+# The workers stopped, so that the tables are still (they write their
+# figures within a second of a verdict), then back up and restore, as
+# docs/board.md says.
+kill -TERM "${workers[@]}"
+wait "${workers[@]}" 2>/dev/null || true
 "$bin/pg_dump" -Fc -d "$first" -f "$tmp/board.dump" || fail "pg_dump"
 second=$(bash "$source/scripts/board-db.sh" start "$tmp/second")
 "$bin/pg_restore" --no-owner --exit-on-error -d "$second" "$tmp/board.dump" || fail "pg_restore"
