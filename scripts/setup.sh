@@ -26,8 +26,9 @@ rest=(
   # The score server's fuzz targets: clang with libFuzzer.
   clang libclang-rt-14-dev
 )
-# The score server: Boost.Beast, libpq, nlohmann-json, and PostgreSQL 15.
-board=(libboost1.81-dev libpq-dev nlohmann-json3-dev postgresql)
+# The score server: Boost.Beast, libpq, nlohmann-json, and PostgreSQL 15;
+# ICU's spoof checker for players' names, OpenSSL's digests for their keys.
+board=(libboost1.81-dev libpq-dev nlohmann-json3-dev postgresql libicu-dev libssl-dev)
 
 case ${1:-all} in
 play) packages=("${play[@]}") ;;

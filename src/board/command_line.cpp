@@ -9,8 +9,9 @@ namespace board {
 const char* const Usage =
     R"(usage: vexlo-board serve [--port N] [--listen ADDR] [--web DIR] [--rate R] [--burst N] [--threads N]
        vexlo-board worker [--game-dir DIR] [--lease S] [--time-limit S] [--max-updates N]
+       vexlo-board admin COMMAND ... (vexlo-board admin --help)
        vexlo-board --help | --version
-Both read the database's address from DATABASE_URL (a libpq connection string or URI).
+All read the database's address from DATABASE_URL (a libpq connection string or URI).
   serve    HTTP on ADDR (127.0.0.1) port N (8080): the API under /api/ and, with
            --web, the files of DIR; at most R requests a second (50, bursts of
            N: 100) from one address, 0 for no limit
@@ -18,6 +19,8 @@ Both read the database's address from DATABASE_URL (a libpq connection string or
            whose data/ is read from DIR (the current folder); a claim's lease
            is S seconds (30), renewed while it plays; a game gets S seconds of
            processor time (120) and N updates (1000000)
+  admin    the operators' commands: hide and ban, the moderation log, admin
+           tokens, counting the board afresh
 )";
 
 namespace {
@@ -84,6 +87,10 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         return line.command = CommandLine::Help, line;
     if (command == "--version")
         return line.command = CommandLine::Version, line;
+    if (command == "admin") {
+        line.admin.assign(args.begin() + 1, args.end());
+        return line.command = CommandLine::Admin, line;
+    }
     if (command != "serve" && command != "worker")
         return line.problem = "unknown command: " + command, line;
     line.command = command == "serve" ? CommandLine::Serve : CommandLine::Work;

@@ -5,6 +5,7 @@
 #include "board/worker/worker.h"
 
 #include <string>
+#include <vector>
 
 namespace board {
 
@@ -15,9 +16,10 @@ struct ServeOptions {
 };
 
 struct CommandLine {
-    enum { Serve, Work, Help, Version, Bad } command = Bad;
+    enum { Serve, Work, Admin, Help, Version, Bad } command = Bad;
     ServeOptions serve;
     WorkerOptions worker;
+    std::vector<std::string> admin; // the words after "admin"
     std::string gameDir = ".";
     std::string problem; // for Bad
 };

@@ -27,6 +27,12 @@ private:
 std::string clusterDir();
 std::string clusterUrl(const std::string& database);
 
+// What differs between the board as the database keeps it and a fresh
+// count of the runs on it (verified, not hidden): each count by score and
+// by band, the total, and every run's rank as GET /api/runs/N gives it.
+// Empty when all agree.
+std::string boardDrift(const std::string& databaseUrl);
+
 // vexlo-board with arguments and DATABASE_URL, its stdout in a file.
 class BoardProcess {
 public:

@@ -12,6 +12,7 @@ struct Request {
     std::string method; // as sent: "GET", "POST", "BREW", ...
     std::string target; // path and query, still percent-encoded
     std::string contentType;
+    std::string authorization; // the Authorization header, for the admin routes
     std::string body;
     std::string client; // the peer's address
 };
@@ -23,6 +24,9 @@ struct Response {
     std::vector<std::pair<std::string, std::string>> headers;
     bool headOnly = false; // a HEAD request: the headers of GET, no body
 };
+
+// A JSON answer whose body is written already.
+Response jsonAnswer(int status, std::string body);
 
 // {"error": message} with the status; a long message is cut.
 Response errorResponse(int status, const std::string& message);

@@ -17,6 +17,9 @@ public:
     RateLimiter(double perSecond, double burst);
     // 0 when the request may go on; else the whole seconds until it may.
     int admit(const std::string& client, Clock::time_point now = Clock::now());
+    // Takes tokens more from the client's bucket (down to a burst's worth
+    // below nothing): a request that costs more than one.
+    void charge(const std::string& client, double tokens, Clock::time_point now = Clock::now());
 
 private:
     struct Bucket {

@@ -163,6 +163,8 @@ void Worker::verifyClaimed(ClaimedRun& run) {
                              std::to_string(verdict.updates) + " updates");
     else if (finish == db::Finish::Duplicate)
         report(claim.id, "rejected: the same game as a run already kept");
+    else if (finish == db::Finish::Refused)
+        report(claim.id, std::string("rejected: ") + db::NameTaken);
 }
 
 } // namespace board
