@@ -205,8 +205,8 @@ Reply exchange(int port, const std::string& raw, std::chrono::milliseconds timeo
 }
 
 Reply request(int port, const std::string& method, const std::string& target, const std::string& body,
-              const std::string& contentType) {
-    std::string raw = method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n";
+              const std::string& contentType, const std::string& headers) {
+    std::string raw = method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + headers;
     if (!body.empty() || method == "POST")
         raw += "Content-Type: " + contentType + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n";
     return exchange(port, raw + "\r\n" + body);

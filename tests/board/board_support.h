@@ -63,8 +63,9 @@ struct Reply {
 // closes or (unless untilClosed) one whole response has come.
 Reply exchange(int port, const std::string& raw, std::chrono::milliseconds timeout = std::chrono::seconds(20),
                bool untilClosed = false);
+// headers: more header lines, each ending in \r\n.
 Reply request(int port, const std::string& method, const std::string& target, const std::string& body = "",
-              const std::string& contentType = "application/json");
+              const std::string& contentType = "application/json", const std::string& headers = "");
 
 // Waits for pred, checking every 20 ms, up to limit; pred's last answer.
 template <typename F>
