@@ -8,8 +8,36 @@
 # With DATABASE_URL set, that database is used instead of board-data/.
 #
 #   bash scripts/board.sh [--port N] [--workers N]
+#   bash scripts/board.sh admin ARGS...   the operators' commands (vexlo-board
+#                                         admin) on the board's own database
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+
+# admin: vexlo-board admin on board-data/'s cluster (started for the command
+# and stopped again if it was not running) or on DATABASE_URL; the program is
+# built first, quietly, if it is not there yet.
+if [ "${1:-}" = admin ]; then
+  shift
+  build=${BUILD_DIR:-$root/build}
+  if [ ! -x "$build/vexlo-board" ]; then
+    source "$root/scripts/presets.sh"
+    bash "$root/scripts/setup.sh" board >/dev/null
+    configure_preset board "$build" ${CMAKE_EXTRA_ARGS:-}
+    build_folder_quietly "$build" vexlo-board
+  fi
+  if [ -n "${DATABASE_URL:-}" ]; then
+    exec "$build/vexlo-board" admin "$@"
+  fi
+  data=$root/board-data
+  running=0
+  pg_isready -q -d "$(bash "$root/scripts/board-db.sh" url "$data")" 2>/dev/null && running=1
+  DATABASE_URL=$(bash "$root/scripts/board-db.sh" start "$data") || exit 1
+  export DATABASE_URL
+  status=0
+  "$build/vexlo-board" admin "$@" || status=$?
+  [ "$running" -eq 1 ] || bash "$root/scripts/board-db.sh" stop "$data"
+  exit "$status"
+fi
 port=8080
 workers=$(nproc)
 usage() { echo "usage: scripts/board.sh [--port N] [--workers N]" >&2; exit 2; }
@@ -19,7 +47,7 @@ while [ $# -gt 0 ]; do
   --port=*) port=${1#*=}; shift ;;
   --workers) [ $# -ge 2 ] || usage; workers=$2; shift 2 ;;
   --workers=*) workers=${1#*=}; shift ;;
-  -h | --help) sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  -h | --help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
   *) usage ;;
   esac
 done
