@@ -9,6 +9,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/presets.sh"
+no_arguments "usage: scripts/test.sh (no arguments; into build/ and build-sanitize/, or BUILD_DIR and SANITIZE_BUILD_DIR)" "$@"
 build=${BUILD_DIR:-$root/build}
 site=${WEB_SITE_DIR:-$root/build-web}
 bash "$root/scripts/setup.sh"

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds the game for the browser and serves it at http://127.0.0.1:8000/.
 #
-#   bash scripts/web.sh [--build-only | --zip]
+#   bash scripts/web.sh [--build-only] [--zip]
 #
-# --zip builds and packs the folder into build-web/vexlo-race-web.zip, with
-# index.html at its root, for a game-hosting site.
+# --build-only builds and does not serve. --zip builds, packs the folder into
+# build-web/vexlo-race-web.zip, with index.html at its root, for a
+# game-hosting site, and does not serve either (with or without
+# --build-only).
 #
 # The page lands in build-web/ (or WEB_SITE_DIR): index.html, its scripts
 # and style, vexlo.js and vexlo.wasm, and a copy of data/. It is a static
@@ -22,14 +24,18 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/presets.sh"
 site=${WEB_SITE_DIR:-$root/build-web}
 work=${WEB_WORK_DIR:-$root/build-web-work}
-serve=1
+usage() { echo "usage: scripts/web.sh [--build-only] [--zip]"; }
+build_only=0
 zip=0
-case "${1:-}" in
-  --build-only) serve=0 ;;
-  --zip) serve=0; zip=1 ;;
-  "") ;;
-  *) echo "usage: scripts/web.sh [--build-only | --zip]" >&2; exit 2 ;;
-esac
+for arg in "$@"; do
+  case $arg in
+  --build-only) [ $build_only -eq 0 ] || { usage >&2; exit 2; }; build_only=1 ;;
+  --zip) [ $zip -eq 0 ] || { usage >&2; exit 2; }; zip=1 ;;
+  -h | --help) usage; exit 0 ;;
+  *) usage >&2; exit 2 ;;
+  esac
+done
+serve=$((build_only == 0 && zip == 0))
 
 bash "$root/scripts/setup-web.sh"
 # emscripten's optimiser finds Debian's JavaScript modules (acorn) here,
