@@ -236,6 +236,14 @@ TEST_F(PublicBoard, TheCommandLineActsLogsAndSaysWhatItDid) {
     EXPECT_NE(log.find("  " + who + "  unban ann\n"), std::string::npos) << log;
     EXPECT_NE(log.find("  " + who + "  ban ANN: rude\n"), std::string::npos) << log;
     EXPECT_EQ(admin({"recount"}, url).output, "every count equals a fresh count: nothing to mend\n");
+    // A run deleted by hand leaves the board it served, its total and ranks.
+    const long long second = submit("Bo", "272 13\n300 38\n");
+    ASSERT_TRUE(finished(second));
+    EXPECT_EQ(json::parse(request(port, "GET", "/api/board").body)["total"], 2);
+    EXPECT_EQ(db.value("DELETE FROM runs WHERE id = " + id + " RETURNING id"), id);
+    EXPECT_TRUE(eventually([&] { return json::parse(request(port, "GET", "/api/board").body)["total"] == 1; }));
+    EXPECT_EQ(json::parse(request(port, "GET", "/api/runs/" + std::to_string(second)).body)["rank"], 1);
+    EXPECT_EQ(boardDrift(url), "");
 
     for (const std::vector<std::string>& bad : {std::vector<std::string>{"hide", id},
                                                 {"hide", "x", "--reason", "r"},
