@@ -172,6 +172,7 @@ test('a game played in the page is submitted, verified, shown in the hall of fam
     assert.match(key, /^[A-Za-z0-9_-]{43}$/);
     await page.click('#player-key summary');
     assert.equal(await page.inputValue('#key-shown'), key);
+    await page.click('#player-key summary');
     assert.equal((await post('api/runs', { name: Name.toUpperCase(), keys: '272 13\n300 38\n' })).status, 403);
   });
 
@@ -208,6 +209,7 @@ test('a game played in the page is submitted, verified, shown in the hall of fam
   });
 
   await t.test('a key pasted in from another device is taken, anything else is not', async () => {
+    await page.click('#player-key summary');
     await page.fill('#key-pasted', 'not a key');
     await page.click('#key-use');
     assert.match(await page.locator('#key-note').textContent(), /^That is not a player key/);
