@@ -11,12 +11,46 @@
 # set, that database is used instead of board-data/. Each stage says one
 # line; what they and the server print goes to build-board/board.log, which
 # a failure names; the workers' lines go to board-data/workers.log.
+#
+#   bash scripts/board.sh [--port N] [--workers N] [--metrics-port N]
+#   bash scripts/board.sh admin ARGS...   the operators' commands (vexlo-board
+#                                         admin) on the board's own database
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+
+# admin: vexlo-board admin on board-data/'s cluster (started for the command
+# and stopped again if it was not running) or on DATABASE_URL; the program is
+# built first, quietly, if it is not there yet.
+if [ "${1:-}" = admin ]; then
+  shift
+  case ${1:-} in
+  hide | unhide | ban | unban | runs | log | token | recount | migrate | -h | --help) ;;
+  *) echo "usage: scripts/board.sh admin hide|unhide|ban|unban|runs|log|token|recount|migrate ARGS..." >&2; exit 2 ;;
+  esac
+  build=${BUILD_DIR:-$root/build-board}
+  if [ ! -x "$build/vexlo-board" ]; then
+    source "$root/scripts/presets.sh"
+    bash "$root/scripts/setup.sh" board >/dev/null
+    configure_preset board "$build" ${CMAKE_EXTRA_ARGS:-}
+    build_folder_quietly "$build" vexlo-board
+  fi
+  if [ -n "${DATABASE_URL:-}" ]; then
+    exec "$build/vexlo-board" admin "$@"
+  fi
+  data=$root/board-data
+  running=0
+  bash "$root/scripts/board-db.sh" running "$data" && running=1
+  DATABASE_URL=$(bash "$root/scripts/board-db.sh" start "$data") || exit 1
+  export DATABASE_URL
+  status=0
+  "$build/vexlo-board" admin "$@" || status=$?
+  [ "$running" -eq 1 ] || bash "$root/scripts/board-db.sh" stop "$data"
+  exit "$status"
+fi
 port=8080
 workers=$(nproc)
 metrics=""
-usage() { echo "usage: scripts/board.sh [--port N] [--workers N] [--metrics-port N]"; }
+usage() { printf 'usage: scripts/board.sh [--port N] [--workers N] [--metrics-port N]\n       scripts/board.sh admin ARGS...\n'; }
 refuse() { usage >&2; exit 2; }
 while [ $# -gt 0 ]; do
   case $1 in

@@ -33,8 +33,9 @@ rest=(
   prometheus nginx curl openssl systemd
 )
 # The score server: Boost.Beast, libpq, nlohmann-json, prometheus-cpp and
-# PostgreSQL 15.
-board=(libboost1.81-dev libpq-dev nlohmann-json3-dev prometheus-cpp-dev postgresql)
+# PostgreSQL 15; ICU's spoof checker for players' names, OpenSSL's digests
+# for their keys.
+board=(libboost1.81-dev libpq-dev nlohmann-json3-dev prometheus-cpp-dev postgresql libicu-dev libssl-dev)
 
 case ${1:-all} in
 play) packages=("${play[@]}") ;;

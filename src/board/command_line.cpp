@@ -11,8 +11,9 @@ const char* const Usage =
                           [--trust-proxy ADDR]... [--metrics-listen ADDR:PORT] [--log-format text|json]
        vexlo-board worker [--game-dir DIR] [--lease S] [--time-limit S] [--max-updates N]
                           [--log-format text|json]
+       vexlo-board admin COMMAND ... (vexlo-board admin --help)
        vexlo-board --help | --version
-Both read the database's address from DATABASE_URL (a libpq connection string or URI).
+All read the database's address from DATABASE_URL (a libpq connection string or URI).
   serve    HTTP on ADDR (127.0.0.1) port N (8080): the API under /api/ and, with
            --web, the files of DIR; at most R requests a second (50, bursts of
            N: 100) from one address, 0 for no limit; from a proxy named by
@@ -23,7 +24,10 @@ Both read the database's address from DATABASE_URL (a libpq connection string or
            whose data/ is read from DIR (the current folder); a claim's lease
            is S seconds (30), renewed while it plays; a game gets S seconds of
            processor time (120) and N updates (1000000)
-Both print a line a request or verdict; --log-format json makes each a JSON object.
+  admin    the operators' commands: hide and ban, the moderation log, admin
+           tokens, counting the board afresh
+serve and worker print a line a request or verdict; --log-format json makes
+each a JSON object.
 )";
 
 namespace {
@@ -117,6 +121,10 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         return line.command = CommandLine::Help, line;
     if (command == "--version")
         return line.command = CommandLine::Version, line;
+    if (command == "admin") {
+        line.admin.assign(args.begin() + 1, args.end());
+        return line.command = CommandLine::Admin, line;
+    }
     if (command != "serve" && command != "worker")
         return line.problem = "unknown command: " + command, line;
     line.command = command == "serve" ? CommandLine::Serve : CommandLine::Work;

@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace board {
 
@@ -20,9 +21,10 @@ struct ServeOptions {
 };
 
 struct CommandLine {
-    enum { Serve, Work, Help, Version, Bad } command = Bad;
+    enum { Serve, Work, Admin, Help, Version, Bad } command = Bad;
     ServeOptions serve;
     WorkerOptions worker;
+    std::vector<std::string> admin; // the words after "admin"
     std::string gameDir = ".";
     ops::LogFormat logFormat = ops::LogFormat::Text;
     std::string problem; // for Bad

@@ -1,4 +1,6 @@
-// vexlo-board: the score server (serve) and its verifying workers (worker).
+// vexlo-board: the score server (serve), its verifying workers (worker) and
+// the operators' commands (admin).
+#include "board/admin/admin_command.h"
 #include "board/api/board_cache.h"
 #include "board/api/board_listener.h"
 #include "board/api/rate_limit.h"
@@ -176,6 +178,12 @@ int main(int argc, char** argv) {
         return serve(line.serve, line.logFormat);
     case board::CommandLine::Work:
         return work(line.worker, line.gameDir, line.logFormat);
+    case board::CommandLine::Admin:
+        if (!line.admin.empty() && (line.admin[0] == "--help" || line.admin[0] == "-h")) {
+            std::cout << board::AdminUsage;
+            return 0;
+        }
+        return board::runAdmin(line.admin, databaseUrl(), std::cout, std::cerr);
     case board::CommandLine::Bad:
         break;
     }

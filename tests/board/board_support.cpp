@@ -1,6 +1,7 @@
 #include "board_support.h"
 
 #include "board/db/connection.h"
+#include "board/db/run_store.h"
 
 #include <arpa/inet.h>
 #include <cctype>
@@ -63,6 +64,35 @@ std::string TestDatabase::value(const std::string& sql) const {
     board::db::Connection db(url_);
     const board::db::Result r = db.exec({"value", sql.c_str()});
     return r.rows() > 0 && !r.isNull(0, 0) ? r.text(0, 0) : "";
+}
+
+std::string boardDrift(const std::string& databaseUrl) {
+    board::db::Connection db(databaseUrl, std::chrono::seconds(60));
+    std::string drift;
+    const board::db::Statement counts{"drift_counts", R"(
+WITH fresh AS (SELECT score, count(*) AS runs FROM runs
+               WHERE status = 'verified' AND hidden_reason IS NULL GROUP BY score),
+bands AS (SELECT score / 1000 AS band, sum(runs) AS runs FROM fresh GROUP BY 1)
+SELECT 'score ' || coalesce(f.score, c.score) || ': counted ' || coalesce(c.runs, 0) || ', fresh ' || coalesce(f.runs, 0)
+FROM fresh f FULL JOIN score_counts c ON c.score = f.score WHERE coalesce(c.runs, 0) <> coalesce(f.runs, 0)
+UNION ALL
+SELECT 'band ' || coalesce(f.band, c.band) || ': counted ' || coalesce(c.runs, 0) || ', fresh ' || coalesce(f.runs, 0)
+FROM bands f FULL JOIN score_band_counts c ON c.band = f.band WHERE coalesce(c.runs, 0) <> coalesce(f.runs, 0))"};
+    const board::db::Result wrong = db.exec(counts);
+    for (int row = 0; row < wrong.rows(); ++row)
+        drift += wrong.text(row, 0) + "; ";
+    const board::db::Result order = db.exec({"drift_order", R"(
+SELECT id FROM runs WHERE status = 'verified' AND hidden_reason IS NULL ORDER BY score DESC, id)"});
+    const long long total = board::db::boardPage(db, 1, 0).total;
+    if (total != order.rows())
+        drift += "total " + std::to_string(total) + ", fresh " + std::to_string(order.rows()) + "; ";
+    for (int row = 0; row < order.rows(); ++row) {
+        const auto rank = board::db::findRun(db, order.integer(row, 0))->rank;
+        if (rank != row + 1)
+            drift += "run " + order.text(row, 0) + " ranked " + (rank ? std::to_string(*rank) : "nothing") +
+                     ", fresh " + std::to_string(row + 1) + "; ";
+    }
+    return drift;
 }
 
 BoardProcess::BoardProcess(const std::vector<std::string>& args, const std::string& databaseUrl,
@@ -184,8 +214,8 @@ Reply exchange(int port, const std::string& raw, std::chrono::milliseconds timeo
 }
 
 Reply request(int port, const std::string& method, const std::string& target, const std::string& body,
-              const std::string& contentType) {
-    std::string raw = method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n";
+              const std::string& contentType, const std::string& headers) {
+    std::string raw = method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + headers;
     if (!body.empty() || method == "POST")
         raw += "Content-Type: " + contentType + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n";
     return exchange(port, raw + "\r\n" + body);

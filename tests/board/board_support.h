@@ -28,6 +28,12 @@ std::string clusterDir();
 std::string clusterUrl(const std::string& database);
 std::string clusterAdminUrl(const std::string& database);
 
+// What differs between the board as the database keeps it and a fresh
+// count of the runs on it (verified, not hidden): each count by score and
+// by band, the total, and every run's rank as GET /api/runs/N gives it.
+// Empty when all agree.
+std::string boardDrift(const std::string& databaseUrl);
+
 // vexlo-board with arguments and DATABASE_URL, its stdout in a file.
 class BoardProcess {
 public:
@@ -58,8 +64,9 @@ struct Reply {
 // closes or (unless untilClosed) one whole response has come.
 Reply exchange(int port, const std::string& raw, std::chrono::milliseconds timeout = std::chrono::seconds(20),
                bool untilClosed = false);
+// headers: more header lines, each ending in \r\n.
 Reply request(int port, const std::string& method, const std::string& target, const std::string& body = "",
-              const std::string& contentType = "application/json");
+              const std::string& contentType = "application/json", const std::string& headers = "");
 
 // Waits for pred, checking every 20 ms, up to limit; pred's last answer.
 template <typename F>

@@ -104,7 +104,7 @@ TEST(Metrics, CountWhatTheServerAndTheWorkersDidAndPassPromtool) {
     BoardProcess worker({"worker", "--log-format", "json"}, db.url(), sourceDir());
     const std::string keys = fileText(sourceDir() + "/tests/replay/crash_speed5.keys");
     const std::string verified =
-        postRun(port, "metrics", keys, ", \"player_key\": \"secret-player-key-0123456789\"");
+        postRun(port, "metrics", keys, ", \"player_key\": \"secret-player-key-0123456789abcdefghijklmno\"");
     const std::string rejected = postRun(port, "metrics", "# a secret comment\n5 27\n");
     ASSERT_TRUE(eventually(
         [&] { return statusOf(port, verified) == "verified" && statusOf(port, rejected) == "rejected"; }));

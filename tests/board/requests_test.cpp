@@ -25,9 +25,10 @@ TEST(RunRequest, TakesATrimmedNameAndTheKeysAsSent) {
     EXPECT_EQ(run.error, "");
     EXPECT_EQ(run.name, "Zo\xc3\xab");
     EXPECT_EQ(run.keys, "# go\n272 13\r\n");
-    // Characters, not bytes: 24 of four bytes each are a name, 25 of one are not.
-    std::string emoji;
-    for (int i = 0; i < 24; ++i)
+    // Characters, not bytes: 24 of up to four bytes each are a name (with a
+    // letter in it), 25 of one are not.
+    std::string emoji = "A";
+    for (int i = 0; i < 23; ++i)
         emoji += "\xf0\x9f\x9a\x97";
     EXPECT_EQ(parseRunRequest(body(emoji, "")).error, "");
     EXPECT_NE(parseRunRequest(body(std::string(25, 'a'), "")).error, "");

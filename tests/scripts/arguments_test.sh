@@ -58,6 +58,7 @@ refused board.sh --port 65536
 refused board.sh --workers 0
 refused board.sh --workers
 refused board.sh --metrics-port 70000
+refused board.sh admin no-such-command
 refused build.sh extra
 refused install-missing.sh
 refused install-missing.sh g++ -y

@@ -20,6 +20,9 @@ public:
     int admit(const std::string& client, Clock::time_point now = Clock::now());
     // Requests refused so far.
     long long refused() const { return refused_; }
+    // Takes tokens more from the client's bucket (down to a burst's worth
+    // below nothing): a request that costs more than one.
+    void charge(const std::string& client, double tokens, Clock::time_point now = Clock::now());
 
 private:
     struct Bucket {

@@ -2,7 +2,9 @@
 
 #include "board/api/query.h"
 #include "board/api/run_request.h"
-#include "board/db/run_store.h"
+#include "board/db/queue.h"
+#include "board/names/player_name.h"
+#include "board/names/secret.h"
 
 #include <nlohmann/json.hpp>
 
@@ -16,11 +18,7 @@ namespace {
 using json = nlohmann::ordered_json;
 
 Response jsonResponse(int status, const json& body) {
-    Response response;
-    response.status = status;
-    response.contentType = "application/json";
-    response.body = body.dump(-1, ' ', false, json::error_handler_t::replace);
-    return response;
+    return jsonAnswer(status, body.dump(-1, ' ', false, json::error_handler_t::replace));
 }
 
 Response methodNotAllowed(const char* allow) {
@@ -85,19 +83,14 @@ const char* Api::methodsOf(const ApiPath& api) const {
 
 Response Api::route(const Request& request, const std::string& path, const std::string& query) {
     const std::string& method = request.method;
+    if (path.rfind("/api/admin/", 0) == 0)
+        return admin(request, path, query);
     const ApiPath api = parseApiPath(path);
     const char* methods = methodsOf(api);
     if (methods == nullptr)
         return errorResponse(404, "no such path");
-    if (method == "OPTIONS") {
-        Response preflight;
-        preflight.status = 204;
-        preflight.headers = {{"Allow", methods},
-                             {"Access-Control-Allow-Methods", methods},
-                             {"Access-Control-Allow-Headers", "Content-Type"},
-                             {"Access-Control-Max-Age", "86400"}};
-        return preflight;
-    }
+    if (method == "OPTIONS")
+        return preflightAnswer(methods, "Content-Type");
     switch (api.kind) {
     case ApiPath::Runs:
         return method == "POST" ? submit(request) : methodNotAllowed(methods);
@@ -120,9 +113,21 @@ Response Api::submit(const Request& request) {
     const RunRequest run = parseRunRequest(request.body);
     if (!run.error.empty())
         return errorResponse(400, run.error);
+    const names::NameKeys keys = names::nameKeys(run.name);
+    db::NewRun stored{run.name, run.keys, keys.skeleton, keys.look, std::nullopt};
+    if (run.playerKey)
+        stored.playerKey = names::digestOf(*run.playerKey);
     return withDatabase(
         [&](db::Connection& db) {
-            return jsonResponse(202, json{{"id", db::submitRun(db, run.name, run.keys)}, {"status", "queued"}});
+            // Checked again when the run is verified: another may claim the
+            // name meanwhile.
+            const db::NameStanding standing = db::nameStanding(db, keys.skeleton, keys.look);
+            if (standing.banned)
+                return errorResponse(403, "this name is banned");
+            for (const std::string& owner : standing.playerKeys)
+                if (!stored.playerKey || !names::sameDigest(owner, *stored.playerKey))
+                    return errorResponse(403, db::NameTaken);
+            return jsonResponse(202, json{{"id", db::submitRun(db, stored)}, {"status", "queued"}});
         },
         false);
 }
@@ -142,14 +147,22 @@ Response Api::run(const std::string& id, bool keys) {
         const auto found = db::findRun(db, number);
         if (!found)
             return errorResponse(404, "no such run");
-        return jsonResponse(200, json{{"id", found->id},
-                                      {"name", found->name},
-                                      {"status", found->status},
-                                      {"score", nullable(found->score)},
-                                      {"updates", nullable(found->updates)},
-                                      {"rank", nullable(found->rank)},
-                                      {"reason", found->reason ? json(*found->reason) : json(nullptr)}});
+        return runAnswer(*found);
     });
+}
+
+// A hidden run says so, with the operators' reason, and nothing of its score.
+Response Api::runAnswer(const db::RunView& run) {
+    const bool hidden = run.hidden.has_value();
+    const std::optional<std::string>& reason = hidden ? run.hidden : run.reason;
+    const std::optional<long long> none;
+    return jsonResponse(200, json{{"id", run.id},
+                                  {"name", run.name},
+                                  {"status", hidden ? "hidden" : run.status},
+                                  {"score", nullable(hidden ? none : run.score)},
+                                  {"updates", nullable(hidden ? none : run.updates)},
+                                  {"rank", nullable(hidden ? none : run.rank)},
+                                  {"reason", reason ? json(*reason) : json(nullptr)}});
 }
 
 Response Api::board(const std::string& query) {

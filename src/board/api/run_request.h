@@ -1,7 +1,9 @@
 // What a client sends to submit a run, checked before anything is stored:
-// a JSON object {"name": "...", "keys": "..."}.
+// a JSON object {"name": "...", "keys": "...", "player_key": "..."}, the
+// player's key optional.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -10,8 +12,9 @@ namespace board::api {
 constexpr std::size_t MaxNameCharacters = 24;
 
 struct RunRequest {
-    std::string name;  // trimmed
-    std::string keys;  // exactly as sent
+    std::string name; // trimmed
+    std::string keys; // exactly as sent
+    std::optional<std::string> playerKey;
     std::string error; // why it is refused, in words a client reads; empty when taken
 };
 
@@ -23,7 +26,7 @@ struct CheckedName {
 };
 
 // 1 to 24 characters of UTF-8 after trimming, without control characters
-// or markup.
-CheckedName checkName(std::string_view name);
+// or markup, and (when strict) none of what names::nameRefusal refuses.
+CheckedName checkName(std::string_view name, bool strict = true);
 
 } // namespace board::api

@@ -22,24 +22,40 @@ WHERE r.id = $1::bigint AND o.status IN ('queued', 'verifying') AND o.keys_diges
   AND o.id < r.id AND (o.status = 'queued' OR o.lease_until > now())
 LIMIT 1)"};
 
+// Two finishes of runs whose names are one wait for each other, so that
+// the second sees the first's claim (keys in two spaces: skeleton, look).
+const Statement NameLocks{"name_locks", R"(
+SELECT pg_advisory_xact_lock(1, hashtext(skeleton)), pg_advisory_xact_lock(2, hashtext(look))
+FROM runs WHERE id = $1::bigint AND skeleton IS NOT NULL)"};
+
+// Whether another player's key claimed the run's name, and a ban's reason.
+const Statement NameCheck{"name_check", R"(
+SELECT coalesce(bool_or(n.player_key IS NOT NULL AND n.player_key IS DISTINCT FROM r.player_key), false),
+       max(n.banned_reason)
+FROM runs r LEFT JOIN names n ON n.skeleton = r.skeleton OR n.look = r.look
+WHERE r.id = $1::bigint)"};
+
+// The first verified run with a key claims its name.
+const Statement ClaimName{"claim_name", R"(
+INSERT INTO names (skeleton, look, shown, player_key, claimed_by, claimed_at)
+SELECT skeleton, look, name, player_key, id, now() FROM runs
+WHERE id = $1::bigint AND player_key IS NOT NULL AND skeleton IS NOT NULL
+ON CONFLICT (skeleton) DO UPDATE
+SET player_key = excluded.player_key, claimed_by = excluded.claimed_by, claimed_at = excluded.claimed_at
+WHERE names.player_key IS NULL)"};
+
+// The board's counts follow by themselves (the runs table's triggers), and
+// tell the servers. A run under a banned name is kept hidden.
 const Statement Verified{"finish_verified", R"(
 UPDATE runs SET status = 'verified', score = $3::integer, updates = $4::integer,
-                game = sha256(convert_to($5, 'UTF8')), lease_until = NULL, finished = now()
+                game = sha256(convert_to($5, 'UTF8')), lease_until = NULL, finished = now(),
+                hidden_by_ban = hidden_by_ban OR (hidden_reason IS NULL AND $6::text IS NOT NULL),
+                hidden_at = CASE WHEN hidden_reason IS NULL AND $6::text IS NOT NULL THEN now() ELSE hidden_at END,
+                hidden_reason = coalesce(hidden_reason, $6::text)
 WHERE id = $1::bigint AND claims = $2::integer AND status = 'verifying')"};
 
-const Statement CountScore{"count_score", R"(
-INSERT INTO score_counts AS c VALUES ($1::integer, 1)
-ON CONFLICT (score) DO UPDATE SET runs = c.runs + 1)"};
-
-const Statement CountBand{"count_band", R"(
-INSERT INTO score_band_counts AS c VALUES ($1::integer / 1000, 1)
-ON CONFLICT (band) DO UPDATE SET runs = c.runs + 1)"};
-
-// Servers that keep pages of the board drop them when told.
-const Statement Notify{"notify_board", "SELECT pg_notify('vexlo_board', '')"};
-
 const Statement KeptGame{"kept_game", R"(
-SELECT id FROM runs WHERE game = sha256(convert_to($1, 'UTF8')) AND status = 'verified')"};
+SELECT id FROM runs WHERE game = sha256(convert_to($1, 'UTF8')) AND status = 'verified' AND hidden_reason IS NULL)"};
 
 const Statement Rejected{"finish_rejected", R"(
 UPDATE runs SET status = 'rejected', reason = $3, lease_until = NULL, finished = now()
@@ -73,13 +89,23 @@ bool earlierCopyWaiting(Connection& db, const Claim& claim) {
 Finish finishVerified(Connection& db, const Claim& claim, int score, long updates, const std::string& game) {
     try {
         Transaction transaction(db);
+        const std::string id = std::to_string(claim.id);
+        db.exec(NameLocks, {id});
+        const Result name = db.exec(NameCheck, {id});
+        if (name.text(0, 0) == "t") {
+            auto params = key(claim);
+            params.push_back(std::string(NameTaken));
+            if (db.exec(Rejected, params).affected() != 1)
+                return Finish::Lost;
+            transaction.commit();
+            return Finish::Refused;
+        }
+        db.exec(ClaimName, {id});
         auto params = key(claim);
-        params.insert(params.end(), {std::to_string(score), std::to_string(updates), game});
+        params.insert(params.end(), {std::to_string(score), std::to_string(updates), game,
+                                     name.isNull(0, 1) ? Param() : Param(name.text(0, 1))});
         if (db.exec(Verified, params).affected() != 1)
             return Finish::Lost;
-        db.exec(CountScore, {std::to_string(score)});
-        db.exec(CountBand, {std::to_string(score)});
-        db.exec(Notify);
         transaction.commit();
         return Finish::Done;
     } catch (const Error& error) {

@@ -2,7 +2,8 @@
 // claims the oldest waiting run with SELECT ... FOR UPDATE SKIP LOCKED and
 // holds it under a lease it renews; a run whose lease ran out (its worker
 // died) is claimed again. Every change of status is one transaction, and
-// only the holder of the current claim can finish a run.
+// only the holder of the current claim can finish a run. The first run
+// verified under a name with a player's key claims the name for that key.
 #pragma once
 
 #include "board/db/connection.h"
@@ -28,8 +29,13 @@ bool earlierCopyWaiting(Connection& db, const Claim& claim);
 enum class Finish {
     Done,
     Duplicate, // the same game as a run already kept: rejected instead
+    Refused,   // its name belongs to another player: rejected instead (NameTaken)
     Lost,      // the claim was no longer ours; nothing changed
 };
+
+// Said when a name is claimed by another player's key, at submission and
+// again at verification (two submissions may race).
+constexpr const char* NameTaken = "this name belongs to another player";
 
 Finish finishVerified(Connection& db, const Claim& claim, int score, long updates, const std::string& game);
 Finish finishRejected(Connection& db, const Claim& claim, const std::string& reason);

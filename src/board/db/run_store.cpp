@@ -1,24 +1,31 @@
 #include "board/db/run_store.h"
 
+#include "board/names/player_name.h"
+#include "board/names/secret.h"
+
 namespace board::db {
 
 namespace {
 
-const Statement Submit{
-    "submit_run",
-    "INSERT INTO runs (name, keys, keys_digest) VALUES ($1, $2, sha256(convert_to($2, 'UTF8'))) "
-    "RETURNING id"};
+const Statement Submit{"submit_run", R"(
+INSERT INTO runs (name, keys, keys_digest, skeleton, look, player_key)
+VALUES ($1, $2, sha256(convert_to($2, 'UTF8')), $3, $4, $5::bytea) RETURNING id)"};
+
+const Statement Standing{"name_standing", R"(
+SELECT banned_reason, player_key FROM names WHERE skeleton = $1 OR look = $2)"};
 
 // A run's rank: the verified runs in higher bands, in higher scores of its
 // own band, and of its own score submitted before it.
 const Statement Find{"find_run", R"(
 SELECT id, name, status, score, updates, reason,
-       CASE WHEN status = 'verified' THEN
+       CASE WHEN status = 'verified' AND hidden_reason IS NULL THEN
          1 + coalesce((SELECT sum(runs) FROM score_band_counts WHERE band > r.score / 1000), 0)
            + coalesce((SELECT sum(runs) FROM score_counts
                        WHERE score > r.score AND score < (r.score / 1000 + 1) * 1000), 0)
-           + (SELECT count(*) FROM runs o WHERE o.status = 'verified' AND o.score = r.score AND o.id < r.id)
-       END
+           + (SELECT count(*) FROM runs o
+              WHERE o.status = 'verified' AND o.hidden_reason IS NULL AND o.score = r.score AND o.id < r.id)
+       END,
+       hidden_reason
 FROM runs r WHERE id = $1::bigint)"};
 
 const Statement Keys{"run_keys", "SELECT keys FROM runs WHERE id = $1::bigint"};
@@ -27,7 +34,7 @@ const Statement Keys{"run_keys", "SELECT keys FROM runs WHERE id = $1::bigint"};
 const Statement ShallowPage{"board_shallow", R"(
 SELECT (SELECT coalesce(sum(runs), 0) FROM score_band_counts), p.id, p.name, p.score, p.updates
 FROM (SELECT 1) one LEFT JOIN LATERAL (
-  SELECT id, name, score, updates FROM runs WHERE status = 'verified'
+  SELECT id, name, score, updates FROM runs WHERE status = 'verified' AND hidden_reason IS NULL
   ORDER BY score DESC, id LIMIT $1::bigint OFFSET $2::bigint) p ON true
 ORDER BY p.score DESC, p.id)"};
 
@@ -43,7 +50,8 @@ scores AS (
 s AS (SELECT score, upto - runs AS before FROM scores WHERE upto > $2::bigint ORDER BY score DESC LIMIT 1)
 SELECT (SELECT coalesce(sum(runs), 0) FROM score_band_counts), p.id, p.name, p.score, p.updates
 FROM (SELECT 1) one LEFT JOIN (s CROSS JOIN LATERAL (
-  SELECT id, name, score, updates FROM runs WHERE status = 'verified' AND score <= s.score
+  SELECT id, name, score, updates FROM runs
+  WHERE status = 'verified' AND hidden_reason IS NULL AND score <= s.score
   ORDER BY score DESC, id LIMIT $1::bigint OFFSET ($2::bigint - s.before)::bigint) p) ON true
 ORDER BY p.score DESC, p.id)"};
 
@@ -60,8 +68,26 @@ std::optional<long long> number(const Result& r, int row, int column) {
 
 } // namespace
 
+long long submitRun(Connection& db, const NewRun& run) {
+    const Param key = run.playerKey ? Param(names::hexBytes(*run.playerKey)) : std::nullopt;
+    return db.exec(Submit, {run.name, run.keys, run.skeleton, run.look, key}).integer(0, 0);
+}
+
 long long submitRun(Connection& db, const std::string& name, const std::string& keys) {
-    return db.exec(Submit, {name, keys}).integer(0, 0);
+    const names::NameKeys nameKeys = names::nameKeys(name);
+    return submitRun(db, {name, keys, nameKeys.skeleton, nameKeys.look, std::nullopt});
+}
+
+NameStanding nameStanding(Connection& db, const std::string& skeleton, const std::string& look) {
+    const Result r = db.exec(Standing, {skeleton, look});
+    NameStanding standing;
+    for (int row = 0; row < r.rows(); ++row) {
+        if (!r.isNull(row, 0))
+            standing.banned = r.text(row, 0);
+        if (!r.isNull(row, 1))
+            standing.playerKeys.push_back(names::fromHexBytes(r.text(row, 1)));
+    }
+    return standing;
 }
 
 std::optional<RunView> findRun(Connection& db, long long id) {
@@ -77,6 +103,8 @@ std::optional<RunView> findRun(Connection& db, long long id) {
     if (!r.isNull(0, 5))
         run.reason = r.text(0, 5);
     run.rank = number(r, 0, 6);
+    if (!r.isNull(0, 7))
+        run.hidden = r.text(0, 7);
     return run;
 }
 

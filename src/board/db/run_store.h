@@ -1,5 +1,5 @@
 // The statements behind the API: submitting a run, reading one, its keys
-// and the board.
+// and the board. The board holds the verified runs that are not hidden.
 #pragma once
 
 #include "board/db/connection.h"
@@ -15,6 +15,19 @@ struct RunView {
     std::string name, status;
     std::optional<long long> score, updates, rank; // only when verified
     std::optional<std::string> reason;             // only when rejected
+    std::optional<std::string> hidden;             // the operators' reason, when they hid it
+};
+
+struct NewRun {
+    std::string name, keys;
+    std::string skeleton, look;           // names::nameKeys
+    std::optional<std::string> playerKey; // the SHA-256 of the player's key
+};
+
+// Whom a name belongs to: the names under either of its keys.
+struct NameStanding {
+    std::optional<std::string> banned;   // the reason
+    std::vector<std::string> playerKeys; // the SHA-256s of the keys that claimed it
 };
 
 struct BoardEntry {
@@ -28,7 +41,10 @@ struct BoardPage {
     std::vector<BoardEntry> runs;
 };
 
+long long submitRun(Connection& db, const NewRun& run);
+// A run without a player's key, its name's keys made here.
 long long submitRun(Connection& db, const std::string& name, const std::string& keys);
+NameStanding nameStanding(Connection& db, const std::string& skeleton, const std::string& look);
 std::optional<RunView> findRun(Connection& db, long long id);
 std::optional<std::string> runKeys(Connection& db, long long id);
 // Verified runs, the highest score first and equal scores in submission order.

@@ -136,6 +136,7 @@ private:
         mine.method = std::string(request.method_string());
         mine.target = std::string(request.target());
         mine.contentType = std::string(request[bhttp::field::content_type]);
+        mine.authorization = std::string(request[bhttp::field::authorization]);
         mine.body = std::move(request.body());
         mine.client = client_;
         mine.acceptEncoding = std::string(request[bhttp::field::accept_encoding]);

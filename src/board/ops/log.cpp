@@ -86,7 +86,7 @@ void writeLine(const std::string& line) {
 }
 
 std::string verdictKind(const std::string& reason) {
-    static const std::array<std::pair<const char*, const char*>, 7> kinds = {{
+    static const std::array<std::pair<const char*, const char*>, 8> kinds = {{
         {"Escape ended the game", "escape"},
         {"the key script ended", "unfinished"},
         {"the game passed", "too_long"},
@@ -94,6 +94,7 @@ std::string verdictKind(const std::string& reason) {
         {"the same game as", "same_game"},
         {"not a key script", "not_a_key_script"},
         {"verification was cut short", "cut_short"},
+        {"this name belongs to another player", "name_taken"},
     }};
     for (const auto& [start, kind] : kinds)
         if (reason.rfind(start, 0) == 0)

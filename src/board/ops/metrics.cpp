@@ -132,6 +132,8 @@ std::string ServerMetrics::scrape(db::Pool& pool, long long rateLimited) {
 }
 
 std::string routeOf(const std::string& path) {
+    if (path.rfind("/api/admin/", 0) == 0)
+        return "admin";
     switch (api::parseApiPath(path).kind) {
     case api::ApiPath::Runs:
         return "runs";

@@ -172,6 +172,8 @@ void Worker::verifyClaimed(ClaimedRun& run) {
         report(run, true, "", verdict.score, verdict.updates);
     else if (finish == db::Finish::Duplicate)
         report(run, false, "the same game as a run already kept");
+    else if (finish == db::Finish::Refused)
+        report(run, false, db::NameTaken);
 }
 
 } // namespace board

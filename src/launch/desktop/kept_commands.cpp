@@ -1,6 +1,7 @@
 #include "launch/desktop/kept_commands.h"
 
 #include "launch/desktop/plain_file.h"
+#include "launch/desktop/player_key.h"
 #include "launch/desktop/score_submission.h"
 #include "launch/desktop/utf8_path.h"
 #include "replay/key_script.h"
@@ -103,18 +104,43 @@ int submitGame(const Options& options, const SubmitSetUp& setUp) {
         say(std::string(error.what()) + " (not a recorded game)");
         return 1;
     }
+    std::string key;
+    if (setUp.playerKeyFile) {
+        const PlayerKey found = playerKey(*setUp.playerKeyFile);
+        if (!found.problem.empty()) {
+            say(found.problem);
+            return 1;
+        }
+        key = found.key;
+    } else {
+        say("neither XDG_DATA_HOME nor HOME is set: the game is sent without a player key, and claims no name");
+    }
     SubmitPacing pacing;
     if (isatty(STDERR_FILENO))
         pacing.queued = [&server](long id) {
             say("sent as run " + std::to_string(id) + " to " + server + "; waiting for it to be played again");
         };
     const auto http = makeHttpClient("vexlo-race/" + setUp.version);
-    const SubmitOutcome outcome = submitRun(*http, server, options.name, read.text, pacing);
+    const SubmitOutcome outcome = submitRun(*http, server, options.name, read.text, key, pacing);
     if (outcome.verdict)
         std::printf("%s\n", outcome.line.c_str());
     else
         say(outcome.line);
     return outcome.status;
+}
+
+int printPlayerKey(const std::optional<std::filesystem::path>& file) {
+    if (!file) {
+        say("neither XDG_DATA_HOME nor HOME is set: there is no place for a player key");
+        return 1;
+    }
+    const PlayerKey found = playerKey(*file);
+    if (!found.problem.empty()) {
+        say(found.problem);
+        return 1;
+    }
+    std::printf("%s\n", found.key.c_str());
+    return 0;
 }
 
 } // namespace vexlo

@@ -7,6 +7,7 @@
 #include "launch/desktop/game_keeper.h"
 #include "launch/desktop/kept_commands.h"
 #include "launch/desktop/options.h"
+#include "launch/desktop/player_key.h"
 #include "launch/desktop/recording.h"
 #include "launch/desktop/settings.h"
 #include "launch/desktop/start_checks.h"
@@ -204,6 +205,9 @@ int main(int argc, char** argv) {
     const auto games = userGamesFolder();
     if (options.scores)
         return listScores(games);
+    const auto keyFile = playerKeyFile(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+    if (options.playerKey)
+        return printPlayerKey(keyFile);
 
     const auto settings = userSettingsFile();
     LoadedSettings loaded;
@@ -219,6 +223,7 @@ int main(int argc, char** argv) {
         setUp.settingsServer = loaded.settings.value_or(Settings{}).server;
         setUp.settingsFile = settings ? textOf(*settings) : "$XDG_CONFIG_HOME/vexlo-race/settings.conf";
         setUp.version = VEXLO_VERSION;
+        setUp.playerKeyFile = keyFile;
         if (const std::string problem = submitProblem(options, setUp); !problem.empty()) {
             say(problem);
             return 2;

@@ -21,6 +21,7 @@ const char* const UsageText =
     "  --submit GAME --name NAME [--server URL]\n"
     "                      send a recorded game (a FILE, best or latest) to a\n"
     "                      score server, which plays it again, and say its verdict\n"
+    "  --player-key        print the player key sent with each game submitted\n"
     "  -h, --help          show this help and exit\n"
     "  --version           show the version and exit\n"
     "\n"
@@ -28,7 +29,9 @@ const char* const UsageText =
     "Alt+Enter switches to full screen and back. The settings are remembered\n"
     "in $XDG_CONFIG_HOME/vexlo-race/ (~/.config/vexlo-race/ by default), where\n"
     "'server = URL' names the score server; every game played is kept in\n"
-    "$XDG_DATA_HOME/vexlo-race/games/ (~/.local/share/vexlo-race/games/).\n";
+    "$XDG_DATA_HOME/vexlo-race/games/ (~/.local/share/vexlo-race/games/), and\n"
+    "the player key, which makes a name yours on a score server, beside it in\n"
+    "player.key.\n";
 
 std::optional<AspectChoice> aspectNamed(const std::string& name) {
     if (name == "4:3")
@@ -47,9 +50,9 @@ struct Known {
     bool takesValue;
 };
 constexpr Known KnownOptions[] = {
-    {"fullscreen", false}, {"window", false}, {"aspect", true},  {"mute", false},
-    {"record", true},      {"watch", true},   {"scores", false}, {"submit", true},
-    {"name", true},        {"server", true},  {"help", false},   {"version", false},
+    {"fullscreen", false}, {"window", false},  {"aspect", true},      {"mute", false}, {"record", true},
+    {"watch", true},       {"scores", false},  {"submit", true},      {"name", true},  {"server", true},
+    {"help", false},       {"version", false}, {"player-key", false},
 };
 
 // The option a name stands for: itself, or the one option it begins
@@ -84,6 +87,8 @@ bool apply(Options& o, const std::string& name, const std::string& value, std::s
         o.version = true;
     else if (name == "scores")
         o.scores = true;
+    else if (name == "player-key")
+        o.playerKey = true;
     else if (name == "aspect") {
         o.aspect = aspectNamed(value);
         if (!o.aspect) {
@@ -118,7 +123,8 @@ std::string conflicts(const Options& o) {
     const std::pair<const char*, bool> commands[] = {{"--record", !o.record.empty()},
                                                      {"--watch", !o.watch.empty()},
                                                      {"--scores", o.scores},
-                                                     {"--submit", !o.submit.empty()}};
+                                                     {"--submit", !o.submit.empty()},
+                                                     {"--player-key", o.playerKey}};
     const char* first = nullptr;
     for (const auto& [name, given] : commands) {
         if (given && first != nullptr)

@@ -17,12 +17,13 @@ struct Options {
     std::optional<bool> fullscreen; // --fullscreen or --window, the last given
     std::optional<AspectChoice> aspect;
     bool mute = false;
-    std::string record;  // a file to write the game's keys to
-    std::string watch;   // a recorded game to play back: a file, "best" or "latest"
-    bool scores = false; // list the kept games
-    std::string submit;  // a recorded game to send to a score server: a file, "best" or "latest"
-    std::string name;    // the player's name for --submit
-    std::string server;  // the score server for --submit
+    std::string record;     // a file to write the game's keys to
+    std::string watch;      // a recorded game to play back: a file, "best" or "latest"
+    bool scores = false;    // list the kept games
+    std::string submit;     // a recorded game to send to a score server: a file, "best" or "latest"
+    std::string name;       // the player's name for --submit
+    std::string server;     // the score server for --submit
+    bool playerKey = false; // print the player's key
 };
 
 struct CommandLine {

@@ -26,6 +26,11 @@ SmallFile readSmallFile(const std::filesystem::path& file, std::size_t limit, bo
 // disk, and renames it over the file. The problem, or empty.
 std::string writeWholeFile(const std::filesystem::path& file, std::string_view text);
 
+// As writeWholeFile, but never over a file already at the name: fails
+// with `exists` set when one is there, with `problem` set otherwise. Only
+// this user may read it where files have modes.
+bool writeNewFile(const std::filesystem::path& file, std::string_view text, bool& exists, std::string& problem);
+
 // Makes the file, empty, unless anything is at its name already: taking a
 // name so that no other file is written over. Fails with `exists` set when
 // the name was taken, with `problem` set otherwise.

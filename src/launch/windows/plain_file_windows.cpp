@@ -114,7 +114,13 @@ SmallFile readSmallFile(const std::filesystem::path& file, std::size_t limit, bo
     return result;
 }
 
-std::string writeWholeFile(const std::filesystem::path& file, std::string_view text) {
+namespace {
+
+// Written whole into a temporary file beside it, flushed, then moved over
+// the file, or, when !replace, to its name only if nothing is there
+// (`exists` set otherwise).
+std::string writeThroughTemporary(const std::filesystem::path& file, std::string_view text, bool replace,
+                                  bool& exists) {
     const std::filesystem::path folder = file.parent_path();
     // A dot first: a temporary is nobody's file, and listings pass it by.
     std::filesystem::path temporary;
@@ -133,13 +139,27 @@ std::string writeWholeFile(const std::filesystem::path& file, std::string_view t
         error = GetLastError();
     if (!handle.close() && error == 0)
         error = GetLastError();
-    if (error == 0 &&
-        !MoveFileExW(temporary.c_str(), file.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    const DWORD move = (replace ? MOVEFILE_REPLACE_EXISTING : 0) | MOVEFILE_WRITE_THROUGH;
+    if (error == 0 && !MoveFileExW(temporary.c_str(), file.c_str(), move))
         error = GetLastError();
     if (error == 0)
         return {};
     DeleteFileW(temporary.c_str());
+    exists = error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS;
     return "cannot write " + textOf(file) + ": " + errorText(error);
+}
+
+} // namespace
+
+std::string writeWholeFile(const std::filesystem::path& file, std::string_view text) {
+    bool exists = false;
+    return writeThroughTemporary(file, text, true, exists);
+}
+
+bool writeNewFile(const std::filesystem::path& file, std::string_view text, bool& exists, std::string& problem) {
+    exists = false;
+    problem = writeThroughTemporary(file, text, false, exists);
+    return problem.empty();
 }
 
 bool createNewFile(const std::filesystem::path& file, bool& exists, std::string& problem) {

@@ -1,10 +1,17 @@
 // The hall of fame: the score server's best runs, a page of them at a
 // time (rank, name, score and a Watch button each), the player's own runs
-// marked. Names are the players' words: always set as text, never markup.
+// marked, shown again every little while (and when the page is seen again)
+// so that runs the board's operators hid leave it; a player whose run they
+// hid is told why. Names are the players' words: always set as text, never
+// markup.
 
 const PageSize = 20;
 const OwnRunsKey = 'vexlo-race:own-runs';
 const OwnRunsKept = 50;
+const RefreshMs = 20000;
+const OwnRunsLookedAt = 5; // the latest, when not on the page shown
+
+export const hiddenText = (run) => `Hidden by the board's operators: ${run.reason}`;
 
 const byId = (id) => document.getElementById(id);
 
@@ -17,8 +24,18 @@ export class Hall {
     this.total = 0;
     this.rows = byId('hall-rows');
     this.note = byId('hall-note');
+    this.hiddenNote = byId('hall-hidden');
+    this.settled = new Set(); // own runs that will not change: rejected, or unknown here
     byId('hall-back').addEventListener('click', () => this.show(Math.max(0, this.offset - PageSize)));
     byId('hall-on').addEventListener('click', () => this.show(this.offset + PageSize));
+    setInterval(() => this.refresh(), RefreshMs);
+    document.addEventListener('visibilitychange', () => this.refresh());
+  }
+
+  // The page shown, read again while it can be seen.
+  refresh() {
+    if (this.board.available && document.visibilityState === 'visible' && !byId('hall').hidden)
+      this.show(this.offset);
   }
 
   // After looking for the server: the best runs, or why there are none.
@@ -55,7 +72,28 @@ export class Hall {
     byId('hall-back').disabled = offset === 0;
     byId('hall-on').disabled = offset + PageSize >= answer.total;
     this.say(answer.total === 0 ? 'No verified runs yet: yours could be the first.' : '');
+    this.lookForHidden(answer.runs);
     return answer.total;
+  }
+
+  // The player's latest runs not on the page shown, asked after: the
+  // operators' reason for the latest they hid.
+  async lookForHidden(shown) {
+    const onPage = new Set(shown.map((run) => run.id));
+    let hidden = null;
+    for (const id of ownRuns().slice(0, OwnRunsLookedAt)) {
+      if (onPage.has(id) || this.settled.has(id)) continue;
+      let run;
+      try {
+        run = await this.board.run(id);
+      } catch (error) {
+        if (error.message === 'no such run') this.settled.add(id);
+        continue;
+      }
+      if (run.status === 'rejected') this.settled.add(id);
+      if (run.status === 'hidden' && hidden === null) hidden = run;
+    }
+    this.hiddenNote.textContent = hidden === null ? '' : hiddenText(hidden);
   }
 
   // The page that holds the given rank, with the player's run marked.

@@ -1,10 +1,13 @@
 // After a game that reached its game-over screen: "Submit score" with a
 // name (remembered in the browser), the game's keys posted to the score
-// server, then its check followed to the verdict: "verified: rank R of T"
-// or the server's reason.
-import { keepOwnRun } from './hall.js';
+// server with the player's key, then its check followed to the verdict:
+// "verified: rank R of T" or the server's reason. Once a run under the name
+// is verified, the name is the player's: the page says so.
+import { hiddenText, keepOwnRun } from './hall.js';
+import { claimed, isClaimed, KeyPanel, notClaimed, playerKey } from './player.js';
 
 const NameKey = 'vexlo-race:name';
+const NameTaken = 'this name belongs to another player';
 const LongestName = 24;        // characters, as the server counts them
 const LookEveryMs = 400;       // how often the check is looked at
 const LongestCheckMs = 180000; // the server gives a game 120 s of processor time
@@ -19,18 +22,25 @@ export class Submission {
     this.name = byId('name');
     this.send = byId('send');
     this.verdict = byId('verdict');
+    this.nameNote = byId('name-note');
     this.keys = null;
     this.form.addEventListener('submit', (event) => {
       event.preventDefault();
       this.submit();
     });
+    this.name.addEventListener('input', () => this.showClaim());
+    this.keyPanel = new KeyPanel(() => this.showClaim());
   }
+
+  // "This name is yours on this browser" under a name it has claimed.
+  showClaim() { this.nameNote.hidden = !isClaimed(this.name.value); }
 
   // Offers to submit a game's keys.
   offer(keys) {
     if (!this.board.available) return;
     this.keys = keys;
     this.name.value = rememberedName();
+    this.showClaim();
     this.send.disabled = false;
     this.verdict.textContent = '';
     this.form.hidden = false;
@@ -55,28 +65,38 @@ export class Submission {
     this.send.disabled = true;
     this.tell('Sending your game…');
     try {
-      const { id } = await this.board.submit(name, keys);
+      const { id } = await this.board.submit(name, keys, playerKey());
       keepOwnRun(id);
       this.tell('The server is checking your game by playing it again…');
-      await this.follow(id);
+      await this.follow(id, name);
     } catch (error) {
+      if (error.message === NameTaken) notClaimed(name);
+      this.showClaim();
       this.tell(`Not sent: ${error.message.replace(/\.$/, '')}.`);
       if (this.keys === keys) this.send.disabled = false;
     }
   }
 
   // Looks at the run until the server has checked it.
-  async follow(id) {
+  async follow(id, name) {
     for (const until = Date.now() + LongestCheckMs; Date.now() < until;) {
       await new Promise((resolve) => setTimeout(resolve, LookEveryMs));
       const run = await this.board.run(id);
       if (run.status === 'verified') {
+        claimed(name);
+        this.showClaim();
         const total = await this.hall.showRank(run.rank);
         this.tell(`Score ${run.score} verified: rank ${run.rank} of ${total ?? this.hall.total}.`);
         return;
       }
       if (run.status === 'rejected') {
+        if (run.reason === NameTaken) notClaimed(name);
+        this.showClaim();
         this.tell(`Not kept: ${String(run.reason).replace(/\.$/, '')}.`);
+        return;
+      }
+      if (run.status === 'hidden') {
+        this.tell(hiddenText(run));
         return;
       }
     }
