@@ -8,14 +8,17 @@ namespace board {
 
 const char* const Usage =
     R"(usage: vexlo-board serve [--port N] [--listen ADDR] [--web DIR] [--rate R] [--burst N] [--threads N]
+                          [--max-waiting W]
        vexlo-board worker [--game-dir DIR] [--lease S] [--time-limit S] [--max-updates N]
        vexlo-board --help | --version
 Both read the database's address from DATABASE_URL (a libpq connection string or URI).
   serve    HTTP on ADDR (127.0.0.1) port N (8080): the API under /api/ and, with
            --web, the files of DIR; at most R requests a second (50, bursts of
-           N: 100) from one address, 0 for no limit
-  worker   verifies queued runs one at a time by playing them with the game,
-           whose data/ is read from DIR (the current folder); a claim's lease
+           N: 100) from one address, 0 for no limit; at most W runs waiting to
+           be verified (3) from one address and under one player key, 0 for no
+           limit
+  worker   verifies queued runs by playing them with the game, whose data/
+           is read from DIR (the current folder); a claim's lease
            is S seconds (30), renewed while it plays; a game gets S seconds of
            processor time (120) and N updates (1000000)
 )";
@@ -55,6 +58,8 @@ struct Parser {
             return whole(1, 1000000, n) && (s.burst = static_cast<double>(n), true);
         if (option == "--threads")
             return whole(1, 256, n) && (s.server.threads = static_cast<int>(n), true);
+        if (option == "--max-waiting")
+            return whole(0, 1000000, n) && (s.maxWaiting = static_cast<int>(n), true);
         return bad("unknown option for serve: " + option);
     }
     bool workerOption() {

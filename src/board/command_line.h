@@ -12,6 +12,7 @@ struct ServeOptions {
     http::ServerOptions server;
     std::string webDir;            // empty: no static files
     double rate = 50, burst = 100; // requests a second per address; rate 0: no limit
+    int maxWaiting = 3;            // runs waiting per address and per player key; 0: no limit
 };
 
 struct CommandLine {

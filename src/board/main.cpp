@@ -53,6 +53,7 @@ int serve(const board::ServeOptions& options) {
     std::atomic<bool> stopListening{false};
     std::thread listener([&] { board::api::listenForBoardChanges(databaseUrl(), cache, stopListening); });
     board::api::Api api(pool, limiter, options.webDir.empty() ? nullptr : &files, &cache);
+    api.maxWaiting = options.maxWaiting;
     api.onDatabase = [](bool reachable, const std::string& why) {
         if (!reachable)
             std::cerr << "vexlo-board: " << why << "; answering 503 until it is back" << std::endl;
@@ -87,7 +88,6 @@ int work(board::WorkerOptions options, const std::string& gameDir) {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     options.databaseUrl = databaseUrl();
-    std::cout << "vexlo-board: worker " << getpid() << " ready" << std::endl;
     const int status = board::Worker(options, stopRequested).run();
     std::cout << "vexlo-board: worker " << getpid() << " stopped" << std::endl;
     return status;

@@ -2,6 +2,7 @@
 
 #include "board/api/query.h"
 #include "board/api/run_request.h"
+#include "board/api/submitter.h"
 #include "board/db/run_store.h"
 
 #include <nlohmann/json.hpp>
@@ -103,9 +104,30 @@ Response Api::submit(const Request& request) {
     const RunRequest run = parseRunRequest(request.body);
     if (!run.error.empty())
         return errorResponse(400, run.error);
+    const db::Submission submission{run.name, run.keys, submitterOf(request.client), run.playerKey};
     return withDatabase(
         [&](db::Connection& db) {
-            return jsonResponse(202, json{{"id", db::submitRun(db, run.name, run.keys)}, {"status", "queued"}});
+            const db::Submitted stored = db::submitRun(db, submission, maxWaiting);
+            switch (stored.kind) {
+            case db::Submitted::Queued:
+                break;
+            case db::Submitted::OnBoard:
+                return jsonResponse(409, json{{"error", "this key script is on the board already, as run " +
+                                                            std::to_string(stored.id)},
+                                              {"id", stored.id}});
+            case db::Submitted::TooManyFromSender:
+            case db::Submitted::TooManyForKey: {
+                const bool sender = stored.kind == db::Submitted::TooManyFromSender;
+                Response response =
+                    errorResponse(429, std::to_string(maxWaiting) + " runs " +
+                                           (sender ? "from this address" : "under this player key") +
+                                           " are waiting to be verified already; try again in " +
+                                           std::to_string(WaitingRetrySeconds) + " s");
+                response.headers.emplace_back("Retry-After", std::to_string(WaitingRetrySeconds));
+                return response;
+            }
+            }
+            return jsonResponse(202, json{{"id", stored.id}, {"status", "queued"}});
         },
         false);
 }

@@ -85,6 +85,8 @@ struct RunSax : nlohmann::json_sax<json> {
     bool number_float(number_float_t, const string_t&) override { return value("a number"); }
     bool binary(binary_t&) override { return value("binary data"); }
     bool string(string_t& text) override {
+        if (depth == 1 && field == "player_key")
+            return run.playerKey = std::move(text), true;
         if (depth != 1 || (field != "name" && field != "keys"))
             return value("a string");
         (field == "name" ? run.name : run.keys) = std::move(text);

@@ -2,6 +2,7 @@
 // a JSON object {"name": "...", "keys": "..."}.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -10,9 +11,10 @@ namespace board::api {
 constexpr std::size_t MaxNameCharacters = 24;
 
 struct RunRequest {
-    std::string name;  // trimmed
-    std::string keys;  // exactly as sent
-    std::string error; // why it is refused, in words a client reads; empty when taken
+    std::string name;                     // trimmed
+    std::string keys;                     // exactly as sent
+    std::optional<std::string> playerKey; // "player_key", when sent as a string
+    std::string error;                    // why it is refused, in words a client reads; empty when taken
 };
 
 RunRequest parseRunRequest(std::string_view body);

@@ -4,10 +4,29 @@ namespace board::db {
 
 namespace {
 
-const Statement Submit{
-    "submit_run",
-    "INSERT INTO runs (name, keys, keys_digest) VALUES ($1, $2, sha256(convert_to($2, 'UTF8'))) "
-    "RETURNING id"};
+// The workers LISTEN on vexlo_runs: a run is looked at as soon as it is
+// stored, whatever their polling.
+const Statement Submit{"submit_run", R"(
+WITH run AS (
+  INSERT INTO runs (name, keys, keys_digest, submitter, player_key)
+  VALUES ($1, $2, sha256(convert_to($2, 'UTF8')), $3, sha256(convert_to($4, 'UTF8')))
+  RETURNING id)
+SELECT id, pg_notify('vexlo_runs', '') FROM run)"};
+
+const Statement OnBoard{"on_board", R"(
+SELECT id FROM runs WHERE keys_digest = sha256(convert_to($1, 'UTF8')) AND status = 'verified'
+ORDER BY id LIMIT 1)"};
+
+// Submissions of one sender, and of one player key, one at a time, so that
+// two at once cannot both find room for one.
+const Statement LockSender{"lock_sender", R"(
+SELECT pg_advisory_xact_lock(hashtextextended($1, 6021)),
+       pg_advisory_xact_lock(hashtextextended(encode(sha256(convert_to($2, 'UTF8')), 'hex'), 6022)))"};
+
+const Statement Waiting{"waiting_runs", R"(
+SELECT count(*) FILTER (WHERE submitter = $1),
+       count(*) FILTER (WHERE player_key = sha256(convert_to($2, 'UTF8')))
+FROM runs WHERE status = 'queued' AND (submitter = $1 OR player_key = sha256(convert_to($2, 'UTF8'))))"};
 
 // A run's rank: the verified runs in higher bands, in higher scores of its
 // own band, and of its own score submitted before it.
@@ -60,8 +79,27 @@ std::optional<long long> number(const Result& r, int row, int column) {
 
 } // namespace
 
+Submitted submitRun(Connection& db, const Submission& run, int maxWaiting) {
+    Transaction transaction(db);
+    if (maxWaiting > 0)
+        db.exec(LockSender, {run.submitter, run.playerKey});
+    const Result onBoard = db.exec(OnBoard, {run.keys});
+    if (onBoard.rows() > 0)
+        return {Submitted::OnBoard, onBoard.integer(0, 0)};
+    if (maxWaiting > 0) {
+        const Result waiting = db.exec(Waiting, {run.submitter, run.playerKey});
+        if (waiting.integer(0, 0) >= maxWaiting)
+            return {Submitted::TooManyFromSender, 0};
+        if (waiting.integer(0, 1) >= maxWaiting)
+            return {Submitted::TooManyForKey, 0};
+    }
+    const long long id = db.exec(Submit, {run.name, run.keys, run.submitter, run.playerKey}).integer(0, 0);
+    transaction.commit();
+    return {Submitted::Queued, id};
+}
+
 long long submitRun(Connection& db, const std::string& name, const std::string& keys) {
-    return db.exec(Submit, {name, keys}).integer(0, 0);
+    return submitRun(db, Submission{name, keys, "", std::nullopt}, 0).id;
 }
 
 std::optional<RunView> findRun(Connection& db, long long id) {

@@ -28,6 +28,27 @@ struct BoardPage {
     std::vector<BoardEntry> runs;
 };
 
+struct Submission {
+    std::string name, keys;
+    std::string submitter;                // who sent it (api/submitter.h)
+    std::optional<std::string> playerKey; // as sent, if it was
+};
+
+struct Submitted {
+    enum Kind {
+        Queued,
+        OnBoard,           // the same key script is on the board already: id is that run's
+        TooManyFromSender, // maxWaiting runs of this sender wait already
+        TooManyForKey,     // maxWaiting runs under this player key wait already
+    } kind = Queued;
+    long long id = 0;
+};
+
+// Stores a run as queued and wakes the workers, unless its key script is on
+// the board already or too many runs of its sender or its player key wait
+// (maxWaiting each; 0 for no limit). Nothing is stored when it is refused.
+Submitted submitRun(Connection& db, const Submission& run, int maxWaiting);
+// A run from no one in particular, without limits, for tests and tools.
 long long submitRun(Connection& db, const std::string& name, const std::string& keys);
 std::optional<RunView> findRun(Connection& db, long long id);
 std::optional<std::string> runKeys(Connection& db, long long id);
