@@ -1,7 +1,7 @@
 # A Debian package of what cmake/install.cmake installs, under /usr, but for
 # the launcher, which goes to /usr/games as Debian's policy has it for games
 # (cmake/games_layout.cmake):
-#   cd build && cpack -G DEB
+#   cd build-deb && cpack -G DEB   (as scripts/package.sh does)
 # Its Depends line is computed by dpkg-shlibdeps (dpkg-dev) from the shared
 # libraries the game links, so apt brings SDL2, SDL2_mixer and libopenmpt.
 set(CPACK_GENERATOR DEB)

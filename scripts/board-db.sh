@@ -10,7 +10,9 @@
 # Extra server settings for a start: BOARD_DB_SETTINGS="-c fsync=off ...".
 set -euo pipefail
 bin=/usr/lib/postgresql/15/bin
-[ $# -eq 2 ] || { echo "usage: $0 start|stop|url DIR" >&2; exit 2; }
+usage() { echo "usage: scripts/board-db.sh start|stop|url DIR"; }
+case ${1:-} in -h | --help) usage; exit 0 ;; esac
+[ $# -eq 2 ] && [[ $1 =~ ^(start|stop|url)$ ]] && [[ $2 != -* ]] || { usage >&2; exit 2; }
 command=$1
 dir=$(realpath -m "$2")
 
@@ -56,5 +58,4 @@ stop)
   fi
   ;;
 url) url ;;
-*) echo "usage: $0 start|stop|url DIR" >&2; exit 2 ;;
 esac

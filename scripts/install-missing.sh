@@ -3,6 +3,14 @@
 # Run as root (or with sudo available).
 #   install-missing.sh PACKAGE...
 set -euo pipefail
+usage() { echo "usage: scripts/install-missing.sh PACKAGE..."; }
+case ${1:-} in -h | --help) usage; exit 0 ;; esac
+[ $# -gt 0 ] || { usage >&2; exit 2; }
+# Debian's package names (and an architecture), nothing apt could take for
+# an option.
+for p in "$@"; do
+  [[ $p =~ ^[a-z0-9][a-z0-9.+-]*(:[a-z0-9-]+)?$ ]] || { usage >&2; exit 2; }
+done
 
 missing=()
 for p in "$@"; do

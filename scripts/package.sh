@@ -6,6 +6,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/presets.sh"
+no_arguments "usage: scripts/package.sh (no arguments; into build-deb/, or BUILD_DIR)" "$@"
 bash "$root/scripts/setup.sh"
 build=${BUILD_DIR:-$root/build-deb}
 configure_preset package "$build" ${CMAKE_EXTRA_ARGS:-}

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what building and running the game needs (and nothing for the
-# tests or tools), builds the game alone in Release into build/ (or the
+# tests or tools), builds the game alone in Release into build-game/ (or the
 # folder given in BUILD_DIR) and starts it from the repository root.
 # Arguments go to the game (vexlo-race --help lists them). The build is the
 # preset "game" of CMakePresets.json: a unity build, each library compiled
@@ -9,9 +9,53 @@
 # processor time.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+
+# The game's options, as vexlo-race --help lists them (the scripts test holds
+# them to it), so that a mistyped one costs no build: each alone, or
+# --NAME=VALUE or --NAME VALUE; a name may be shortened to any start that
+# is no other's. The game checks the values.
+flags=(fullscreen window mute scores help version)
+valued=(aspect record watch submit name server)
+usage() {
+  echo "usage: scripts/play.sh [GAME OPTION]..."
+  echo "  the game's options: ${flags[*]/#/--}"
+  echo "  and with a value: ${valued[*]/#/--}"
+}
+refuse() { usage >&2; exit 2; }
+
+# The option a name stands for, or nothing when none or several.
+option_named() {
+  local found="" option
+  for option in "${flags[@]}" "${valued[@]}"; do
+    [ "$option" != "$1" ] || { echo "$option"; return; }
+    [[ -z $1 || $option != "$1"* ]] || found+="$option "
+  done
+  [[ $found =~ ^[a-z]+\ $ ]] && echo "${found% }"
+}
+
+args=("$@")
+for ((i = 0; i < ${#args[@]}; i++)); do
+  arg=${args[i]}
+  case $arg in
+  -h) ;;
+  --) [ $((i + 1)) -eq ${#args[@]} ] || refuse ;;
+  --?*)
+    name=${arg#--}
+    name=${name%%=*}
+    option=$(option_named "$name") || refuse
+    if [[ " ${valued[*]} " == *" $option "* ]]; then
+      [[ $arg == *=* ]] || { i=$((i + 1)); [ $i -lt ${#args[@]} ] || refuse; }
+    else
+      [[ $arg != *=* ]] || refuse
+    fi
+    ;;
+  *) refuse ;;
+  esac
+done
+
 source "$root/scripts/presets.sh"
 bash "$root/scripts/setup.sh" play
-build=${BUILD_DIR:-$root/build}
+build=${BUILD_DIR:-$root/build-game}
 configure_preset game "$build" ${CMAKE_EXTRA_ARGS:-}
 build_folder "$build" vexlo-race
 cd "$root"

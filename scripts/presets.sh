@@ -2,6 +2,24 @@
 # configured from a preset of CMakePresets.json and built. The folder may be
 # another than the preset's own (BUILD_DIR and the like); the configure
 # options live in the presets alone. Needs $root, the source tree.
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+  echo "usage: source scripts/presets.sh (from a script that builds; it does nothing on its own)" >&2
+  exit 2
+fi
+
+# no_arguments USAGE ARG...: for a script that takes none. -h or --help
+# prints USAGE; any other argument is refused with it and status 2.
+no_arguments() {
+  local usage=$1
+  shift
+  [ $# -gt 0 ] || return 0
+  if [ $# -eq 1 ] && [[ $1 =~ ^(-h|--help)$ ]]; then
+    echo "$usage"
+    exit 0
+  fi
+  echo "$usage" >&2
+  exit 2
+}
 
 # configure_preset PRESET FOLDER [CMAKE_ARG...]: its output is kept in
 # FOLDER/configure.log and shown when it fails.

@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # Makes the README's screenshots from a scripted game on the replay tool:
 # the title, play with traffic at speed 3, the explosion, the game-over
-# screen. Usage: scripts/screenshots.sh [BUILD_DIR]
+# screen. BUILD_DIR holds the replay tool: build/ (scripts/test.sh) unless
+# given.
 set -euo pipefail
+usage() { echo "usage: scripts/screenshots.sh [BUILD_DIR]"; }
+case ${1:-} in -h | --help) usage; exit 0 ;; esac
+[ $# -le 1 ] && [[ ${1:-} != -* ]] || { usage >&2; exit 2; }
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
 out=$(mktemp -d)

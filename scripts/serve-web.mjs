@@ -50,9 +50,16 @@ export function serve(folder, port = 0) {
 }
 
 if (process.argv[1] && import.meta.url === pathToFileURL(fs.realpathSync(process.argv[1])).href) {
-  const [folder, port = '8000'] = process.argv.slice(2);
-  if (!folder || !fs.existsSync(path.join(folder, 'index.html'))) {
-    console.error('usage: serve-web.mjs FOLDER [PORT] (FOLDER holds the built page)');
+  const usage = 'usage: scripts/serve-web.mjs FOLDER [PORT] (FOLDER holds the built page)';
+  const args = process.argv.slice(2);
+  if (args.length === 1 && (args[0] === '-h' || args[0] === '--help')) {
+    console.log(usage);
+    process.exit(0);
+  }
+  const [folder, port = '8000'] = args;
+  if (args.length < 1 || args.length > 2 || !fs.existsSync(path.join(folder, 'index.html'))
+      || !/^\d{1,5}$/.test(port) || Number(port) > 65535) {
+    console.error(usage);
     process.exit(2);
   }
   const server = await serve(folder, Number(port));

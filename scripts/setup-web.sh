@@ -5,6 +5,12 @@
 # --tests also Chromium and npm for the browser tests. Run as root (or with
 # sudo available) on Debian 12.
 set -euo pipefail
+usage() { echo "usage: scripts/setup-web.sh [--tests]"; }
+case "$*" in
+"" | --tests) ;;
+-h | --help) usage; exit 0 ;;
+*) usage >&2; exit 2 ;;
+esac
 
 packages=(emscripten dpkg-dev xz-utils)
 if [ "${1:-}" = "--tests" ]; then

@@ -5,6 +5,9 @@
 #   setup.sh play    only what building and running the game needs
 #   setup.sh board   the game and the score server (scripts/board.sh)
 set -euo pipefail
+usage() { echo "usage: scripts/setup.sh [play|board]"; }
+case ${1:-} in -h | --help) usage; exit 0 ;; esac
+[ $# -le 1 ] || { usage >&2; exit 2; }
 
 # The game: a compiler, CMake, and SDL2, SDL2_mixer and libopenmpt; libcurl
 # and nlohmann-json for submitting a kept game to a score server.
@@ -33,7 +36,7 @@ case ${1:-all} in
 play) packages=("${play[@]}") ;;
 board) packages=("${play[@]}" "${board[@]}") ;;
 all) packages=("${play[@]}" "${rest[@]}" "${board[@]}") ;;
-*) echo "usage: $0 [play|board]" >&2; exit 2 ;;
+*) usage >&2; exit 2 ;;
 esac
 
 bash "$(dirname "$0")/install-missing.sh" "${packages[@]}"

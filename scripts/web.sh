@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds the game for the browser and serves it at http://127.0.0.1:8000/.
 #
-#   bash scripts/web.sh [--build-only | --zip]
+#   bash scripts/web.sh [--build-only] [--zip]
 #
-# --zip builds and packs the folder into build-web/vexlo-race-web.zip, with
-# index.html at its root, for a game-hosting site.
+# --build-only builds and does not serve. --zip builds, packs the folder into
+# build-web/vexlo-race-web.zip, with index.html at its root, for a
+# game-hosting site, and does not serve either (with or without
+# --build-only).
 #
 # The page lands in build-web/ (or WEB_SITE_DIR): index.html, its scripts
 # and style, vexlo.js and vexlo.wasm, and a copy of data/. It is a static
@@ -20,16 +22,21 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/presets.sh"
+source "$root/scripts/debian-source.sh"
 site=${WEB_SITE_DIR:-$root/build-web}
 work=${WEB_WORK_DIR:-$root/build-web-work}
-serve=1
+usage() { echo "usage: scripts/web.sh [--build-only] [--zip]"; }
+build_only=0
 zip=0
-case "${1:-}" in
-  --build-only) serve=0 ;;
-  --zip) serve=0; zip=1 ;;
-  "") ;;
-  *) echo "usage: scripts/web.sh [--build-only | --zip]" >&2; exit 2 ;;
-esac
+for arg in "$@"; do
+  case $arg in
+  --build-only) [ $build_only -eq 0 ] || { usage >&2; exit 2; }; build_only=1 ;;
+  --zip) [ $zip -eq 0 ] || { usage >&2; exit 2; }; zip=1 ;;
+  -h | --help) usage; exit 0 ;;
+  *) usage >&2; exit 2 ;;
+  esac
+done
+serve=$((build_only == 0 && zip == 0))
 
 bash "$root/scripts/setup-web.sh"
 # emscripten's optimiser finds Debian's JavaScript modules (acorn) here,
@@ -37,29 +44,9 @@ bash "$root/scripts/setup-web.sh"
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 
 # --- libopenmpt's source, from Debian ------------------------------------------
-apt_dir=$work/apt
 sources=$work/src
 if ! ls -d "$sources"/libopenmpt-*/soundlib >/dev/null 2>&1; then
-  mkdir -p "$apt_dir/sources.list.d" "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$sources"
-  # The machine's own package sources, as source entries.
-  : > "$apt_dir/sources.list"
-  [ -f /etc/apt/sources.list ] && sed -n 's/^deb /deb-src /p' /etc/apt/sources.list > "$apt_dir/sources.list"
-  rm -f "$apt_dir"/sources.list.d/*
-  for f in /etc/apt/sources.list.d/*.sources; do
-    [ -e "$f" ] && sed 's/^Types:.*/Types: deb-src/' "$f" > "$apt_dir/sources.list.d/$(basename "$f")"
-  done
-  for f in /etc/apt/sources.list.d/*.list; do
-    [ -e "$f" ] && sed -n 's/^deb /deb-src /p' "$f" > "$apt_dir/sources.list.d/$(basename "$f")"
-  done
-  apt=(apt-get -q
-       -o "Dir::Etc::sourcelist=$apt_dir/sources.list" -o "Dir::Etc::sourceparts=$apt_dir/sources.list.d"
-       -o "Dir::State::lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache"
-       -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache=
-       -o "APT::Sandbox::User=$(id -un)" -o Debug::NoLocking=1)
-  echo "fetching libopenmpt's Debian source package"
-  "${apt[@]}" update >"$work/apt-update.log" 2>&1 || { cat "$work/apt-update.log"; exit 1; }
-  (cd "$sources" && "${apt[@]}" source libopenmpt >"$work/apt-source.log" 2>&1) ||
-    { cat "$work/apt-source.log"; exit 1; }
+  fetch_debian_sources "$work" "$sources" libopenmpt
 fi
 openmpt=$(ls -d "$sources"/libopenmpt-*/ | head -n 1)
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # scripts/board.sh as someone runs it on a new machine: started from
-# nothing (it installs, builds and makes its cluster), it must answer
-# /api/health, verify a recorded game, stop cleanly on SIGTERM, and on the
-# next start still have that run where it was left. Takes as long as the
+# nothing (it installs, builds and makes its cluster), it must print its
+# address only once that answers /api/health, verify a recorded game, stop
+# cleanly on SIGTERM, and on the next start still have that run where it
+# was left. Takes as long as the
 # first build; run it in a clean checkout on a bare Debian 12.
 # Usage: board_script_check.sh [PORT]   (default 8091)
 set -euo pipefail
@@ -36,13 +37,14 @@ start() {
   (cd "$root" && exec bash scripts/board.sh --port "$port" --workers 1) >"$log" 2>&1 &
   server=$!
   local waited=0
-  until [ "$(http GET /api/health 2>/dev/null | head -n 1)" = 200 ]; do
-    kill -0 "$server" 2>/dev/null || fail "scripts/board.sh ended before the server answered"
-    [ $waited -lt 3600 ] || fail "no answer on port $port after an hour"
+  until grep -q "http://127.0.0.1:$port/" "$log"; do
+    kill -0 "$server" 2>/dev/null || fail "scripts/board.sh ended before it printed the address"
+    [ $waited -lt 3600 ] || fail "no address printed after an hour"
     sleep 1
     waited=$((waited + 1))
   done
-  grep -q "http://127.0.0.1:$port/" "$log" || fail "the address was not printed"
+  # The address is printed once the server answers.
+  [ "$(http GET /api/health 2>/dev/null | head -n 1)" = 200 ] || fail "the address was printed, but nothing answers it"
   echo "ok: scripts/board.sh answers on 127.0.0.1:$port"
 }
 

@@ -14,7 +14,7 @@ import fs from 'node:fs';
 import path from 'node:path';
 import readline from 'node:readline';
 import {
-  launchBrowser, nativeReplay, openGame, scoreOnPicture, servePage, site, source, waitForUpdates,
+  launchBrowser, nativeReplay, openGame, scoreOnPicture, site, source, waitForUpdates, withServedPage,
 } from './support.mjs';
 
 const databaseControl = path.join(source, 'scripts/board-db.sh');
@@ -51,17 +51,33 @@ before(async () => {
   browser = await launchBrowser();
 });
 
-after(async () => {
-  await browser?.close();
-  await Promise.all(processes.map((child) => new Promise((resolve) => {
-    if (child.exitCode !== null) return resolve();
+// Ends a process, killed outright if SIGTERM has not ended it in 10 s.
+function end(child) {
+  return new Promise((resolve) => {
+    if (child.exitCode !== null || child.signalCode !== null) return resolve();
     child.removeAllListeners('exit');
-    child.once('exit', resolve);
+    const killer = setTimeout(() => child.kill('SIGKILL'), 10000);
+    child.once('exit', () => {
+      clearTimeout(killer);
+      resolve();
+    });
     child.kill('SIGTERM');
-  })));
-  if (cluster) {
-    spawnSync('bash', [databaseControl, 'stop', cluster]);
-    fs.rmSync(cluster, { recursive: true, force: true });
+  });
+}
+
+// Each of these whatever the one before it did.
+after(async () => {
+  try {
+    await browser?.close();
+  } finally {
+    try {
+      await Promise.all(processes.map(end));
+    } finally {
+      if (cluster) {
+        spawnSync('bash', [databaseControl, 'stop', cluster]);
+        fs.rmSync(cluster, { recursive: true, force: true });
+      }
+    }
   }
 });
 
@@ -135,18 +151,15 @@ test('a game played in the page is submitted, verified, shown in the hall of fam
   await page.close();
 });
 
-test('a page hosted elsewhere shows the server named by #board=', async () => {
-  const served = await servePage();
+test('a page hosted elsewhere shows the server named by #board=', () => withServedPage(async (served) => {
   const page = await openGame(browser, `${served.base}#board=${encodeURIComponent(boardBase)}`,
     { viewport: { width: 1280, height: 800 } });
   await page.locator('#hall-rows tr').first().waitFor();
   assert.equal(await page.locator('#hall-rows td.name').first().textContent(), Name);
   await page.close();
-  served.close();
-});
+}));
 
-test('with no server answering, the page says so and the game plays', async () => {
-  const served = await servePage();
+test('with no server answering, the page says so and the game plays', () => withServedPage(async (served) => {
   for (const address of [served.base, `${served.base}#board=${encodeURIComponent('http://127.0.0.1:9/')}`]) {
     const page = await openGame(browser, address, { viewport: { width: 1280, height: 800 } });
     await page.locator('#hall-note', { hasText: /does not answer|No score server answers/ }).waitFor();
@@ -155,5 +168,4 @@ test('with no server answering, the page says so and the game plays', async () =
     await page.waitForFunction(() => !window.vexlo.waitsForKey());
     await page.close();
   }
-  served.close();
-});
+}));

@@ -9,7 +9,7 @@ import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import { launchBrowser, servePage, site, waitForUpdates } from './support.mjs';
+import { launchBrowser, servePage, site, waitForUpdates, withServedPage } from './support.mjs';
 
 let browser;
 const folders = [];
@@ -17,8 +17,11 @@ const folders = [];
 before(async () => { browser = await launchBrowser(); });
 
 after(async () => {
-  await browser?.close();
-  for (const folder of folders) fs.rmSync(folder, { recursive: true, force: true });
+  try {
+    await browser?.close();
+  } finally {
+    for (const folder of folders) fs.rmSync(folder, { recursive: true, force: true });
+  }
 });
 
 // A copy of the built page in a folder of its own.
@@ -63,43 +66,47 @@ const kept = (page, count) => until(page, async (files) => {
 
 test('after one visit the page plays with the server gone, and a new build replaces it', async () => {
   const folder = copyOfSite();
+  // Stopped and started again on its port in between; closed however the test ends.
   let served = await servePage(folder);
-  const port = served.server.address().port;
-  const context = await browser.newContext();
-  const page = await context.newPage();
-  await page.goto(served.base);
-  const files = keptFiles(folder);
-  assert.ok(['index.html', 'vexlo.js', 'vexlo.wasm', 'data/vexlo.xm', 'data/titre.raw'].every((f) => files.includes(f)));
-  const first = await kept(page, files.length);
-  served.close();
+  try {
+    const port = served.server.address().port;
+    const context = await browser.newContext();
+    const page = await context.newPage();
+    await page.goto(served.base);
+    const files = keptFiles(folder);
+    assert.ok(['index.html', 'vexlo.js', 'vexlo.wasm', 'data/vexlo.xm', 'data/titre.raw'].every((f) => files.includes(f)));
+    const first = await kept(page, files.length);
+    served.close();
 
-  await page.reload();
-  const missing = await page.evaluate(async (names) => {
-    const answers = await Promise.all(names.map((name) => fetch(name).then((r) => r.ok, () => false)));
-    return names.filter((name, i) => !answers[i]);
-  }, files);
-  assert.deepEqual(missing, []);
-  await plays(page);
+    await page.reload();
+    const missing = await page.evaluate(async (names) => {
+      const answers = await Promise.all(names.map((name) => fetch(name).then((r) => r.ok, () => false)));
+      return names.filter((name, i) => !answers[i]);
+    }, files);
+    assert.deepEqual(missing, []);
+    await plays(page);
 
-  // A new build: one file changed, and with it the worker's hash. Online,
-  // the new worker takes over and drops the old files.
-  fs.appendFileSync(path.join(folder, 'vexlo.css'), '\n/* a new build */\n');
-  const worker = path.join(folder, 'sw.js');
-  const renamed = 'vexlo-race-0123456789abcdef';
-  fs.writeFileSync(worker, fs.readFileSync(worker, 'utf8').replace(/vexlo-race-[0-9a-f]{16}/, renamed));
-  served = await servePage(folder, port);
-  await page.reload();
-  await until(page, async (name) => ((await caches.keys()).join() === name ? true : null), renamed);
-  served.close();
-  await page.reload();
-  assert.match(await page.evaluate(async () => (await fetch('vexlo.css')).text()), /a new build/);
-  assert.notEqual(first, renamed);
-  await plays(page);
-  await context.close();
+    // A new build: one file changed, and with it the worker's hash. Online,
+    // the new worker takes over and drops the old files.
+    fs.appendFileSync(path.join(folder, 'vexlo.css'), '\n/* a new build */\n');
+    const worker = path.join(folder, 'sw.js');
+    const renamed = 'vexlo-race-0123456789abcdef';
+    fs.writeFileSync(worker, fs.readFileSync(worker, 'utf8').replace(/vexlo-race-[0-9a-f]{16}/, renamed));
+    served = await servePage(folder, port);
+    await page.reload();
+    await until(page, async (name) => ((await caches.keys()).join() === name ? true : null), renamed);
+    served.close();
+    await page.reload();
+    assert.match(await page.evaluate(async () => (await fetch('vexlo.css')).text()), /a new build/);
+    assert.notEqual(first, renamed);
+    await plays(page);
+    await context.close();
+  } finally {
+    served.close();
+  }
 });
 
-test('the manifest names the game, its icons and how it opens', async () => {
-  const served = await servePage();
+test('the manifest names the game, its icons and how it opens', () => withServedPage(async (served) => {
   const page = await browser.newPage();
   await page.goto(served.base);
   const session = await page.context().newCDPSession(page);
@@ -119,8 +126,7 @@ test('the manifest names the game, its icons and how it opens', async () => {
     assert.equal(size, icon.sizes);
   }
   await page.close();
-  served.close();
-});
+}));
 
 test('the zip from web.sh --zip holds index.html at its root and plays unpacked', async (t) => {
   const zip = path.join(site, 'vexlo-race-web.zip');
@@ -134,10 +140,10 @@ test('the zip from web.sh --zip holds index.html at its root and plays unpacked'
   assert.equal(listed.status, 0, listed.stderr);
   assert.match(listed.stdout, /^index\.html\s/m);
   assert.equal(spawnSync('python3', ['-m', 'zipfile', '-e', zip, folder]).status, 0);
-  const served = await servePage(folder);
-  const page = await browser.newPage();
-  await page.goto(served.base);
-  await plays(page);
-  await page.close();
-  served.close();
+  await withServedPage(async (served) => {
+    const page = await browser.newPage();
+    await page.goto(served.base);
+    await plays(page);
+    await page.close();
+  }, folder);
 });

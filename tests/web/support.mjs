@@ -33,6 +33,17 @@ export async function servePage(folder = site, port = 0) {
   };
 }
 
+// fn(served) with folder served; the server is closed however fn ends, so
+// that a failed test leaves nothing that keeps node from ending.
+export async function withServedPage(fn, folder = site, port = 0) {
+  const served = await servePage(folder, port);
+  try {
+    return await fn(served);
+  } finally {
+    served.close();
+  }
+}
+
 // For a file of tests: the built page served and a browser, from before
 // its first test to after its last ({served, browser} once started).
 export function pageAndBrowser() {
@@ -42,8 +53,11 @@ export function pageAndBrowser() {
     shared.browser = await launchBrowser();
   });
   after(async () => {
-    await shared.browser?.close();
-    shared.served?.close();
+    try {
+      await shared.browser?.close();
+    } finally {
+      shared.served?.close();
+    }
   });
   return shared;
 }

@@ -25,8 +25,11 @@ before(async () => {
 });
 
 after(async () => {
-  await browser?.close();
-  served?.close();
+  try {
+    await browser?.close();
+  } finally {
+    served?.close();
+  }
 });
 
 // --- helpers ---------------------------------------------------------------------

@@ -2,6 +2,7 @@
 
 #include "launch/desktop/plain_file.h"
 #include "launch/desktop/score_submission.h"
+#include "launch/desktop/utf8_path.h"
 #include "replay/key_script.h"
 
 #include <unistd.h>
@@ -33,7 +34,7 @@ std::string scoresTable(const std::vector<KeptGame>& ranked) {
         const std::string score = h.score ? std::to_string(*h.score) : "-";
         const char* note = h.gameOver ? "" : h.score ? "  (stopped before the game-over screen)" : "  (not ended)";
         table += column(place, 4) + column(score, 8) + "  " + timeText(h.date, "%Y-%m-%d %H:%M", false) + "  " +
-                 game.file.string() + note + "\n";
+                 textOf(game.file) + note + "\n";
     }
     return table;
 }
@@ -51,7 +52,7 @@ int listScores(const std::optional<std::filesystem::path>& folder) {
         return 1;
     }
     if (listing.games.empty()) {
-        std::printf("No games kept yet in %s.\n", folder->c_str());
+        std::printf("No games kept yet in %s.\n", textOf(*folder).c_str());
         return 0;
     }
     std::fputs(scoresTable(bestFirst(listing.games)).c_str(), stdout);
@@ -74,9 +75,9 @@ std::string keptGameNamed(const std::string& which, const std::optional<std::fil
     if (which == "best" && !ranked.empty() && ranked.front().header.gameOver)
         game = &ranked.front();
     if (game != nullptr)
-        return game->file.string();
-    problem = which == "best" ? "no kept game has reached its game-over screen yet (in " + folder->string() + ")"
-                              : "no games kept yet in " + folder->string();
+        return textOf(game->file);
+    problem = which == "best" ? "no kept game has reached its game-over screen yet (in " + textOf(*folder) + ")"
+                              : "no games kept yet in " + textOf(*folder);
     return {};
 }
 
@@ -90,7 +91,7 @@ std::string submitProblem(const Options& options, const SubmitSetUp& setUp) {
 
 int submitGame(const Options& options, const SubmitSetUp& setUp) {
     const std::string server = !options.server.empty() ? options.server : setUp.settingsServer;
-    const SmallFile read = readSmallFile(setUp.file, MaxSubmittedBytes, true);
+    const SmallFile read = readSmallFile(pathOf(setUp.file), MaxSubmittedBytes, true);
     if (read.missing || !read.problem.empty()) {
         say(setUp.file + " " + (read.missing ? "does not exist" : read.problem));
         return 1;
@@ -107,7 +108,7 @@ int submitGame(const Options& options, const SubmitSetUp& setUp) {
         pacing.queued = [&server](long id) {
             say("sent as run " + std::to_string(id) + " to " + server + "; waiting for it to be played again");
         };
-    const auto http = makeCurlClient("vexlo-race/" + setUp.version);
+    const auto http = makeHttpClient("vexlo-race/" + setUp.version);
     const SubmitOutcome outcome = submitRun(*http, server, options.name, read.text, pacing);
     if (outcome.verdict)
         std::printf("%s\n", outcome.line.c_str());

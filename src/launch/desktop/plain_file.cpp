@@ -96,4 +96,16 @@ std::string writeWholeFile(const std::filesystem::path& file, std::string_view t
     return "cannot write " + file.string() + ": " + std::strerror(failure);
 }
 
+bool createNewFile(const std::filesystem::path& file, bool& exists, std::string& problem) {
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    exists = fd < 0 && errno == EEXIST;
+    if (fd < 0 && !exists)
+        problem = "cannot create " + file.string() + ": " + std::strerror(errno);
+    if (fd >= 0)
+        ::close(fd);
+    return fd >= 0;
+}
+
+std::FILE* openForWriting(const std::string& file) { return std::fopen(file.c_str(), "we"); }
+
 } // namespace vexlo

@@ -29,11 +29,9 @@ export class Picture {
     this.requestDraw();
   }
 
-  // The largest 4:3 box that an area of width x height CSS pixels holds,
-  // and the canvas behind it.
-  fit(module, width, height) {
-    const at = module._vexlo_web_place(Math.floor(width), Math.floor(height), window.devicePixelRatio || 1);
-    const [, , boxWidth, boxHeight, canvasWidth, canvasHeight] = module.HEAP32.subarray(at >> 2, (at >> 2) + 6);
+  // The box the picture takes on the page and the canvas behind it, in CSS
+  // and device pixels, as the module placed them (ModuleBridge.place).
+  fit({ boxWidth, boxHeight, canvasWidth, canvasHeight }) {
     this.screen.style.width = `${boxWidth}px`;
     this.screen.style.height = `${boxHeight}px`;
     if (this.screen.width !== canvasWidth || this.screen.height !== canvasHeight) {

@@ -1,7 +1,7 @@
 // The browser's back end, over Web Audio. Tracker modules are rendered
 // here by libopenmpt, a chunk at a time as the page asks for them; MPEG and
 // WAV files are decoded whole by the browser. The page's side
-// (`Module.sound`, src/web/page/sound.js) owns the AudioContext, which
+// (`Module.sound`, src/launch/web/page/sound.js) owns the AudioContext, which
 // browsers start only after the player's first key or tap: until then
 // everything here works as usual, only unheard, and nothing waits for it.
 #include "sound/modules/module_file.h"
