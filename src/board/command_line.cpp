@@ -9,6 +9,7 @@ namespace board {
 const char* const Usage =
     R"(usage: vexlo-board serve [--port N] [--listen ADDR] [--web DIR] [--rate R] [--burst N] [--threads N]
                           [--trust-proxy ADDR]... [--metrics-listen ADDR:PORT] [--log-format text|json]
+                          [--max-waiting W]
        vexlo-board worker [--game-dir DIR] [--lease S] [--time-limit S] [--max-updates N]
                           [--log-format text|json]
        vexlo-board admin COMMAND ... (vexlo-board admin --help)
@@ -16,12 +17,13 @@ const char* const Usage =
 All read the database's address from DATABASE_URL (a libpq connection string or URI).
   serve    HTTP on ADDR (127.0.0.1) port N (8080): the API under /api/ and, with
            --web, the files of DIR; at most R requests a second (50, bursts of
-           N: 100) from one address, 0 for no limit; from a proxy named by
-           --trust-proxy (any number), the last address of X-Forwarded-For
-           is the client's; --metrics-listen serves GET /metrics (Prometheus'
-           text format) on an address of its own
-  worker   verifies queued runs one at a time by playing them with the game,
-           whose data/ is read from DIR (the current folder); a claim's lease
+           N: 100) from one address, 0 for no limit; at most W runs waiting to
+           be verified (3) from one address and under one player key, 0 for no
+           limit; from a proxy named by --trust-proxy (any number), the last
+           address of X-Forwarded-For is the client's; --metrics-listen serves
+           GET /metrics (Prometheus' text format) on an address of its own
+  worker   verifies queued runs by playing them with the game, whose data/
+           is read from DIR (the current folder); a claim's lease
            is S seconds (30), renewed while it plays; a game gets S seconds of
            processor time (120) and N updates (1000000)
   admin    the operators' commands: hide and ban, the moderation log, admin
@@ -69,6 +71,8 @@ struct Parser {
             return s.proxies.add(value) || bad("--trust-proxy takes an IPv4 or IPv6 address: " + value);
         if (option == "--metrics-listen")
             return metricsAddress();
+        if (option == "--max-waiting")
+            return whole(0, 1000000, n) && (s.maxWaiting = static_cast<int>(n), true);
         return bad("unknown option for serve: " + option);
     }
     // ADDR:PORT, or [ADDR]:PORT for IPv6.

@@ -18,6 +18,7 @@ struct ServeOptions {
     double rate = 50, burst = 100;              // requests a second per address; rate 0: no limit
     std::optional<http::ServerOptions> metrics; // --metrics-listen: GET /metrics there
     ops::TrustedProxies proxies;                // --trust-proxy
+    int maxWaiting = 3;                         // runs waiting per address and per player key; 0: no limit
 };
 
 struct CommandLine {

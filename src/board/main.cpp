@@ -95,6 +95,7 @@ int serve(const board::ServeOptions& options, board::ops::LogFormat logFormat) {
     std::atomic<bool> stopListening{false};
     std::thread listener([&] { board::api::listenForBoardChanges(databaseUrl(), cache, stopListening); });
     board::api::Api api(pool, limiter, options.webDir.empty() ? nullptr : &files, &cache);
+    api.maxWaiting = options.maxWaiting;
     api.onDatabase = [](bool reachable, const std::string& why) {
         if (!reachable)
             std::cerr << "vexlo-board: " << why << "; answering 503 until it is back" << std::endl;
@@ -156,7 +157,9 @@ int work(board::WorkerOptions options, const std::string& gameDir, board::ops::L
             logFormat, board::ops::VerdictLine{v.run, v.verified ? "verified" : "rejected", kind, v.seconds * 1000,
                                                v.updates, v.score}));
     };
-    std::cout << "vexlo-board: worker " << getpid() << " ready" << std::endl;
+    options.onEvent = [&](long long run, const std::string& what) {
+        board::ops::writeLine(board::ops::formatLine(logFormat, board::ops::RunLine{run, what}));
+    };
     const int status = board::Worker(options, stopRequested).run();
     std::cout << "vexlo-board: worker " << getpid() << " stopped" << std::endl;
     return status;

@@ -28,7 +28,7 @@ fail() {
 source "$(dirname "$0")/script_support.sh"
 # serve NAME URL: a server on the database; sets port_NAME.
 serve() {
-  DATABASE_URL=$2 "$build/vexlo-board" serve --port 0 --rate 0 >"$tmp/$1.log" 2>&1 </dev/null &
+  DATABASE_URL=$2 "$build/vexlo-board" serve --port 0 --rate 0 --max-waiting 0 >"$tmp/$1.log" 2>&1 </dev/null &
   pids+=($!)
   until_true "grep -q 'serving http://127.0.0.1:' '$tmp/$1.log'" || fail "the server on $1 did not start"
   printf -v "port_$1" %s "$(sed -n 's|.*serving http://127.0.0.1:\([0-9]*\)/.*|\1|p' "$tmp/$1.log")"
@@ -58,6 +58,18 @@ until_true "[ \"\$(sql '$first' \"SELECT count(*) FROM runs WHERE status IN ('ve
 verified=$(sql "$first" "SELECT count(*) FROM runs WHERE status = 'verified'")
 [ "$verified" -ge $((runs / 2)) ] && [ "$verified" -lt "$runs" ] || fail "$verified of $runs verified"
 echo "ok: $runs runs on the first board, $verified verified, the others rejected"
+
+# The operators' work comes back too: runs hidden, a name banned, the log.
+admin() { DATABASE_URL=$first "$build/vexlo-board" admin "$@" >>"$tmp/admin.log" 2>&1 || fail "admin $*: $(cat "$tmp/admin.log")"; }
+for id in $(sql "$first" "SELECT id FROM runs WHERE status = 'verified' ORDER BY score DESC LIMIT 3"); do
+  admin hide "$id" --reason "a test of the back-up"
+done
+admin ban "PLAYER 3" --reason "a banned name"
+hidden=$(sql "$first" "SELECT count(*) FROM runs WHERE hidden_reason IS NOT NULL")
+[ "$hidden" -gt 3 ] && [ "$(sql "$first" "SELECT count(*) FROM moderation_log")" = 4 ] ||
+  fail "hidden $hidden, log: $(sql "$first" "SELECT * FROM moderation_log")"
+verified=$((verified - hidden))
+echo "ok: $hidden runs hidden by the operators (three by hand, the others by a ban), four lines in their log"
 
 # The workers stopped, so that the tables are still (they write their
 # figures within a second of a verdict), then back up and restore, as

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <netinet/in.h>
 #include <poll.h>
@@ -96,7 +97,7 @@ SELECT id FROM runs WHERE status = 'verified' AND hidden_reason IS NULL ORDER BY
 }
 
 BoardProcess::BoardProcess(const std::vector<std::string>& args, const std::string& databaseUrl,
-                           const std::string& folder) {
+                           const std::string& folder, const std::vector<std::string>& env) {
     static int counter = 0;
     outputFile_ = "/tmp/board-test-" + std::to_string(getpid()) + "-" + std::to_string(++counter) + ".out";
     const std::string program = buildDir() + "/vexlo-board";
@@ -106,6 +107,8 @@ BoardProcess::BoardProcess(const std::vector<std::string>& args, const std::stri
         dup2(out, STDOUT_FILENO);
         dup2(out, STDERR_FILENO);
         setenv("DATABASE_URL", databaseUrl.c_str(), 1);
+        for (const std::string& setting : env)
+            putenv(const_cast<char*>(setting.c_str()));
         if (chdir(folder.c_str()) != 0)
             _exit(126);
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
@@ -155,9 +158,17 @@ int BoardProcess::wait() {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-Reply exchange(int port, const std::string& raw, std::chrono::milliseconds timeout, bool untilClosed) {
+Reply exchange(int port, const std::string& raw, std::chrono::milliseconds timeout, bool untilClosed,
+               const std::string& from) {
     Reply reply;
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in source{};
+    source.sin_family = AF_INET;
+    if (inet_pton(AF_INET, from.c_str(), &source.sin_addr) != 1 ||
+        bind(fd, reinterpret_cast<sockaddr*>(&source), sizeof source) != 0) {
+        close(fd);
+        return reply;
+    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));
@@ -214,11 +225,35 @@ Reply exchange(int port, const std::string& raw, std::chrono::milliseconds timeo
 }
 
 Reply request(int port, const std::string& method, const std::string& target, const std::string& body,
-              const std::string& contentType, const std::string& headers) {
+              const std::string& contentType, const std::string& headers, const std::string& from) {
     std::string raw = method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + headers;
     if (!body.empty() || method == "POST")
         raw += "Content-Type: " + contentType + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n";
-    return exchange(port, raw + "\r\n" + body);
+    return exchange(port, raw + "\r\n" + body, std::chrono::seconds(20), false, from);
+}
+
+int submit(int port, const std::string& name, const std::string& keys, const std::string& from) {
+    const Reply reply = request(port, "POST", "/api/runs",
+                                "{\"name\": " + jsonString(name) + ", \"keys\": " + jsonString(keys) + "}",
+                                "application/json", "", from);
+    const auto answer = nlohmann::json::parse(reply.body, nullptr, false);
+    return reply.status == 202 && answer.value("status", "") == "queued" ? answer.value("id", 0) : 0;
+}
+
+nlohmann::json run(int port, int id) {
+    return nlohmann::json::parse(request(port, "GET", "/api/runs/" + std::to_string(id)).body, nullptr, false);
+}
+
+nlohmann::json finished(int port, int id, std::chrono::milliseconds limit) {
+    nlohmann::json answer;
+    eventually(
+        [&] {
+            answer = run(port, id);
+            const std::string status = answer.value("status", "");
+            return status == "verified" || status == "rejected";
+        },
+        limit);
+    return answer;
 }
 
 std::string jsonString(const std::string& text) {
@@ -232,6 +267,40 @@ std::string jsonString(const std::string& text) {
             out += c;
     }
     return out + "\"";
+}
+
+namespace {
+
+// A process's state and parent, from /proc/PID/stat; false when it is gone.
+bool readStat(const std::string& pid, char& state, pid_t& parent) {
+    std::ifstream stat("/proc/" + pid + "/stat");
+    const std::string text((std::istreambuf_iterator<char>(stat)), {});
+    const std::size_t close = text.rfind(')');
+    if (close == std::string::npos)
+        return false;
+    std::istringstream rest(text.substr(close + 2));
+    return static_cast<bool>(rest >> state >> parent);
+}
+
+} // namespace
+
+std::vector<pid_t> childrenOf(pid_t pid) {
+    std::vector<pid_t> children;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        char state = 0;
+        pid_t parent = 0;
+        if (name.find_first_not_of("0123456789") == std::string::npos && readStat(name, state, parent) &&
+            parent == pid && state != 'Z')
+            children.push_back(static_cast<pid_t>(std::stol(name)));
+    }
+    return children;
+}
+
+char stateOf(pid_t pid) {
+    char state = 0;
+    pid_t parent = 0;
+    return readStat(std::to_string(pid), state, parent) ? state : '?';
 }
 
 } // namespace board_test

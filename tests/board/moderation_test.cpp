@@ -10,6 +10,7 @@
 #include "board/db/run_store.h"
 #include "board/names/player_name.h"
 #include "board/names/secret.h"
+#include "board/ops/board_figures.h"
 #include "board_support.h"
 
 #include <gtest/gtest.h>
@@ -29,10 +30,10 @@ protected:
     // A run submitted as the API stores it (key: the player's, or none).
     long long submit(const std::string& name, const std::string& key = "") {
         const auto keys = nameKeys(name);
-        NewRun run{name, "272 13\n# " + std::to_string(++games) + "\n", keys.skeleton, keys.look, std::nullopt};
+        Submission run{name, "272 13\n# " + std::to_string(++games) + "\n", keys.skeleton, keys.look, std::nullopt, ""};
         if (!key.empty())
             run.playerKey = digestOf(key);
-        return submitRun(db, run);
+        return submitRun(db, run).id;
     }
     // Claims the oldest waiting run and finishes it as verified with a game
     // of its own (or the game given: a copy).
@@ -230,13 +231,18 @@ TEST(ServerRole, MayReadAndWriteRunsButOnlyAddToTheLog) {
         Connection server(board_test::clusterAdminUrl(database) + "&options=-c%20role%3D" + role);
         EXPECT_EQ(migrate(server), 0);
         const auto keys = nameKeys("Ann");
-        submitRun(server, {"Ann", "272 13\n", keys.skeleton, keys.look, digestOf("k")});
+        submitRun(server, {"Ann", "272 13\n", keys.skeleton, keys.look, digestOf("k"), ""});
         const auto claim = claimRun(server, 30);
         EXPECT_EQ(finishVerified(server, *claim, 900, 1, "g"),
                   Finish::Done); // the counts kept by the owner's trigger
         EXPECT_EQ(hideRun(server, claim->id, "by the server", "token note").outcome, Moderated::Done);
         EXPECT_EQ(readLog(server, 5, 0).total, 1);
         EXPECT_EQ(activeTokens(server).size(), 0u);
+        // A worker with this role keeps the operators' figures.
+        board::ops::beat(server, "test:1");
+        board::ops::addVerdicts(server, {"verified", "", 1, 1, 0.5});
+        EXPECT_EQ(board::ops::readBoardFigures(server).verdicts.size(), 1u);
+        board::ops::forgetWorker(server, "test:1");
         for (const char* refused :
              {"UPDATE moderation_log SET who = 'x'", "DELETE FROM moderation_log", "TRUNCATE moderation_log",
               "UPDATE score_counts SET runs = 5", "INSERT INTO admin_tokens (digest, note) VALUES ('', 'x')",

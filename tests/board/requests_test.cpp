@@ -5,6 +5,7 @@
 #include "board/api/rate_limit.h"
 #include "board/api/run_request.h"
 #include "board/api/static_files.h"
+#include "board/api/submitter.h"
 
 #include <gtest/gtest.h>
 
@@ -132,6 +133,15 @@ TEST(StaticFiles, ChoosesGzipAndMatchesTagsAsClientsAskForThem) {
     EXPECT_TRUE(tagListed(" * ", "\"a\""));
     EXPECT_FALSE(tagListed("\"a-gz\"", "\"a\""));
     EXPECT_FALSE(tagListed("a", "\"a\""));
+}
+
+TEST(Submitter, IsTheAddressAndForIPv6ItsNetwork) {
+    EXPECT_EQ(submitterOf("203.0.113.7"), "203.0.113.7");
+    EXPECT_EQ(submitterOf("::ffff:203.0.113.7"), "203.0.113.7");
+    // One household's /64: any address in it is the same sender.
+    EXPECT_EQ(submitterOf("2001:db8:1:2:aaaa::1"), "2001:db8:1:2::/64");
+    EXPECT_EQ(submitterOf("2001:db8:1:2:ffff:ffff:ffff:ffff"), "2001:db8:1:2::/64");
+    EXPECT_NE(submitterOf("2001:db8:1:3::1"), submitterOf("2001:db8:1:2::1"));
 }
 
 TEST(RateLimit, RefillsAtTheRateAndSaysHowLongToWait) {

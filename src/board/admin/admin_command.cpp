@@ -30,7 +30,7 @@ On the database of DATABASE_URL; every action is written to the moderation log.
   ban, unban     hide every run under a name and its look-alikes, and refuse
                  new ones; unban shows the runs the ban hid again
   runs           the latest runs (STATUS: queued, verifying, verified,
-                 rejected or hidden; K: 50)
+                 rejected, hidden or stuck; K: 50)
   log            the latest actions (K: 50)
   token          tokens for the HTTP admin routes: create prints a new one
                  once (only its SHA-256 is kept), list shows them, revoke
@@ -246,7 +246,7 @@ private:
         db::RunFilter filter;
         filter.status = option("--status");
         if (!filter.status.empty() && !db::isRunStatus(filter.status))
-            return usage("--status takes queued, verifying, verified, rejected or hidden");
+            return usage("--status takes queued, verifying, verified, rejected, hidden or stuck");
         if (line_.options.count("--name") != 0) {
             std::string checked;
             if (!name(option("--name"), checked))

@@ -2,7 +2,9 @@
 
 #include "board/api/query.h"
 #include "board/api/run_request.h"
+#include "board/api/submitter.h"
 #include "board/db/queue.h"
+#include "board/db/run_store.h"
 #include "board/names/player_name.h"
 #include "board/names/secret.h"
 
@@ -114,9 +116,10 @@ Response Api::submit(const Request& request) {
     if (!run.error.empty())
         return errorResponse(400, run.error);
     const names::NameKeys keys = names::nameKeys(run.name);
-    db::NewRun stored{run.name, run.keys, keys.skeleton, keys.look, std::nullopt};
+    db::Submission submission{run.name, run.keys, keys.skeleton, keys.look, std::nullopt,
+                              submitterOf(request.client)};
     if (run.playerKey)
-        stored.playerKey = names::digestOf(*run.playerKey);
+        submission.playerKey = names::digestOf(*run.playerKey);
     return withDatabase(
         [&](db::Connection& db) {
             // Checked again when the run is verified: another may claim the
@@ -125,9 +128,29 @@ Response Api::submit(const Request& request) {
             if (standing.banned)
                 return errorResponse(403, "this name is banned");
             for (const std::string& owner : standing.playerKeys)
-                if (!stored.playerKey || !names::sameDigest(owner, *stored.playerKey))
+                if (!submission.playerKey || !names::sameDigest(owner, *submission.playerKey))
                     return errorResponse(403, db::NameTaken);
-            return jsonResponse(202, json{{"id", db::submitRun(db, stored)}, {"status", "queued"}});
+            const db::Submitted stored = db::submitRun(db, submission, maxWaiting);
+            switch (stored.kind) {
+            case db::Submitted::Queued:
+                break;
+            case db::Submitted::OnBoard:
+                return jsonResponse(409, json{{"error", "this key script is on the board already, as run " +
+                                                            std::to_string(stored.id)},
+                                              {"id", stored.id}});
+            case db::Submitted::TooManyFromSender:
+            case db::Submitted::TooManyForKey: {
+                const bool sender = stored.kind == db::Submitted::TooManyFromSender;
+                Response response =
+                    errorResponse(429, std::to_string(maxWaiting) + " runs " +
+                                           (sender ? "from this address" : "under this player key") +
+                                           " are waiting to be verified already; try again in " +
+                                           std::to_string(WaitingRetrySeconds) + " s");
+                response.headers.emplace_back("Retry-After", std::to_string(WaitingRetrySeconds));
+                return response;
+            }
+            }
+            return jsonResponse(202, json{{"id", stored.id}, {"status", "queued"}});
         },
         false);
 }

@@ -1,6 +1,7 @@
 // The API: each request to a response, whatever carried it.
 // clang-format off
-//   POST /api/runs              submit a run    202 {"id", "status": "queued"}
+//   POST /api/runs              submit a run    202 {"id", "status": "queued"}; 409 {"error", "id"} when
+//                                               its key script is on the board; 429 when too many wait
 //   GET  /api/runs/N            a run           200 {"id", "name", "status", "score", "updates", "rank", "reason"}
 //   GET  /api/runs/N/keys       its key script  200 text/plain
 //   GET  /api/board?limit&offset                200 {"total", "runs": [...]}
@@ -36,6 +37,10 @@ public:
     Response handle(const Request& request);
     // Told when the database goes away and when it comes back.
     std::function<void(bool reachable, const std::string& why)> onDatabase;
+    // Runs one address, or one player key, may have waiting; 0 for no limit.
+    int maxWaiting = 3;
+    // What a 429 for too many runs waiting says to wait, in seconds.
+    static constexpr int WaitingRetrySeconds = 5;
 
 private:
     Response route(const Request& request, const std::string& path, const std::string& query);

@@ -47,12 +47,13 @@ WHERE (skeleton = $1 OR look = $2) AND hidden_by_ban
 
 const Statement ListRuns{"list_runs", R"(
 SELECT id, to_char(submitted AT TIME ZONE 'UTC', 'YYYY-MM-DD"T"HH24:MI:SS"Z"'), name,
-       CASE WHEN hidden_reason IS NOT NULL THEN 'hidden' ELSE status END,
-       score, coalesce(hidden_reason, reason)
+       CASE WHEN hidden_reason IS NOT NULL THEN 'hidden' WHEN stuck THEN 'stuck' ELSE status END,
+       score, coalesce(hidden_reason, reason, failure)
 FROM runs
 WHERE ($1::text IS NULL OR skeleton = $1 OR look = $2)
   AND CASE $3::text WHEN '' THEN true
                     WHEN 'hidden' THEN hidden_reason IS NOT NULL
+                    WHEN 'stuck' THEN stuck
                     ELSE status = $3 AND hidden_reason IS NULL END
 ORDER BY id DESC LIMIT $4::bigint)"};
 
@@ -189,7 +190,7 @@ std::optional<long long> unbanName(Connection& db, const std::string& name, cons
 
 bool isRunStatus(const std::string& status) {
     return status == "queued" || status == "verifying" || status == "verified" || status == "rejected" ||
-           status == "hidden";
+           status == "hidden" || status == "stuck";
 }
 
 std::vector<RunLine> listRuns(Connection& db, const RunFilter& filter) {

@@ -46,7 +46,7 @@ struct RunLine {
 
 struct RunFilter {
     std::optional<names::NameKeys> name;
-    std::string status; // empty: any; queued, verifying, verified, rejected or hidden
+    std::string status; // empty: any; queued, verifying, verified, rejected, hidden or stuck
     long long limit = 50;
 };
 

@@ -4,13 +4,27 @@ namespace board::db {
 
 namespace {
 
+// A sender's turn for a run: 1 for its oldest run not yet finished, 2 for
+// the next, and so on; the lowest turn goes first, then the oldest run. A
+// run claimed again because its lease ran out has failed once more. $2:
+// senders whose runs are not wanted now.
 const Statement Claim_{"claim_run", R"(
-UPDATE runs SET status = 'verifying', claims = claims + 1,
-                lease_until = now() + make_interval(secs => $1::integer)
-WHERE id = (SELECT id FROM runs
-            WHERE status IN ('queued', 'verifying') AND (status = 'queued' OR lease_until < now())
-            ORDER BY id LIMIT 1 FOR UPDATE SKIP LOCKED)
-RETURNING id, claims, keys)"};
+WITH turns AS (
+  SELECT id, row_number() OVER (PARTITION BY submitter ORDER BY id) AS turn
+  FROM runs WHERE status IN ('queued', 'verifying')),
+next AS (
+  SELECT w.id, w.status = 'verifying' AS ran_out FROM runs w JOIN turns t ON t.id = w.id
+  WHERE w.status IN ('queued', 'verifying')
+    AND (w.status = 'queued' AND (w.not_before IS NULL OR w.not_before <= now())
+         OR w.status = 'verifying' AND w.lease_until < now())
+    AND w.submitter <> ALL ($2::text[])
+  ORDER BY t.turn, w.id LIMIT 1 FOR UPDATE OF w SKIP LOCKED)
+UPDATE runs r SET status = 'verifying', claims = r.claims + 1,
+                  lease_until = now() + make_interval(secs => $1::integer),
+                  failures = r.failures + next.ran_out::integer,
+                  failure = CASE WHEN next.ran_out THEN 'its worker stopped answering' ELSE r.failure END
+FROM next WHERE r.id = next.id
+RETURNING r.id, r.claims, r.keys, r.failures, next.ran_out, r.submitter)"};
 
 const Statement Renew{"renew_lease", R"(
 UPDATE runs SET lease_until = now() + make_interval(secs => $3::integer)
@@ -65,15 +79,37 @@ const Statement Release{"release_run", R"(
 UPDATE runs SET status = 'queued', lease_until = NULL
 WHERE id = $1::bigint AND claims = $2::integer AND status = 'verifying')"};
 
+// The delay doubles with each failure: 1 s after the first.
+const Statement PutBack_{"put_back_run", R"(
+UPDATE runs SET status = 'queued', lease_until = NULL, failures = failures + 1, failure = $3,
+                not_before = now() + make_interval(secs => least($4::integer, 2 ^ least(failures, 30)))
+WHERE id = $1::bigint AND claims = $2::integer AND status = 'verifying'
+RETURNING failures, least($4::integer, 2 ^ least(failures - 1, 30))::integer)"};
+
+const Statement Stuck{"stuck_runs", "SELECT count(*) FROM runs WHERE stuck"};
+
 std::vector<Param> key(const Claim& claim) { return {std::to_string(claim.id), std::to_string(claim.token)}; }
+
+// A PostgreSQL array of text, each element quoted.
+std::string textArray(const std::vector<std::string>& items) {
+    std::string out = "{";
+    for (const std::string& item : items) {
+        out += out.size() > 1 ? ",\"" : "\"";
+        for (char c : item)
+            out += c == '"' || c == '\\' ? std::string{'\\', c} : std::string{c};
+        out += '"';
+    }
+    return out + "}";
+}
 
 } // namespace
 
-std::optional<Claim> claimRun(Connection& db, int leaseSeconds) {
-    const Result r = db.exec(Claim_, {std::to_string(leaseSeconds)});
+std::optional<Claim> claimRun(Connection& db, int leaseSeconds, const std::vector<std::string>& except) {
+    const Result r = db.exec(Claim_, {std::to_string(leaseSeconds), textArray(except)});
     if (r.rows() == 0)
         return std::nullopt;
-    return Claim{r.integer(0, 0), static_cast<int>(r.integer(0, 1)), r.text(0, 2)};
+    return Claim{r.integer(0, 0), static_cast<int>(r.integer(0, 1)), r.text(0, 2),
+                 r.text(0, 5),    static_cast<int>(r.integer(0, 3)), r.text(0, 4) == "t"};
 }
 
 bool renewLease(Connection& db, const Claim& claim, int leaseSeconds) {
@@ -125,5 +161,16 @@ Finish finishRejected(Connection& db, const Claim& claim, const std::string& rea
 }
 
 void releaseRun(Connection& db, const Claim& claim) { db.exec(Release, key(claim)); }
+
+PutBack putBack(Connection& db, const Claim& claim, const std::string& failure) {
+    auto params = key(claim);
+    params.insert(params.end(), {failure, std::to_string(MaxRetryDelaySeconds)});
+    const Result r = db.exec(PutBack_, params);
+    if (r.rows() == 0)
+        return {};
+    return {Finish::Done, static_cast<int>(r.integer(0, 0)), static_cast<int>(r.integer(0, 1))};
+}
+
+long long stuckRuns(Connection& db) { return db.exec(Stuck).integer(0, 0); }
 
 } // namespace board::db

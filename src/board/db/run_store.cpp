@@ -7,12 +7,35 @@ namespace board::db {
 
 namespace {
 
+// The workers LISTEN on vexlo_runs: a run is looked at as soon as it is
+// stored, whatever their polling.
 const Statement Submit{"submit_run", R"(
-INSERT INTO runs (name, keys, keys_digest, skeleton, look, player_key)
-VALUES ($1, $2, sha256(convert_to($2, 'UTF8')), $3, $4, $5::bytea) RETURNING id)"};
+WITH run AS (
+  INSERT INTO runs (name, keys, keys_digest, skeleton, look, player_key, submitter)
+  VALUES ($1, $2, sha256(convert_to($2, 'UTF8')), $3, $4, $5::bytea, $6)
+  RETURNING id)
+SELECT id, pg_notify('vexlo_runs', '') FROM run)"};
 
 const Statement Standing{"name_standing", R"(
 SELECT banned_reason, player_key FROM names WHERE skeleton = $1 OR look = $2)"};
+
+// The copy rule counts runs on the board only: a hidden run's game may
+// come again.
+const Statement OnBoard{"on_board", R"(
+SELECT id FROM runs
+WHERE keys_digest = sha256(convert_to($1, 'UTF8')) AND status = 'verified' AND hidden_reason IS NULL
+ORDER BY id LIMIT 1)"};
+
+// Submissions of one sender, and of one player key, one at a time, so that
+// two at once cannot both find room for one.
+const Statement LockSender{"lock_sender", R"(
+SELECT pg_advisory_xact_lock(hashtextextended($1, 6021)),
+       pg_advisory_xact_lock(hashtextextended(coalesce($2, ''), 6022)))"};
+
+const Statement Waiting{"waiting_runs", R"(
+SELECT count(*) FILTER (WHERE submitter = $1),
+       count(*) FILTER (WHERE player_key = $2::bytea)
+FROM runs WHERE status = 'queued' AND (submitter = $1 OR player_key = $2::bytea))"};
 
 // A run's rank: the verified runs in higher bands, in higher scores of its
 // own band, and of its own score submitted before it.
@@ -68,14 +91,30 @@ std::optional<long long> number(const Result& r, int row, int column) {
 
 } // namespace
 
-long long submitRun(Connection& db, const NewRun& run) {
+Submitted submitRun(Connection& db, const Submission& run, int maxWaiting) {
     const Param key = run.playerKey ? Param(names::hexBytes(*run.playerKey)) : std::nullopt;
-    return db.exec(Submit, {run.name, run.keys, run.skeleton, run.look, key}).integer(0, 0);
+    Transaction transaction(db);
+    if (maxWaiting > 0)
+        db.exec(LockSender, {run.submitter, key});
+    const Result onBoard = db.exec(OnBoard, {run.keys});
+    if (onBoard.rows() > 0)
+        return {Submitted::OnBoard, onBoard.integer(0, 0)};
+    if (maxWaiting > 0) {
+        const Result waiting = db.exec(Waiting, {run.submitter, key});
+        if (waiting.integer(0, 0) >= maxWaiting)
+            return {Submitted::TooManyFromSender, 0};
+        if (waiting.integer(0, 1) >= maxWaiting)
+            return {Submitted::TooManyForKey, 0};
+    }
+    const long long id =
+        db.exec(Submit, {run.name, run.keys, run.skeleton, run.look, key, run.submitter}).integer(0, 0);
+    transaction.commit();
+    return {Submitted::Queued, id};
 }
 
 long long submitRun(Connection& db, const std::string& name, const std::string& keys) {
     const names::NameKeys nameKeys = names::nameKeys(name);
-    return submitRun(db, {name, keys, nameKeys.skeleton, nameKeys.look, std::nullopt});
+    return submitRun(db, Submission{name, keys, nameKeys.skeleton, nameKeys.look, std::nullopt, ""}).id;
 }
 
 NameStanding nameStanding(Connection& db, const std::string& skeleton, const std::string& look) {

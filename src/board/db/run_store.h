@@ -18,10 +18,21 @@ struct RunView {
     std::optional<std::string> hidden;             // the operators' reason, when they hid it
 };
 
-struct NewRun {
+struct Submission {
     std::string name, keys;
     std::string skeleton, look;           // names::nameKeys
-    std::optional<std::string> playerKey; // the SHA-256 of the player's key
+    std::optional<std::string> playerKey; // the SHA-256 of the player's key, if one was sent
+    std::string submitter;                // who sent it (api/submitter.h)
+};
+
+struct Submitted {
+    enum Kind {
+        Queued,
+        OnBoard,           // the same key script is on the board already: id is that run's
+        TooManyFromSender, // maxWaiting runs of this sender wait already
+        TooManyForKey,     // maxWaiting runs under this player key wait already
+    } kind = Queued;
+    long long id = 0;
 };
 
 // Whom a name belongs to: the names under either of its keys.
@@ -41,8 +52,13 @@ struct BoardPage {
     std::vector<BoardEntry> runs;
 };
 
-long long submitRun(Connection& db, const NewRun& run);
-// A run without a player's key, its name's keys made here.
+// Stores a run as queued and wakes the workers, unless its key script is on
+// the board already or too many runs of its sender or its player key wait
+// (maxWaiting each; 0 for no limit). Nothing is stored when it is refused.
+// Whether its name may be used is the caller's to ask first (nameStanding).
+Submitted submitRun(Connection& db, const Submission& run, int maxWaiting = 0);
+// A run from no one in particular without a player's key, its name's keys
+// made here, without limits, for tests and tools.
 long long submitRun(Connection& db, const std::string& name, const std::string& keys);
 NameStanding nameStanding(Connection& db, const std::string& skeleton, const std::string& look);
 std::optional<RunView> findRun(Connection& db, long long id);

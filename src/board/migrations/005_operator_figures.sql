@@ -16,3 +16,16 @@ CREATE TABLE worker_heartbeats (
     started timestamptz NOT NULL DEFAULT now(),
     beat    timestamptz NOT NULL DEFAULT now()
 );
+
+-- The runs the operators hid, and those stuck after failures on our side,
+-- counted at each scrape without reading the whole table.
+CREATE INDEX runs_hidden ON runs (id) WHERE hidden_reason IS NOT NULL;
+
+-- A server and workers with a role of their own (docs/board.md) keep these
+-- figures: the workers add their verdicts and beats, and forget the silent.
+DO $$
+BEGIN
+    IF EXISTS (SELECT FROM pg_roles WHERE rolname = 'vexlo_board_server') THEN
+        GRANT SELECT, INSERT, UPDATE, DELETE ON verdict_counts, worker_heartbeats TO vexlo_board_server;
+    END IF;
+END $$;

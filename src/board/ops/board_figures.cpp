@@ -11,7 +11,9 @@ const db::Statement Waiting{"figures_waiting", R"(
 SELECT (SELECT coalesce(max(id), 0) FROM runs),
        count(*) FILTER (WHERE status = 'queued'),
        count(*) FILTER (WHERE status = 'verifying'),
-       coalesce(extract(epoch FROM now() - min(submitted)), 0)::double precision
+       coalesce(extract(epoch FROM now() - min(submitted)), 0)::double precision,
+       count(*) FILTER (WHERE stuck),
+       (SELECT count(*) FROM runs WHERE hidden_reason IS NOT NULL)
 FROM runs WHERE status IN ('queued', 'verifying'))"};
 
 const db::Statement Verdicts{"figures_verdicts",
@@ -52,6 +54,8 @@ BoardFigures readBoardFigures(db::Connection& db) {
     figures.queued = waiting.integer(0, 1);
     figures.verifying = waiting.integer(0, 2);
     figures.oldestWaitingSeconds = std::stod(waiting.text(0, 3));
+    figures.stuck = waiting.integer(0, 4);
+    figures.hidden = waiting.integer(0, 5);
     const db::Result verdicts = db.exec(Verdicts);
     for (int r = 0; r < verdicts.rows(); ++r) {
         const std::string top = verdicts.text(r, 2);

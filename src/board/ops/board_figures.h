@@ -33,6 +33,8 @@ struct BoardFigures {
     long long submitted = 0; // the highest run number given
     long long queued = 0, verifying = 0;
     double oldestWaitingSeconds = 0; // since the oldest run not yet finished was submitted
+    long long stuck = 0;             // waiting after ten failures in a row on our side
+    long long hidden = 0;            // taken off the board by its operators
     std::vector<VerdictCount> verdicts;
     std::vector<WorkerBeat> beats;
 };

@@ -50,7 +50,25 @@ std::string clean(const std::string& text) {
     return out;
 }
 
+// The worker's own words, one line, quotes and backslashes escaped for JSON.
+std::string sentence(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        out += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+    }
+    return out;
+}
+
 } // namespace
+
+std::string formatLine(LogFormat format, const RunLine& line) {
+    if (format == LogFormat::Json)
+        return R"({"time":")" + now() + R"(","event":"note","run":)" + std::to_string(line.run) + R"(,"what":")" +
+               sentence(line.what) + "\"}";
+    return now() + " note run=" + std::to_string(line.run) + " " + sentence(line.what);
+}
 
 std::string formatLine(LogFormat format, const RequestLine& line) {
     const std::string method = clean(line.method), path = clean(line.path), client = clean(line.client);
@@ -93,7 +111,7 @@ std::string verdictKind(const std::string& reason) {
         {"the game took longer than the time limit", "time_limit"},
         {"the same game as", "same_game"},
         {"not a key script", "not_a_key_script"},
-        {"verification was cut short", "cut_short"},
+        {"the game needed more than the memory limit", "memory_limit"},
         {"this name belongs to another player", "name_taken"},
     }};
     for (const auto& [start, kind] : kinds)

@@ -27,14 +27,22 @@ struct VerdictLine {
     int score = 0;
 };
 
+// What else befell a run in a worker: put back after a failure on our
+// side, stuck, stopped while another is verified, claimed again.
+struct RunLine {
+    long long run = 0;
+    std::string what; // a sentence of the worker's own
+};
+
 std::string formatLine(LogFormat format, const RequestLine& line);
+std::string formatLine(LogFormat format, const RunLine& line);
 std::string formatLine(LogFormat format, const VerdictLine& line);
 // The line with its newline to standard output, in one write.
 void writeLine(const std::string& line);
 
 // A rejected run's reason as one of a few words, for logs and metrics:
 // escape, unfinished, too_long, time_limit, same_game, not_a_key_script,
-// cut_short, or other.
+// memory_limit, name_taken, or other.
 std::string verdictKind(const std::string& reason);
 
 } // namespace board::ops

@@ -44,6 +44,19 @@ void addBoardFigures(pm::Registry& registry, const BoardFigures& figures) {
         .Add({})
         .Set(figures.oldestWaitingSeconds);
 
+    pm::BuildGauge()
+        .Name("vexlo_board_queue_stuck_runs")
+        .Help("Runs still waiting after ten failures in a row on the server's side, for the operators to see")
+        .Register(registry)
+        .Add({})
+        .Set(static_cast<double>(figures.stuck));
+    pm::BuildGauge()
+        .Name("vexlo_board_runs_hidden")
+        .Help("Runs the board's operators hid")
+        .Register(registry)
+        .Add({})
+        .Set(static_cast<double>(figures.hidden));
+
     auto& verified = pm::BuildCounter()
                          .Name("vexlo_board_runs_verified_total")
                          .Help("Runs the workers verified")

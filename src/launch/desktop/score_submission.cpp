@@ -77,6 +77,9 @@ std::variant<long, SubmitOutcome> post(HttpClient& http, const std::string& serv
             return problem("cannot reach the score server at " + server + ": " + shown(reply.error));
         if (reply.status == 429 && waiter.wait(reply.retryAfter))
             continue;
+        // The very same recording is on the board already: a verdict, not a fault.
+        if (reply.status == 409)
+            return SubmitOutcome{1, true, "rejected: " + serverError(reply)};
         if (reply.status != 202) {
             const std::string why = serverError(reply);
             return problem(reply.status >= 500 ? "the score server at " + server + " cannot take runs now: " + why
