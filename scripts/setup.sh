@@ -28,9 +28,14 @@ rest=(
   clang-format-14
   # The score server's fuzz targets: clang with libFuzzer.
   clang libclang-rt-14-dev
+  # The score server in public: its metrics checked by promtool, nginx with
+  # a certificate of its own in front of it, its systemd units verified.
+  prometheus nginx curl openssl systemd
 )
-# The score server: Boost.Beast, libpq, nlohmann-json, and PostgreSQL 15.
-board=(libboost1.81-dev libpq-dev nlohmann-json3-dev postgresql)
+# The score server: Boost.Beast, libpq, nlohmann-json, prometheus-cpp and
+# PostgreSQL 15; ICU's spoof checker for players' names, OpenSSL's digests
+# for their keys.
+board=(libboost1.81-dev libpq-dev nlohmann-json3-dev prometheus-cpp-dev postgresql libicu-dev libssl-dev)
 
 case ${1:-all} in
 play) packages=("${play[@]}") ;;

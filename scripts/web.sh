@@ -22,6 +22,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 source "$root/scripts/presets.sh"
+source "$root/scripts/debian-source.sh"
 site=${WEB_SITE_DIR:-$root/build-web}
 work=${WEB_WORK_DIR:-$root/build-web-work}
 usage() { echo "usage: scripts/web.sh [--build-only] [--zip]"; }
@@ -43,29 +44,9 @@ bash "$root/scripts/setup-web.sh"
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 
 # --- libopenmpt's source, from Debian ------------------------------------------
-apt_dir=$work/apt
 sources=$work/src
 if ! ls -d "$sources"/libopenmpt-*/soundlib >/dev/null 2>&1; then
-  mkdir -p "$apt_dir/sources.list.d" "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$sources"
-  # The machine's own package sources, as source entries.
-  : > "$apt_dir/sources.list"
-  [ -f /etc/apt/sources.list ] && sed -n 's/^deb /deb-src /p' /etc/apt/sources.list > "$apt_dir/sources.list"
-  rm -f "$apt_dir"/sources.list.d/*
-  for f in /etc/apt/sources.list.d/*.sources; do
-    [ -e "$f" ] && sed 's/^Types:.*/Types: deb-src/' "$f" > "$apt_dir/sources.list.d/$(basename "$f")"
-  done
-  for f in /etc/apt/sources.list.d/*.list; do
-    [ -e "$f" ] && sed -n 's/^deb /deb-src /p' "$f" > "$apt_dir/sources.list.d/$(basename "$f")"
-  done
-  apt=(apt-get -q
-       -o "Dir::Etc::sourcelist=$apt_dir/sources.list" -o "Dir::Etc::sourceparts=$apt_dir/sources.list.d"
-       -o "Dir::State::lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache"
-       -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache=
-       -o "APT::Sandbox::User=$(id -un)" -o Debug::NoLocking=1)
-  echo "fetching libopenmpt's Debian source package"
-  "${apt[@]}" update >"$work/apt-update.log" 2>&1 || { cat "$work/apt-update.log"; exit 1; }
-  (cd "$sources" && "${apt[@]}" source libopenmpt >"$work/apt-source.log" 2>&1) ||
-    { cat "$work/apt-source.log"; exit 1; }
+  fetch_debian_sources "$work" "$sources" libopenmpt
 fi
 openmpt=$(ls -d "$sources"/libopenmpt-*/ | head -n 1)
 
@@ -78,8 +59,17 @@ build_folder "$work/cmake"
 echo "built $site: $(du -sb "$site" | cut -f1) bytes"
 
 if [ $zip -eq 1 ]; then
-  # Python comes with Debian's emscripten.
-  (cd "$site" && python3 -m zipfile -c "$work/vexlo-race-web.zip" * && mv "$work/vexlo-race-web.zip" .)
+  # Python comes with Debian's emscripten. The gzip copies stay out: they
+  # are for the score server.
+  (cd "$site" && python3 - "$work/vexlo-race-web.zip" <<'ZIP' && mv "$work/vexlo-race-web.zip" .
+import os, sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as out:
+    for folder, _, names in sorted(os.walk(".")):
+        for name in sorted(names):
+            if not name.endswith(".gz") and name != "vexlo-race-web.zip":
+                out.write(os.path.join(folder, name), os.path.relpath(os.path.join(folder, name)))
+ZIP
+  )
   echo "packed $site/vexlo-race-web.zip: $(du -b "$site/vexlo-race-web.zip" | cut -f1) bytes"
 fi
 

@@ -11,7 +11,9 @@ loopback against a private PostgreSQL 15 cluster made for the run.
    server restarted and PostgreSQL restarted, each ends verified or
    rejected, once;
 4. hostile input: at least 1,000 requests of every bad kind, each answered
-   4xx, the server alive after, no row changed.
+   4xx, the server alive after, no row changed;
+5. (--only idle) the time from a short game's 202 to its verdict on an idle
+   board with two workers, one game at a time: median and p99.
 Prints its figures; exits 1 if a check fails. It measures, it does not test.
 """
 import argparse, concurrent.futures, json, os, random, resource, signal, subprocess, sys, tempfile, time
@@ -20,9 +22,13 @@ from load_support import (ROOT, Board, Cluster, check, cpu_seconds, distinct_gam
                           raw, submit, wait_final)
 
 
+# The load comes from one address: no limit on its runs waiting.
+UNLIMITED = ("--max-waiting", "0")
+
+
 def latency(args, cluster):
     print("== latency with 64 clients on loopback", flush=True)
-    server = Board(args.build, cluster.url, "serve", "--port", "0", "--rate", "0")
+    server = Board(args.build, cluster.url, "serve", "--port", "0", "--rate", "0", *UNLIMITED)
     check(http(server.port, "GET", "/api/health")[0] == 200, "the server made the schema")
     fill(cluster, args.rows)
     # First as fast as the 64 clients can go (the server's throughput, latency
@@ -44,7 +50,7 @@ def scaling(args, cluster):
     print("== verified runs a second, one worker then two", flush=True)
     rates = []
     for workers, start in ((1, 0), (2, args.runs)):
-        server = Board(args.build, cluster.url, "serve", "--port", "0", "--rate", "0")
+        server = Board(args.build, cluster.url, "serve", "--port", "0", "--rate", "0", *UNLIMITED)
         ids = [submit(server.port, f"w{workers}", keys) for keys in distinct_games(args.runs, start)]
         started = time.time()
         procs = [Board(args.build, cluster.url, "worker") for _ in range(workers)]
@@ -65,7 +71,7 @@ def scaling(args, cluster):
 def nothing_lost(args, cluster):
     print("== nothing lost: a worker killed, the server and PostgreSQL restarted under load", flush=True)
     accepted, refused = [], [0]
-    server = [Board(args.build, cluster.url, "serve", "--port", "0", "--rate", "0")]
+    server = [Board(args.build, cluster.url, "serve", "--port", "0", "--rate", "0", *UNLIMITED)]
     port = server[0].port
     workers = [Board(args.build, cluster.url, "worker", "--lease", "3") for _ in range(2)]
     games = iter(distinct_games(100000, 10 * args.runs))
@@ -91,7 +97,7 @@ def nothing_lost(args, cluster):
     workers[0] = Board(args.build, cluster.url, "worker", "--lease", "3")
     time.sleep(2)
     server[0].stop()
-    server[0] = Board(args.build, cluster.url, "serve", "--port", str(port), "--rate", "0")
+    server[0] = Board(args.build, cluster.url, "serve", "--port", str(port), "--rate", "0", *UNLIMITED)
     print("  restarted the server", flush=True)
     time.sleep(2)
     owner = ["runuser", "-u", "postgres", "--"] if os.getuid() == 0 else []
@@ -183,6 +189,37 @@ def hostile(args, cluster):
     server.stop()
 
 
+def idle(args, cluster):
+    print(f"== from 202 to verified on an idle board: {args.idle_runs} short games, one at a time", flush=True)
+    server = Board(args.build, cluster.url, "serve", "--port", "0", "--rate", "0")
+    workers = [Board(args.build, cluster.url, "worker") for _ in range(2)]
+    waits = []
+    for keys in distinct_games(args.idle_runs, 7 * args.runs):
+        # The workers idle between two games, as on a quiet board.
+        time.sleep(0.5 + random.random() * 0.5)
+        status, body = http(server.port, "POST", "/api/runs", json.dumps({"name": "idle", "keys": keys}).encode())
+        accepted = time.time()
+        if status != 202:
+            check(False, f"a submission answered {status}")
+            break
+        run = json.loads(body)["id"]
+        if not wait_final(cluster, [run], 60):
+            check(False, f"run {run} was not verified within a minute")
+            break
+        # The verdict's own time, from the database's clock (the same
+        # machine's): no polling in the figure.
+        waits.append(float(cluster.sql(f"SELECT extract(epoch FROM finished) FROM runs WHERE id = {run}")) - accepted)
+    for w in workers:
+        w.stop()
+    server.stop()
+    if waits:
+        waits.sort()
+        median, p99 = waits[len(waits) // 2], waits[min(len(waits) - 1, int(len(waits) * 0.99))]
+        print(f"  {len(waits)} games: median {median * 1000:.0f} ms, p99 {p99 * 1000:.0f} ms, "
+              f"fastest {waits[0] * 1000:.0f} ms, slowest {waits[-1] * 1000:.0f} ms", flush=True)
+        check(median <= 0.150, f"median {median * 1000:.0f} ms (target <= 150 ms)")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", default=f"{ROOT}/build")
@@ -190,13 +227,14 @@ def main():
     parser.add_argument("--seconds", type=float, default=10)
     parser.add_argument("--runs", type=int, default=300)
     parser.add_argument("--rate", type=float, default=1000, help="requests a second of the paced latency runs")
-    parser.add_argument("--only", default="latency,scaling,lost,hostile")
+    parser.add_argument("--idle-runs", type=int, default=100, help="short games verified one at a time (idle)")
+    parser.add_argument("--only", default="latency,scaling,lost,hostile,idle")
     args = parser.parse_args()
     folder = tempfile.mkdtemp(prefix="board-load-")
     os.chmod(folder, 0o755)
     cluster = Cluster(f"{folder}/db")
     try:
-        steps = {"latency": latency, "scaling": scaling, "lost": nothing_lost, "hostile": hostile}
+        steps = {"latency": latency, "scaling": scaling, "lost": nothing_lost, "hostile": hostile, "idle": idle}
         for name in args.only.split(","):
             steps[name](args, cluster)
     finally:

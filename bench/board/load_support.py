@@ -1,7 +1,7 @@
 """What the load script needs around the score server: a private PostgreSQL
 cluster, vexlo-board processes, plain HTTP on loopback, the load client,
 and the checks it reports."""
-import json, os, signal, socket, subprocess, tempfile, time
+import json, os, signal, socket, subprocess, tempfile, threading, time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 failures = []
@@ -45,6 +45,8 @@ class Board:
         if args[0] == "serve":
             line = self.process.stdout.readline()
             self.port = int(line.rsplit(":", 1)[1].strip("/\n"))
+            # Its line a request is read and dropped, so that it never waits for a full pipe.
+            threading.Thread(target=lambda: [None for _ in self.process.stdout], daemon=True).start()
 
     def stop(self, sig=signal.SIGTERM):
         self.process.send_signal(sig)

@@ -8,16 +8,28 @@ namespace board {
 
 const char* const Usage =
     R"(usage: vexlo-board serve [--port N] [--listen ADDR] [--web DIR] [--rate R] [--burst N] [--threads N]
+                          [--trust-proxy ADDR]... [--metrics-listen ADDR:PORT] [--log-format text|json]
+                          [--max-waiting W]
        vexlo-board worker [--game-dir DIR] [--lease S] [--time-limit S] [--max-updates N]
+                          [--log-format text|json]
+       vexlo-board admin COMMAND ... (vexlo-board admin --help)
        vexlo-board --help | --version
-Both read the database's address from DATABASE_URL (a libpq connection string or URI).
+All read the database's address from DATABASE_URL (a libpq connection string or URI).
   serve    HTTP on ADDR (127.0.0.1) port N (8080): the API under /api/ and, with
            --web, the files of DIR; at most R requests a second (50, bursts of
-           N: 100) from one address, 0 for no limit
-  worker   verifies queued runs one at a time by playing them with the game,
-           whose data/ is read from DIR (the current folder); a claim's lease
+           N: 100) from one address, 0 for no limit; at most W runs waiting to
+           be verified (3) from one address and under one player key, 0 for no
+           limit; from a proxy named by --trust-proxy (any number), the last
+           address of X-Forwarded-For is the client's; --metrics-listen serves
+           GET /metrics (Prometheus' text format) on an address of its own
+  worker   verifies queued runs by playing them with the game, whose data/
+           is read from DIR (the current folder); a claim's lease
            is S seconds (30), renewed while it plays; a game gets S seconds of
            processor time (120) and N updates (1000000)
+  admin    the operators' commands: hide and ban, the moderation log, admin
+           tokens, counting the board afresh
+serve and worker print a line a request or verdict; --log-format json makes
+each a JSON object.
 )";
 
 namespace {
@@ -55,7 +67,36 @@ struct Parser {
             return whole(1, 1000000, n) && (s.burst = static_cast<double>(n), true);
         if (option == "--threads")
             return whole(1, 256, n) && (s.server.threads = static_cast<int>(n), true);
+        if (option == "--trust-proxy")
+            return s.proxies.add(value) || bad("--trust-proxy takes an IPv4 or IPv6 address: " + value);
+        if (option == "--metrics-listen")
+            return metricsAddress();
+        if (option == "--max-waiting")
+            return whole(0, 1000000, n) && (s.maxWaiting = static_cast<int>(n), true);
         return bad("unknown option for serve: " + option);
+    }
+    // ADDR:PORT, or [ADDR]:PORT for IPv6.
+    bool metricsAddress() {
+        const std::size_t colon = value.rfind(':');
+        long long port = 0;
+        if (colon == std::string::npos || !number(value.substr(colon + 1), 0, 65535, port))
+            return bad("--metrics-listen takes ADDR:PORT, such as 127.0.0.1:9464");
+        http::ServerOptions metrics;
+        metrics.address = value.substr(0, colon);
+        if (metrics.address.size() > 2 && metrics.address.front() == '[' && metrics.address.back() == ']')
+            metrics.address = metrics.address.substr(1, metrics.address.size() - 2);
+        if (!ops::canonicalAddress(metrics.address))
+            return bad("--metrics-listen takes ADDR:PORT, such as 127.0.0.1:9464");
+        metrics.port = static_cast<unsigned short>(port);
+        metrics.threads = 1;
+        line.serve.metrics = metrics;
+        return true;
+    }
+    bool logFormat() {
+        if (value != "text" && value != "json")
+            return bad("--log-format takes text or json");
+        line.logFormat = value == "json" ? ops::LogFormat::Json : ops::LogFormat::Text;
+        return true;
     }
     bool workerOption() {
         WorkerOptions& w = line.worker;
@@ -84,6 +125,10 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         return line.command = CommandLine::Help, line;
     if (command == "--version")
         return line.command = CommandLine::Version, line;
+    if (command == "admin") {
+        line.admin.assign(args.begin() + 1, args.end());
+        return line.command = CommandLine::Admin, line;
+    }
     if (command != "serve" && command != "worker")
         return line.problem = "unknown command: " + command, line;
     line.command = command == "serve" ? CommandLine::Serve : CommandLine::Work;
@@ -104,7 +149,9 @@ CommandLine parseCommandLine(int argc, const char* const* argv) {
         } else {
             return parser.bad("missing value after " + arg), line;
         }
-        const bool ok = line.command == CommandLine::Serve ? parser.serveOption() : parser.workerOption();
+        const bool ok = parser.option == "--log-format"      ? parser.logFormat()
+                        : line.command == CommandLine::Serve ? parser.serveOption()
+                                                             : parser.workerOption();
         if (!ok)
             return line;
     }

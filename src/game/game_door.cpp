@@ -33,4 +33,8 @@ int shownScore() {
 
 bool gamePlayed() { return gameState.score != 0 || gameState.crashed != 0; }
 
+int playerRow() { return gameState.playerY; }
+
+int playerSpeed() { return gameState.speed; }
+
 } // namespace vexlo

@@ -42,5 +42,9 @@ int shownScore();
 // Whether the game got past its title: a frame of play counted, or a crash
 // began.
 bool gamePlayed();
+// The player's car as play left it: its row (0 at the top of the road) and
+// its speed (1 to 5). The two are all a player's keys change in a game.
+int playerRow();
+int playerSpeed();
 
 } // namespace vexlo

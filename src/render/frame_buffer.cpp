@@ -9,8 +9,8 @@
 namespace vexlo {
 
 // The two full-frame loops get a wide-vector version as well, picked at
-// start-up on processors that have it.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// start-up on processors that have it (by the ELF loader: not on Windows).
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && defined(__ELF__)
 #define VEXLO_WIDE_LOOP __attribute__((target_clones("avx2", "default")))
 #else
 #define VEXLO_WIDE_LOOP

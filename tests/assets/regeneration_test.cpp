@@ -30,7 +30,8 @@ TEST(Regeneration, RebuildsTheDataFolderExactly) {
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 
     const std::set<std::string> made = fileNames(out);
-    EXPECT_EQ(made.size(), 23u) << "19 pictures, the music, the explosion and the page's two icons";
+    EXPECT_EQ(made.size(), 24u)
+        << "19 pictures, the music, the explosion, the page's two icons and the Windows icon";
     EXPECT_EQ(made, fileNames(VEXLO_DATA_DIR)) << "data/ holds exactly what the generator makes";
     for (const std::string& name : made)
         EXPECT_TRUE(assettest::readBytes((out / name).string()) == assettest::readData(name))

@@ -1,15 +1,18 @@
 #include "board_support.h"
 
 #include "board/db/connection.h"
+#include "board/db/run_store.h"
 
 #include <arpa/inet.h>
 #include <cctype>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sstream>
 #include <stdexcept>
 #include <sys/socket.h>
@@ -32,19 +35,27 @@ std::string clusterUrl(const std::string& database) {
     return "postgresql://board@/" + database + "?host=" + clusterDir();
 }
 
+// The cluster's superuser, as scripts/board-db.sh makes it: the user who
+// runs it, or postgres as root. The role board may not make databases.
+std::string clusterAdminUrl(const std::string& database) {
+    const passwd* user = getpwuid(geteuid());
+    const std::string name = geteuid() == 0 || user == nullptr ? "postgres" : user->pw_name;
+    return "postgresql://" + name + "@/" + database + "?host=" + clusterDir();
+}
+
 TestDatabase::TestDatabase() {
     static int counter = 0;
     std::ostringstream name; // (GCC 12 warns wrongly about adding these as strings)
     name << 't' << getpid() << '_' << ++counter;
     name_ = name.str();
-    board::db::Connection admin(clusterUrl("postgres"), std::chrono::seconds(60));
-    admin.script("CREATE DATABASE " + name_);
+    board::db::Connection admin(clusterAdminUrl("postgres"), std::chrono::seconds(60));
+    admin.script("CREATE DATABASE " + name_ + " OWNER board");
     url_ = clusterUrl(name_);
 }
 
 TestDatabase::~TestDatabase() {
     try {
-        board::db::Connection admin(clusterUrl("postgres"), std::chrono::seconds(60));
+        board::db::Connection admin(clusterAdminUrl("postgres"), std::chrono::seconds(60));
         admin.script("DROP DATABASE IF EXISTS " + name_ + " WITH (FORCE)");
     } catch (const std::exception&) {
     }
@@ -56,8 +67,37 @@ std::string TestDatabase::value(const std::string& sql) const {
     return r.rows() > 0 && !r.isNull(0, 0) ? r.text(0, 0) : "";
 }
 
+std::string boardDrift(const std::string& databaseUrl) {
+    board::db::Connection db(databaseUrl, std::chrono::seconds(60));
+    std::string drift;
+    const board::db::Statement counts{"drift_counts", R"(
+WITH fresh AS (SELECT score, count(*) AS runs FROM runs
+               WHERE status = 'verified' AND hidden_reason IS NULL GROUP BY score),
+bands AS (SELECT score / 1000 AS band, sum(runs) AS runs FROM fresh GROUP BY 1)
+SELECT 'score ' || coalesce(f.score, c.score) || ': counted ' || coalesce(c.runs, 0) || ', fresh ' || coalesce(f.runs, 0)
+FROM fresh f FULL JOIN score_counts c ON c.score = f.score WHERE coalesce(c.runs, 0) <> coalesce(f.runs, 0)
+UNION ALL
+SELECT 'band ' || coalesce(f.band, c.band) || ': counted ' || coalesce(c.runs, 0) || ', fresh ' || coalesce(f.runs, 0)
+FROM bands f FULL JOIN score_band_counts c ON c.band = f.band WHERE coalesce(c.runs, 0) <> coalesce(f.runs, 0))"};
+    const board::db::Result wrong = db.exec(counts);
+    for (int row = 0; row < wrong.rows(); ++row)
+        drift += wrong.text(row, 0) + "; ";
+    const board::db::Result order = db.exec({"drift_order", R"(
+SELECT id FROM runs WHERE status = 'verified' AND hidden_reason IS NULL ORDER BY score DESC, id)"});
+    const long long total = board::db::boardPage(db, 1, 0).total;
+    if (total != order.rows())
+        drift += "total " + std::to_string(total) + ", fresh " + std::to_string(order.rows()) + "; ";
+    for (int row = 0; row < order.rows(); ++row) {
+        const auto rank = board::db::findRun(db, order.integer(row, 0))->rank;
+        if (rank != row + 1)
+            drift += "run " + order.text(row, 0) + " ranked " + (rank ? std::to_string(*rank) : "nothing") +
+                     ", fresh " + std::to_string(row + 1) + "; ";
+    }
+    return drift;
+}
+
 BoardProcess::BoardProcess(const std::vector<std::string>& args, const std::string& databaseUrl,
-                           const std::string& folder) {
+                           const std::string& folder, const std::vector<std::string>& env) {
     static int counter = 0;
     outputFile_ = "/tmp/board-test-" + std::to_string(getpid()) + "-" + std::to_string(++counter) + ".out";
     const std::string program = buildDir() + "/vexlo-board";
@@ -67,6 +107,8 @@ BoardProcess::BoardProcess(const std::vector<std::string>& args, const std::stri
         dup2(out, STDOUT_FILENO);
         dup2(out, STDERR_FILENO);
         setenv("DATABASE_URL", databaseUrl.c_str(), 1);
+        for (const std::string& setting : env)
+            putenv(const_cast<char*>(setting.c_str()));
         if (chdir(folder.c_str()) != 0)
             _exit(126);
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
@@ -116,9 +158,17 @@ int BoardProcess::wait() {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-Reply exchange(int port, const std::string& raw, std::chrono::milliseconds timeout, bool untilClosed) {
+Reply exchange(int port, const std::string& raw, std::chrono::milliseconds timeout, bool untilClosed,
+               const std::string& from) {
     Reply reply;
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in source{};
+    source.sin_family = AF_INET;
+    if (inet_pton(AF_INET, from.c_str(), &source.sin_addr) != 1 ||
+        bind(fd, reinterpret_cast<sockaddr*>(&source), sizeof source) != 0) {
+        close(fd);
+        return reply;
+    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));
@@ -175,11 +225,35 @@ Reply exchange(int port, const std::string& raw, std::chrono::milliseconds timeo
 }
 
 Reply request(int port, const std::string& method, const std::string& target, const std::string& body,
-              const std::string& contentType) {
-    std::string raw = method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n";
+              const std::string& contentType, const std::string& headers, const std::string& from) {
+    std::string raw = method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + headers;
     if (!body.empty() || method == "POST")
         raw += "Content-Type: " + contentType + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n";
-    return exchange(port, raw + "\r\n" + body);
+    return exchange(port, raw + "\r\n" + body, std::chrono::seconds(20), false, from);
+}
+
+int submit(int port, const std::string& name, const std::string& keys, const std::string& from) {
+    const Reply reply = request(port, "POST", "/api/runs",
+                                "{\"name\": " + jsonString(name) + ", \"keys\": " + jsonString(keys) + "}",
+                                "application/json", "", from);
+    const auto answer = nlohmann::json::parse(reply.body, nullptr, false);
+    return reply.status == 202 && answer.value("status", "") == "queued" ? answer.value("id", 0) : 0;
+}
+
+nlohmann::json run(int port, int id) {
+    return nlohmann::json::parse(request(port, "GET", "/api/runs/" + std::to_string(id)).body, nullptr, false);
+}
+
+nlohmann::json finished(int port, int id, std::chrono::milliseconds limit) {
+    nlohmann::json answer;
+    eventually(
+        [&] {
+            answer = run(port, id);
+            const std::string status = answer.value("status", "");
+            return status == "verified" || status == "rejected";
+        },
+        limit);
+    return answer;
 }
 
 std::string jsonString(const std::string& text) {
@@ -193,6 +267,40 @@ std::string jsonString(const std::string& text) {
             out += c;
     }
     return out + "\"";
+}
+
+namespace {
+
+// A process's state and parent, from /proc/PID/stat; false when it is gone.
+bool readStat(const std::string& pid, char& state, pid_t& parent) {
+    std::ifstream stat("/proc/" + pid + "/stat");
+    const std::string text((std::istreambuf_iterator<char>(stat)), {});
+    const std::size_t close = text.rfind(')');
+    if (close == std::string::npos)
+        return false;
+    std::istringstream rest(text.substr(close + 2));
+    return static_cast<bool>(rest >> state >> parent);
+}
+
+} // namespace
+
+std::vector<pid_t> childrenOf(pid_t pid) {
+    std::vector<pid_t> children;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        char state = 0;
+        pid_t parent = 0;
+        if (name.find_first_not_of("0123456789") == std::string::npos && readStat(name, state, parent) &&
+            parent == pid && state != 'Z')
+            children.push_back(static_cast<pid_t>(std::stol(name)));
+    }
+    return children;
+}
+
+char stateOf(pid_t pid) {
+    char state = 0;
+    pid_t parent = 0;
+    return readStat(std::to_string(pid), state, parent) ? state : '?';
 }
 
 } // namespace board_test

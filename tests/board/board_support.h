@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -26,12 +27,20 @@ private:
 
 std::string clusterDir();
 std::string clusterUrl(const std::string& database);
+std::string clusterAdminUrl(const std::string& database);
 
-// vexlo-board with arguments and DATABASE_URL, its stdout in a file.
+// What differs between the board as the database keeps it and a fresh
+// count of the runs on it (verified, not hidden): each count by score and
+// by band, the total, and every run's rank as GET /api/runs/N gives it.
+// Empty when all agree.
+std::string boardDrift(const std::string& databaseUrl);
+
+// vexlo-board with arguments and DATABASE_URL (and env, NAME=VALUE each),
+// its stdout in a file.
 class BoardProcess {
 public:
     BoardProcess(const std::vector<std::string>& args, const std::string& databaseUrl,
-                 const std::string& folder = ".");
+                 const std::string& folder = ".", const std::vector<std::string>& env = {});
     ~BoardProcess();
     // For serve: the port it printed it serves on.
     int port(std::chrono::seconds wait = std::chrono::seconds(20));
@@ -53,12 +62,26 @@ struct Reply {
     std::string body;
 };
 
-// Sends raw bytes to 127.0.0.1:port and reads the answer until the server
-// closes or (unless untilClosed) one whole response has come.
+// Sends raw bytes to 127.0.0.1:port (from the loopback address `from`) and
+// reads the answer until the server closes or (unless untilClosed) one whole
+// response has come.
 Reply exchange(int port, const std::string& raw, std::chrono::milliseconds timeout = std::chrono::seconds(20),
-               bool untilClosed = false);
+               bool untilClosed = false, const std::string& from = "127.0.0.1");
+// headers: more header lines, each ending in \r\n; from: the address sent from.
 Reply request(int port, const std::string& method, const std::string& target, const std::string& body = "",
-              const std::string& contentType = "application/json");
+              const std::string& contentType = "application/json", const std::string& headers = "",
+              const std::string& from = "127.0.0.1");
+
+// POST /api/runs; the new run's id, 0 unless it is accepted (202).
+int submit(int port, const std::string& name, const std::string& keys, const std::string& from = "127.0.0.1");
+// GET /api/runs/N, parsed.
+nlohmann::json run(int port, int id);
+// Waits until the run is verified or rejected; its last answer.
+nlohmann::json finished(int port, int id, std::chrono::milliseconds limit = std::chrono::seconds(30));
+// The processes whose parent is pid (zombies aside).
+std::vector<pid_t> childrenOf(pid_t pid);
+// A process's state as /proc shows it: 'R' running, 'S' sleeping, 'T' stopped, ...
+char stateOf(pid_t pid);
 
 // Waits for pred, checking every 20 ms, up to limit; pred's last answer.
 template <typename F>

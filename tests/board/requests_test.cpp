@@ -5,6 +5,7 @@
 #include "board/api/rate_limit.h"
 #include "board/api/run_request.h"
 #include "board/api/static_files.h"
+#include "board/api/submitter.h"
 
 #include <gtest/gtest.h>
 
@@ -25,9 +26,10 @@ TEST(RunRequest, TakesATrimmedNameAndTheKeysAsSent) {
     EXPECT_EQ(run.error, "");
     EXPECT_EQ(run.name, "Zo\xc3\xab");
     EXPECT_EQ(run.keys, "# go\n272 13\r\n");
-    // Characters, not bytes: 24 of four bytes each are a name, 25 of one are not.
-    std::string emoji;
-    for (int i = 0; i < 24; ++i)
+    // Characters, not bytes: 24 of up to four bytes each are a name (with a
+    // letter in it), 25 of one are not.
+    std::string emoji = "A";
+    for (int i = 0; i < 23; ++i)
         emoji += "\xf0\x9f\x9a\x97";
     EXPECT_EQ(parseRunRequest(body(emoji, "")).error, "");
     EXPECT_NE(parseRunRequest(body(std::string(25, 'a'), "")).error, "");
@@ -127,8 +129,11 @@ TEST(Query, NamesTheApisPaths) {
     EXPECT_EQ(keys.kind, ApiPath::RunKeys);
     EXPECT_EQ(keys.id, "42");
     EXPECT_EQ(parseApiPath("/api/runs/42").kind, ApiPath::Run);
+    // One spelling a run: the others name no run.
     for (const char* unknown : {"/api", "/api/", "/api/runs/", "/api/runs/x", "/api/runs/-1", "/api/runs/1/keys/",
-                                "/api/runs/9999999999999999", "/api/%72uns", "/api/board/"})
+                                "/api/runs/9999999999999999", "/api/%72uns", "/api/board/", "/api/runs/042",
+                                "/api/runs/0", "/api/runs/00042/keys", "/api/runs/%34%32", "/api/runs/+42",
+                                "/api/runs/42/", "/api/runs//42", "/api//runs/42"})
         EXPECT_EQ(parseApiPath(unknown).kind, ApiPath::Unknown) << unknown;
     EXPECT_EQ(parseApiPath("/index.html").kind, ApiPath::NotApi);
 }
@@ -153,6 +158,28 @@ TEST(StaticPath, NeverLeavesTheFolder) {
     fs::remove_all(top);
 }
 
+TEST(StaticFiles, ChoosesGzipAndMatchesTagsAsClientsAskForThem) {
+    for (const char* takes : {"gzip", "deflate, gzip;q=0.5", "GZIP", "br, x-gzip", "*", "gzip;q=1.0, *;q=0"})
+        EXPECT_TRUE(acceptsGzip(takes)) << takes;
+    for (const char* refuses :
+         {"", "identity", "br, deflate", "gzip;q=0", "gzip; q=0.000", "*, gzip;q=0", "*;q=0", "gzipx"})
+        EXPECT_FALSE(acceptsGzip(refuses)) << refuses;
+    EXPECT_TRUE(tagListed("\"a\"", "\"a\""));
+    EXPECT_TRUE(tagListed("\"x\", W/\"a\"", "\"a\""));
+    EXPECT_TRUE(tagListed(" * ", "\"a\""));
+    EXPECT_FALSE(tagListed("\"a-gz\"", "\"a\""));
+    EXPECT_FALSE(tagListed("a", "\"a\""));
+}
+
+TEST(Submitter, IsTheAddressAndForIPv6ItsNetwork) {
+    EXPECT_EQ(submitterOf("203.0.113.7"), "203.0.113.7");
+    EXPECT_EQ(submitterOf("::ffff:203.0.113.7"), "203.0.113.7");
+    // One household's /64: any address in it is the same sender.
+    EXPECT_EQ(submitterOf("2001:db8:1:2:aaaa::1"), "2001:db8:1:2::/64");
+    EXPECT_EQ(submitterOf("2001:db8:1:2:ffff:ffff:ffff:ffff"), "2001:db8:1:2::/64");
+    EXPECT_NE(submitterOf("2001:db8:1:3::1"), submitterOf("2001:db8:1:2::1"));
+}
+
 TEST(RateLimit, RefillsAtTheRateAndSaysHowLongToWait) {
     RateLimiter limiter(2, 3);
     const auto t = RateLimiter::Clock::now();
@@ -162,6 +189,7 @@ TEST(RateLimit, RefillsAtTheRateAndSaysHowLongToWait) {
     EXPECT_EQ(limiter.admit("b", t), 0); // each address has its own
     EXPECT_EQ(limiter.admit("a", t + std::chrono::milliseconds(600)), 0);
     EXPECT_EQ(limiter.admit("a", t + std::chrono::milliseconds(600)), 1);
+    EXPECT_EQ(limiter.refused(), 2);
     RateLimiter none(0, 1);
     for (int i = 0; i < 100; ++i)
         EXPECT_EQ(none.admit("a", t), 0);

@@ -28,33 +28,9 @@ std::string readFile(const fs::path& path) {
     return text.str();
 }
 
-int submit(int port, const std::string& name, const std::string& keys) {
-    const Reply reply = request(port, "POST", "/api/runs",
-                                "{\"name\": " + jsonString(name) + ", \"keys\": " + jsonString(keys) + "}");
-    EXPECT_EQ(reply.status, 202) << reply.body;
-    const json answer = json::parse(reply.body, nullptr, false);
-    EXPECT_EQ(answer.value("status", ""), "queued");
-    return answer.value("id", 0);
-}
-
 // A field that may be null, as text ("" for null).
 std::string text(const json& answer, const char* field) {
     return answer.contains(field) && answer[field].is_string() ? answer[field].get<std::string>() : "";
-}
-
-json run(int port, int id) {
-    return json::parse(request(port, "GET", "/api/runs/" + std::to_string(id)).body, nullptr, false);
-}
-
-// Waits until the run is verified or rejected.
-json finished(int port, int id) {
-    json answer;
-    eventually([&] {
-        answer = run(port, id);
-        const std::string status = answer.value("status", "");
-        return status == "verified" || status == "rejected";
-    });
-    return answer;
 }
 
 // The six digits the replay tool's game-over frame shows, read off the
@@ -95,7 +71,9 @@ int scoreOnScreen(const std::string& keysFile, long update) {
 
 class Board : public ::testing::Test {
 protected:
-    Board() : serve({"serve", "--port", "0", "--rate", "0"}, db.url()) { port = serve.port(); }
+    Board() : serve({"serve", "--port", "0", "--rate", "0", "--max-waiting", "0"}, db.url()) {
+        port = serve.port();
+    }
     TestDatabase db;
     BoardProcess serve;
     int port = 0;
@@ -103,35 +81,48 @@ protected:
 
 TEST_F(Board, VerifiesEachGoldenGameWithTheScoreTheReplayToolShows) {
     BoardProcess worker({"worker", "--game-dir", sourceDir()}, db.url());
+    // Two golden games are the first one's play with keys that change
+    // nothing (Left at speed 1, keys in the crash): the same game, refused
+    // as a copy, whose own game-over screen shows the score kept.
     const struct {
         const char* script;
-        const char* status;
+        const char* status; // or "same", as the first game
     } games[] = {{"crash_speed1", "verified"},
                  {"crash_speed5", "verified"},
                  {"escape_in_crash", "rejected"},
-                 {"escape_in_last_crash_frame", "verified"},
-                 {"keys_held_through_crash", "verified"}};
+                 {"escape_in_last_crash_frame", "same"},
+                 {"keys_held_through_crash", "same"}};
+    json first;
     for (const auto& game : games) {
         const std::string file = sourceDir() + "/tests/replay/" + game.script + ".keys";
         const std::string keys = readFile(file);
         const int id = submit(port, std::string(game.script).substr(0, 24), keys);
         const json answer = finished(port, id);
-        EXPECT_EQ(answer.value("status", ""), game.status) << game.script << ": " << answer.dump();
         EXPECT_EQ(request(port, "GET", "/api/runs/" + std::to_string(id) + "/keys").body, keys);
+        if (std::string(game.status) == "same") {
+            EXPECT_EQ(text(answer, "reason"),
+                      "the same game as run " + first["id"].dump() + ", already on the board")
+                << game.script;
+            EXPECT_EQ(first["score"].get<int>(), scoreOnScreen(file, first["updates"].get<long>())) << game.script;
+            continue;
+        }
+        EXPECT_EQ(answer.value("status", ""), game.status) << game.script << ": " << answer.dump();
         if (answer.value("status", "") != "verified") {
-            EXPECT_NE(answer["reason"].get<std::string>().find("Escape"), std::string::npos);
+            EXPECT_NE(text(answer, "reason").find("Escape"), std::string::npos);
             EXPECT_TRUE(answer["score"].is_null() && answer["rank"].is_null());
             continue;
         }
         EXPECT_TRUE(answer["reason"].is_null());
         EXPECT_EQ(answer["score"].get<int>(), scoreOnScreen(file, answer["updates"].get<long>())) << game.script;
+        if (first.is_null())
+            first = answer;
     }
     // The board: verified runs only, the highest score first, equal scores
     // in the order submitted; ranks agree with each run's own.
     const json board = json::parse(request(port, "GET", "/api/board?limit=100").body);
-    ASSERT_EQ(board["total"], 4);
-    ASSERT_EQ(board["runs"].size(), 4u);
-    for (std::size_t i = 0; i < 4; ++i) {
+    ASSERT_EQ(board["total"], 2);
+    ASSERT_EQ(board["runs"].size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
         const json& entry = board["runs"][i];
         EXPECT_EQ(entry["rank"], i + 1);
         EXPECT_EQ(run(port, entry["id"])["rank"], i + 1);
@@ -188,10 +179,15 @@ TEST_F(Board, VerifiesDailyRunsOnTheirDaysBoardWhileTheirRaceIsOpen) {
         EXPECT_EQ(board["runs"][0]["id"], id);
     }
     fs::remove_all(dir);
-    // The same keys: the same day's game is a copy; the classic race's is another game.
-    EXPECT_EQ(
-        text(finished(port, submit(port, "copy", "race daily " + replay::dayText(today) + "\n" + keys)), "reason"),
-        "the same game as run " + std::to_string(first) + ", already on the board");
+    // The same keys: the same day's game is a copy, its very text refused at
+    // once; the classic race's is another game.
+    const std::string todays = "race daily " + replay::dayText(today) + "\n" + keys;
+    const Reply copy =
+        request(port, "POST", "/api/runs", "{\"name\": \"copy\", \"keys\": " + jsonString(todays) + "}");
+    EXPECT_EQ(copy.status, 409);
+    EXPECT_EQ(json::parse(copy.body, nullptr, false).value("id", 0), first);
+    EXPECT_EQ(text(finished(port, submit(port, "copy", todays + "1000 65\n")), "reason"),
+              "the same game as run " + std::to_string(first) + ", already on the board");
     const json classic = finished(port, submit(port, "classic", keys));
     EXPECT_EQ(text(classic, "race"), "classic");
     EXPECT_EQ(classic["rank"], 1);
@@ -208,6 +204,59 @@ TEST_F(Board, VerifiesDailyRunsOnTheirDaysBoardWhileTheirRaceIsOpen) {
                   "the daily race of " + day + " is not open");
     }
     EXPECT_EQ(request(port, "GET", "/api/board?race=daily").status, 400);
+}
+
+TEST_F(Board, RefusesACopiedTopRunAtOnceAndTheSameGameWithKeysThatChangeNothing) {
+    BoardProcess worker({"worker", "--game-dir", sourceDir()}, db.url());
+    const std::string top = readFile(sourceDir() + "/tests/replay/crash_speed5.keys");
+    const int original = submit(port, "top", top);
+    ASSERT_EQ(finished(port, original).value("status", ""), "verified");
+    // The very same text: refused before it is stored or played.
+    const Reply copy =
+        request(port, "POST", "/api/runs", "{\"name\": \"thief\", \"keys\": " + jsonString(top) + "}");
+    EXPECT_EQ(copy.status, 409);
+    const json answer = json::parse(copy.body, nullptr, false);
+    EXPECT_EQ(answer.value("id", 0), original);
+    EXPECT_EQ(answer.value("error", ""),
+              "this key script is on the board already, as run " + std::to_string(original));
+    EXPECT_EQ(db.value("SELECT count(*) FROM runs"), "1");
+    // Keys added that change nothing: a letter, Left at speed 1.
+    const std::string same = "the same game as run " + std::to_string(original) + ", already on the board";
+    EXPECT_EQ(text(finished(port, submit(port, "thief", top + "1000 65\n")), "reason"), same);
+    std::string slower = top;
+    slower.insert(slower.find("272 39"), "272 37\n");
+    EXPECT_EQ(text(finished(port, submit(port, "thief", slower)), "reason"), same);
+}
+
+TEST_F(Board, KeepsAtMostThreeRunsWaitingPerAddressAndPerPlayerKey) {
+    BoardProcess limited({"serve", "--port", "0", "--rate", "0"}, db.url());
+    const int limitedPort = limited.port();
+    auto post = [&](const std::string& keys, const std::string& from, const std::string& key = "") {
+        return request(limitedPort, "POST", "/api/runs",
+                       "{\"name\": \"" + std::string(key.empty() ? "n" : "keyed") + "\", \"keys\": " +
+                           jsonString(keys) + (key.empty() ? "" : ", \"player_key\": " + jsonString(key)) + "}",
+                       "application/json", "", from);
+    };
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(post("272 13\n" + std::to_string(300 + i) + " 38\n", "127.0.0.1").status, 202);
+    Reply refused = post("272 13\n400 38\n", "127.0.0.1");
+    EXPECT_EQ(refused.status, 429);
+    EXPECT_EQ(refused.headers["retry-after"], "5");
+    EXPECT_EQ(json::parse(refused.body, nullptr, false).value("error", ""),
+              "3 runs from this address are waiting to be verified already; try again in 5 s");
+    EXPECT_EQ(post("272 13\n400 38\n", "127.0.0.2").status, 202);
+    const std::string playerKey = "VmV4bG9SYWNlVGVzdEtleU9mVGhpcnR5VHdvQnl0ZXM";
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(
+            post("272 13\n" + std::to_string(500 + i) + " 38\n", "127.0.0." + std::to_string(10 + i), playerKey)
+                .status,
+            202);
+    EXPECT_EQ(post("272 13\n600 38\n", "127.0.0.20", playerKey).status, 429);
+    EXPECT_EQ(db.value("SELECT count(*) FROM runs"), "7");
+    // Once a worker has taken them, there is room again.
+    BoardProcess worker({"worker", "--game-dir", sourceDir()}, db.url());
+    EXPECT_TRUE(eventually([&] { return db.value("SELECT count(*) FROM runs WHERE status = 'queued'") == "0"; }));
+    EXPECT_EQ(post("272 13\n401 38\n", "127.0.0.1").status, 202);
 }
 
 TEST_F(Board, HandsTheRunOfAKilledWorkerToAnotherOnceItsLeaseRunsOut) {

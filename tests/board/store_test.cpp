@@ -1,5 +1,6 @@
-// The database side on a real PostgreSQL: migrations, the leased queue, one
-// run per game, and the board's order and ranks at any depth.
+// The database side on a real PostgreSQL: migrations, the leased queue and
+// its turns, failures on our side, what a submission may store, one run per
+// game, and the board's order and ranks at any depth.
 #include "board/db/migrate.h"
 #include "board/db/queue.h"
 #include "board/db/run_store.h"
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <sstream>
 #include <thread>
 
 namespace {
@@ -108,6 +110,140 @@ TEST_F(Store, RanksByScoreThenSubmissionAtAnyDepth) {
     }
     for (int position : {0, 1, 500, 1000, 1199})
         EXPECT_EQ(findRun(db, order.integer(position, 0))->rank, position + 1);
+}
+
+// A run's whole row, as text: what a statement that changes nothing leaves.
+std::string row(const board_test::TestDatabase& base, long long id) {
+    return base.value("SELECT row(r.*)::text FROM runs r WHERE id = " + std::to_string(id)) + " / " +
+           base.value("SELECT coalesce(sum(runs), 0) FROM score_counts");
+}
+
+TEST_F(Store, EveryFinishWithAStaleClaimIsLostAndChangesNothing) {
+    const long long id = submitRun(db, "a", "272 13\n");
+    const auto stale = claimRun(db, 1);
+    ASSERT_TRUE(stale);
+    std::optional<Claim> current;
+    ASSERT_TRUE(
+        board_test::eventually([&] { return (current = claimRun(db, 30)).has_value(); }, std::chrono::seconds(5)));
+    EXPECT_TRUE(current->leaseRanOut);
+    for (const bool verified : {false, true}) {
+        const std::string before = row(base, id);
+        EXPECT_EQ(finishVerified(db, *stale, 1328, 1669, "play"), Finish::Lost);
+        EXPECT_EQ(finishRejected(db, *stale, "late"), Finish::Lost);
+        EXPECT_EQ(putBack(db, *stale, "late").finish, Finish::Lost);
+        releaseRun(db, *stale);
+        EXPECT_FALSE(renewLease(db, *stale, 30));
+        EXPECT_EQ(row(base, id), before) << "verified: " << verified;
+        if (!verified) {
+            ASSERT_EQ(finishVerified(db, *current, 1328, 1669, "play"), Finish::Done);
+        }
+    }
+    // Once finished, the current claim is as stale as the other.
+    EXPECT_EQ(finishRejected(db, *current, "late"), Finish::Lost);
+    EXPECT_EQ(findRun(db, id)->status, "verified");
+}
+
+TEST_F(Store, AFailureOnOurSidePutsARunBackForADoublingDelayAndTenMarkItStuck) {
+    const long long id = submitRun(db, "a", "272 13\n");
+    const char* whenClaimable = "SELECT round(extract(epoch FROM not_before - now())) FROM runs";
+    for (int failure = 1; failure <= 11; ++failure) {
+        db.script("UPDATE runs SET not_before = NULL"); // its time has come
+        const auto claim = claimRun(db, 30);
+        ASSERT_TRUE(claim);
+        EXPECT_EQ(claim->failures, failure - 1);
+        const PutBack back = putBack(db, *claim, "fork: Resource temporarily unavailable");
+        EXPECT_EQ(back.failures, failure);
+        const int delay = std::min(1 << (failure - 1), MaxRetryDelaySeconds);
+        EXPECT_EQ(back.delaySeconds, delay);
+        EXPECT_EQ(base.value(whenClaimable), std::to_string(delay));
+        EXPECT_FALSE(claimRun(db, 30)) << "claimed before its delay, after failure " << failure;
+        EXPECT_EQ(stuckRuns(db), failure >= StuckAfter ? 1 : 0) << failure;
+        EXPECT_EQ(findRun(db, id)->status, "queued");
+    }
+    EXPECT_EQ(base.value("SELECT failure FROM runs"), "fork: Resource temporarily unavailable");
+    // A worker gone with its claim is a failure too; a verdict ends being stuck.
+    db.script("UPDATE runs SET not_before = NULL");
+    ASSERT_TRUE(claimRun(db, 1));
+    std::optional<Claim> again;
+    ASSERT_TRUE(
+        board_test::eventually([&] { return (again = claimRun(db, 30)).has_value(); }, std::chrono::seconds(5)));
+    EXPECT_TRUE(again->leaseRanOut);
+    EXPECT_EQ(again->failures, 12);
+    EXPECT_EQ(finishVerified(db, *again, 1328, 1669, "play"), Finish::Done);
+    EXPECT_EQ(stuckRuns(db), 0);
+}
+
+// prefix and i as one string. (GCC 12 warns wrongly about adding them.)
+std::string numbered(const char* prefix, int i) {
+    std::ostringstream text;
+    text << prefix << i;
+    return text.str();
+}
+
+Submission from(const std::string& submitter, const std::string& keys,
+                std::optional<std::string> playerKey = std::nullopt) {
+    // A name of its own each, so that no key claims another's.
+    return Submission{"n " + keys, keys, "n " + keys, "n " + keys, std::move(playerKey), submitter};
+}
+
+TEST_F(Store, TakesWaitingRunsInTurnsBySender) {
+    std::vector<long long> a, b, c;
+    for (int i = 0; i < 4; ++i)
+        a.push_back(submitRun(db, from("a", numbered("a", i)), 0).id);
+    b.push_back(submitRun(db, from("b", "b"), 0).id);
+    for (int i = 0; i < 2; ++i)
+        c.push_back(submitRun(db, from("c", numbered("c", i)), 0).id);
+    // Each sender's first, then each one's second, ...; a run being verified
+    // keeps its sender's turn.
+    const std::vector<long long> expected{a[0], b[0], c[0], a[1], c[1], a[2], a[3]};
+    std::vector<long long> order;
+    while (const auto claim = claimRun(db, 30))
+        order.push_back(claim->id);
+    EXPECT_EQ(order, expected);
+}
+
+TEST_F(Store, RefusesACopyOfARunOnTheBoardAndMoreThanThreeWaitingFromOneSenderOrKey) {
+    // Three waiting from one address; a fourth waits for one of them to be claimed.
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(submitRun(db, from("10.0.0.1", numbered("x", i)), 3).kind, Submitted::Queued);
+    EXPECT_EQ(submitRun(db, from("10.0.0.1", "x3"), 3).kind, Submitted::TooManyFromSender);
+    EXPECT_EQ(submitRun(db, from("10.0.0.2", "x3"), 3).kind, Submitted::Queued);
+    ASSERT_TRUE(claimRun(db, 30));
+    EXPECT_EQ(submitRun(db, from("10.0.0.1", "x4"), 3).kind, Submitted::Queued);
+    // The same for a player key, from anywhere; without it, the address alone.
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(submitRun(db, from(numbered("10.1.0.", i), numbered("k", i), "key"), 3).kind, Submitted::Queued);
+    EXPECT_EQ(submitRun(db, from("10.1.0.9", "k9", "key"), 3).kind, Submitted::TooManyForKey);
+    EXPECT_EQ(submitRun(db, from("10.1.0.9", "k9", "another key"), 3).kind, Submitted::Queued);
+    EXPECT_EQ(submitRun(db, from("10.1.0.8", "k8"), 3).kind, Submitted::Queued);
+    // Many at once from one address: still three.
+    std::vector<std::thread> rush;
+    std::atomic<int> queued{0};
+    for (int i = 0; i < 8; ++i)
+        rush.emplace_back([&, i] {
+            Connection c(base.url());
+            queued += submitRun(c, from("10.2.0.1", numbered("r", i)), 3).kind == Submitted::Queued;
+        });
+    for (auto& t : rush)
+        t.join();
+    EXPECT_EQ(queued, 3);
+    // A copy of a key script on the board: its run's id, nothing stored.
+    while (const auto claim = claimRun(db, 30))
+        ASSERT_EQ(finishVerified(db, *claim, 100, 1000, "play of " + claim->keys), Finish::Done);
+    const std::string count = base.value("SELECT count(*) FROM runs");
+    const Submitted copy = submitRun(db, from("10.3.0.1", "k8"), 3);
+    EXPECT_EQ(copy.kind, Submitted::OnBoard);
+    EXPECT_EQ(std::to_string(copy.id), base.value("SELECT id FROM runs WHERE keys = 'k8'"));
+    EXPECT_EQ(base.value("SELECT count(*) FROM runs"), count);
+    EXPECT_EQ(submitRun(db, from("10.3.0.1", "k8\n"), 3).kind, Submitted::Queued); // played, then judged
+}
+
+TEST_F(Store, ASubmissionWakesTheWorkers) {
+    Connection listener(base.url());
+    listener.script("LISTEN vexlo_runs");
+    EXPECT_FALSE(listener.awaitNotifications(std::chrono::milliseconds(50)));
+    submitRun(db, "a", "272 13\n");
+    EXPECT_TRUE(listener.awaitNotifications(std::chrono::seconds(5)));
 }
 
 } // namespace

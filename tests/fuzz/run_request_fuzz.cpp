@@ -1,9 +1,12 @@
 // The parsers of what clients send, on any bytes: a run's JSON body, a
-// name, the board's query and the API's paths. None may crash, and a run
-// taken has a name that passes its own check and keys the reader takes.
+// name and its keys, the board's query, the API's paths and the admin
+// routes' paths, bodies and tokens. None may crash, and a run taken has a
+// name that passes its own check and keys the reader takes.
+#include "board/api/admin_request.h"
 #include "board/api/query.h"
 #include "board/api/run_request.h"
 #include "board/api/static_files.h"
+#include "board/names/player_name.h"
 #include "replay/key_script.h"
 
 #include <cstdint>
@@ -21,7 +24,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::istringstream keys(run.keys);
         replay::readKeyScript(keys, "keys"); // throws, and so fails, if it was not a script
     }
-    board::api::checkName(text);
+    if (board::api::checkName(text).error.empty())
+        board::names::nameKeys(text);
+    board::api::parseAdminPath(text);
+    board::api::parseAdminBody(text, true, true);
+    board::api::bearerToken(text);
     const board::api::BoardQuery query = board::api::parseBoardQuery(text);
     if (query.error.empty() && (query.limit < 1 || query.limit > 100 || query.offset < 0))
         std::abort();

@@ -4,7 +4,7 @@
 # score that screen showed, watched again with --watch best, and sent with
 # --submit latest to a score server of our own (vexlo-board serve and a
 # worker, on a private PostgreSQL started here), which plays it again and
-# verifies that score. Hostile things in the games folder each cost one
+# verifies that score, the name then the player's. Hostile things in the games folder each cost one
 # line; a games folder that cannot be made costs one line, never the game.
 #   kept_games_test.sh GAME SOURCE_DIR X11_TOOL WINDOW_CHECK BOARD
 if [ $# -ne 5 ]; then
@@ -86,6 +86,19 @@ out=$(cd "$workdir" && "$game" --submit latest --name "Window Tester" --server "
 [ "$status" -eq 0 ] && [ "$out" = "verified: rank 1 of 1, score $final" ] ||
   fail "--submit latest: status $status, '$out', $(cat "$tmp/err"); the worker: $(tail -n 3 "$tmp/worker.log")"
 echo "--submit latest: $out"
+# The first --submit made the player's key, for the player alone, which
+# --player-key prints; with another key (another player's data folder) the
+# name is refused, in any case.
+key_file=$XDG_DATA_HOME/vexlo-race/player.key
+[ "$(stat -c %a "$key_file")" = 600 ] || fail "the player key file has mode $(stat -c %a "$key_file")"
+[ "$("$game" --player-key)" = "$(cat "$key_file")" ] || fail "--player-key: $("$game" --player-key 2>&1)"
+status=0
+out=$(cd "$workdir" && XDG_DATA_HOME=$tmp/other "$game" --submit "$(ls -t "$games"/*.keys | head -n1)" \
+  --name "WINDOW TESTER" --server "$server" 2>"$tmp/err") || status=$?
+[ "$status" -eq 1 ] && [ -z "$out" ] &&
+  [ "$(cat "$tmp/err")" = "vexlo-race: the score server refused the run: this name belongs to another player" ] ||
+  fail "another player's key: status $status, '$out', $(cat "$tmp/err")"
+echo "another player's key: $(cat "$tmp/err")"
 mkdir -p "$XDG_CONFIG_HOME/vexlo-race"
 echo "server = $server" >>"$XDG_CONFIG_HOME/vexlo-race/settings.conf"
 status=0

@@ -39,7 +39,7 @@ echo "ok: $(basename "$deb"), section games, depends on SDL2, SDL2_mixer and lib
 
 # The same tree as a plain install under /usr; the game itself is compared
 # by name only, as the package's copy is stripped.
-DESTDIR=$tmp/plain cmake --install "$build" --prefix /usr >"$tmp/install.log" 2>&1 ||
+DESTDIR=$tmp/plain cmake --install "$build" --prefix /usr --component game >"$tmp/install.log" 2>&1 ||
   fail "cmake --install: $(cat "$tmp/install.log")"
 dpkg-deb -x "$deb" "$tmp/unpacked"
 (cd "$tmp/plain" && find . ! -type d | sed 's|^\./usr/bin/vexlo-race$|./usr/games/vexlo-race|' | sort) >"$tmp/plain.list"

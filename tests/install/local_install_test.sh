@@ -27,7 +27,7 @@ fail() {
 
 prefix=/opt/vexlo-race-test
 stage=$tmp/stage
-DESTDIR=$stage cmake --install "$build" --prefix "$prefix" >"$tmp/install.log" 2>&1 ||
+DESTDIR=$stage cmake --install "$build" --prefix "$prefix" --component game >"$tmp/install.log" 2>&1 ||
   fail "cmake --install: $(cat "$tmp/install.log")"
 root=$stage$prefix
 

@@ -1,15 +1,21 @@
 // A game sent to a score server, against answers made up here: what is
-// sent, how the verdict is waited for, and the one line said for each end.
+// sent, how the verdict is waited for, and the one line said for each end;
+// and the player's key that goes with it.
 // (The real server and libcurl: tests/game_window/kept_games_test.sh.)
 #include "launch/desktop/options.h"
+#include "launch/desktop/player_key.h"
 #include "launch/desktop/run_link.h"
 #include "launch/desktop/score_submission.h"
+#include "../support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
+#include <sys/stat.h>
+
 #include <deque>
+#include <fstream>
 
 namespace {
 
@@ -46,13 +52,14 @@ struct Submission {
     MadeUpServer server;
     std::vector<milliseconds> slept;
     long queuedId = 0;
+    std::string key; // the player's; none sent when empty
 
     SubmitOutcome send(const std::string& name = "Ann") {
         SubmitPacing pacing;
         pacing.verdictLimit = milliseconds(10000);
         pacing.sleep = [this](milliseconds pause) { slept.push_back(pause); };
         pacing.queued = [this](long id) { queuedId = id; };
-        return submitRun(server, "http://scores.test:8080/", name, "# a game\n272 13\n", pacing);
+        return submitRun(server, "http://scores.test:8080/", name, "# a game\n272 13\n", key, pacing);
     }
 };
 
@@ -93,6 +100,9 @@ TEST(Submission, EachOtherEndIsOneLineWithStatusOne) {
           answer(200, R"({"status": "rejected", "reason": "the game ended by Escape"})")},
          true,
          "rejected: the game ended by Escape"},
+        {{answer(409, R"({"error": "this key script is on the board already, as run 1", "id": 1})")},
+         true,
+         "rejected: this key script is on the board already, as run 1"},
         {{}, false, "cannot reach the score server at http://scores.test:8080/: Connection refused"},
         {{answer(400, R"({"error": "keys: line 2: \u001b[31mbad\u0007"})")},
          false,
@@ -212,6 +222,61 @@ TEST(Submission, NamesAndTheCommandLine) {
     };
     for (const auto& [args, error] : bad)
         EXPECT_EQ(parseCommandLine(args).error, error) << args[0];
+}
+
+} // namespace
+
+namespace {
+
+TEST(Submission, SendsThePlayersKeyAndSaysWhenTheOperatorsHidTheRun) {
+    Submission s;
+    s.key = std::string(43, 'k');
+    s.server.replies = {answer(202, R"({"id": 5})"),
+                        answer(200, R"({"status": "hidden", "reason": "found in a cheat's folder\u001b[2J"})")};
+    const SubmitOutcome outcome = s.send();
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_TRUE(outcome.verdict);
+    EXPECT_EQ(outcome.line, "hidden by the board's operators: found in a cheat's folder [2J");
+    const std::string post = s.server.asked.at(0);
+    EXPECT_EQ(nlohmann::json::parse(post.substr(post.find(' ', 5) + 1))["player_key"], s.key);
+    s.server.replies = {answer(403, R"({"error": "this name belongs to another player"})")};
+    EXPECT_EQ(s.send().line, "the score server refused the run: this name belongs to another player");
+
+    EXPECT_TRUE(parseCommandLine({"--player-key"}).options.playerKey);
+    EXPECT_EQ(parseCommandLine({"--player-key", "--scores"}).error,
+              "--scores and --player-key cannot be used together");
+}
+
+TEST(PlayerKey, IsMadeOnceKeptForItsPlayerAloneAndNeverOverwritten) {
+    testing_support::TempDir home;
+    EXPECT_EQ(playerKeyFile("/data", "/home/ann"), "/data/vexlo-race/player.key");
+    EXPECT_EQ(playerKeyFile("relative", "/home/ann"), "/home/ann/.local/share/vexlo-race/player.key");
+    EXPECT_FALSE(playerKeyFile(nullptr, nullptr));
+
+    const auto file = home.path() / "share" / "vexlo-race" / "player.key"; // its folder made too
+    const PlayerKey made = playerKey(file);
+    ASSERT_EQ(made.problem, "");
+    EXPECT_TRUE(isPlayerKey(made.key)) << made.key;
+    struct stat status {};
+    ASSERT_EQ(stat(file.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+    EXPECT_EQ(playerKey(file).key, made.key);
+    EXPECT_NE(playerKey(home.path() / "other.key").key, made.key);
+
+    // A key written by hand (from another device) is taken; anything else
+    // is left for its player to see to.
+    std::ofstream(file) << "  " << std::string(42, '-') << "_\r\n";
+    EXPECT_EQ(playerKey(file).key, std::string(42, '-') + "_");
+    std::ofstream(file) << "my key";
+    const PlayerKey bad = playerKey(file);
+    EXPECT_EQ(bad.key, "");
+    EXPECT_NE(bad.problem.find("holds no player key"), std::string::npos) << bad.problem;
+    std::ifstream kept(file);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "my key");
+    std::filesystem::create_directories(home.path() / "folder.key");
+    EXPECT_NE(playerKey(home.path() / "folder.key").problem.find("is a folder"), std::string::npos);
+    for (const std::string& text : {std::string(43, '+'), std::string(44, 'a'), std::string(43, 'a') + "="})
+        EXPECT_FALSE(isPlayerKey(text)) << text;
 }
 
 } // namespace

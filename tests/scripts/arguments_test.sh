@@ -57,6 +57,8 @@ refused board.sh --port 8080 extra
 refused board.sh --port 65536
 refused board.sh --workers 0
 refused board.sh --workers
+refused board.sh --metrics-port 70000
+refused board.sh admin no-such-command
 refused build.sh extra
 refused install-missing.sh
 refused install-missing.sh g++ -y
@@ -77,6 +79,11 @@ refused setup.sh everything
 refused test.sh extra
 refused web.sh --build-only --zip extra
 refused web.sh --zip --zip
+refused windows.sh extra
+refused windows-libraries.sh
+refused windows-libraries.sh "$tmp/cache" extra
+refused setup-windows.sh --tests extra
+refused debian-source.sh
 
 # play.sh's list of the game's options is the game's: the names, and which
 # take a value (--aspect=ASPECT, --record FILE).

@@ -3,7 +3,9 @@
 // here: a game played with real keys and submitted through the page's own
 // controls, verified with the score the replay tool's game-over screen
 // shows, marked in the hall of fame with its name as text, and watched
-// with the replay tool's frames; and a page with no server that says so.
+// with the replay tool's frames; the name then the player's (another
+// player's name refused, the key shown and one pasted in), and the run
+// hidden by the board's operators; and a page with no server that says so.
 // With VEXLO_WEB_SCREENSHOTS=DIR it leaves web-board.png there.
 //
 //   VEXLO_BOARD_PROGRAM  vexlo-board
@@ -19,7 +21,7 @@ import {
 
 const databaseControl = path.join(source, 'scripts/board-db.sh');
 const processes = [];
-let cluster, browser, boardBase;
+let cluster, browser, boardBase, databaseUrl;
 
 // vexlo-board with args; resolves with the process once a line of its
 // output matches ready, and with that line's match.
@@ -44,7 +46,7 @@ before(async () => {
     encoding: 'utf8', env: { ...process.env, BOARD_DB_SETTINGS: '-c fsync=off -c synchronous_commit=off' },
   });
   assert.equal(started.status, 0, started.stderr);
-  const databaseUrl = started.stdout.trim();
+  databaseUrl = started.stdout.trim();
   const [, address] = await startBoard(['serve', '--port', '0', '--web', site], databaseUrl, /serving (http:\S+\/)/);
   boardBase = address;
   await startBoard(['worker', '--game-dir', source], databaseUrl, /ready/);
@@ -81,6 +83,31 @@ after(async () => {
   }
 });
 
+// vexlo-board admin ARGS, run to its end: what it printed.
+function admin(...args) {
+  const ran = spawnSync(process.env.VEXLO_BOARD_PROGRAM, ['admin', ...args],
+    { encoding: 'utf8', env: { ...process.env, DATABASE_URL: databaseUrl } });
+  assert.equal(ran.status, 0, ran.stderr);
+  return ran.stdout.trim();
+}
+
+async function post(path, body, token = null) {
+  const response = await fetch(`${boardBase}${path}`, {
+    method: 'POST',
+    headers: { 'Content-Type': 'application/json', ...(token ? { Authorization: `Bearer ${token}` } : {}) },
+    body: JSON.stringify(body),
+  });
+  return { status: response.status, body: await response.json() };
+}
+
+async function verifiedRun(id) {
+  for (;;) {
+    const run = await (await fetch(`${boardBase}api/runs/${id}`)).json();
+    if (run.status !== 'queued' && run.status !== 'verifying') return run;
+    await new Promise((resolve) => setTimeout(resolve, 100));
+  }
+}
+
 // A game as a player plays it: the first key after the title's reveal,
 // the speed raised to 5, the crash, and a key at the game-over screen.
 async function playToTheEnd(page) {
@@ -102,6 +129,19 @@ test('a game played in the page is submitted, verified, shown in the hall of fam
   const played = await playToTheEnd(page);
   const native = nativeReplay(played.keys.join('\n'), Number(played.frames.at(-2).split(' ')[0]));
   assert.deepEqual(played.frames, native.frames);
+
+  const token = admin('token', 'create', '--note', 'page test');
+  await t.test('a name another player claimed: refused in the server\'s words, the game can still be sent', async () => {
+    const claim = await post('api/runs', { name: 'Taken', keys: '272 13\n', player_key: 'A'.repeat(43) });
+    assert.equal((await verifiedRun(claim.body.id)).status, 'verified');
+    // Hidden, so that the board holds the page's run alone: its name stays claimed.
+    assert.equal((await post(`api/admin/runs/${claim.body.id}/hide`, { reason: 'out of the way' }, token)).status, 200);
+    await page.fill('#name', 'TAKEN');
+    await page.click('#send');
+    await page.locator('#verdict', { hasText: 'Not sent: this name belongs to another player.' }).waitFor();
+    assert.ok(await page.locator('#send').isEnabled());
+    assert.ok(await page.locator('#name-note').isHidden());
+  });
 
   await t.test('a name the server refuses: its reason, and the game can still be sent', async () => {
     await page.fill('#name', '<b>Ann</b>');
@@ -128,6 +168,17 @@ test('a game played in the page is submitted, verified, shown in the hall of fam
     assert.equal(await page.evaluate(() => localStorage.getItem('vexlo-race:name')), Name);
   });
 
+  await t.test('the name is the player\'s now: said under it, its key kept and shown, another key refused', async () => {
+    assert.ok(await page.locator('#name-note').isVisible());
+    assert.equal(await page.locator('#name-note').textContent(), 'This name is yours on this browser');
+    const key = await page.evaluate(() => localStorage.getItem('vexlo-race:player-key'));
+    assert.match(key, /^[A-Za-z0-9_-]{43}$/);
+    await page.click('#player-key summary');
+    assert.equal(await page.inputValue('#key-shown'), key);
+    await page.click('#player-key summary');
+    assert.equal((await post('api/runs', { name: Name.toUpperCase(), keys: '272 13\n300 38\n' })).status, 403);
+  });
+
   await t.test('the hall of fame marks the run, its name as text', async () => {
     const own = page.locator('#hall-rows tr.own');
     assert.equal(await own.count(), 1);
@@ -149,8 +200,31 @@ test('a game played in the page is submitted, verified, shown in the hall of fam
     assert.ok(await page.locator('#hall-rows tr.own').isVisible());
     assert.match(await page.locator('#status').textContent(), /That was the run of/);
   });
-  // The refused name's answer aside.
-  assert.deepEqual(page.errors.filter((e) => !e.includes('400 (Bad Request)')), []);
+  await t.test('a run the operators hid leaves the hall at its next refresh, and its player is told why', async () => {
+    assert.equal((await post(`api/admin/runs/${run.id}/hide`, { reason: 'a test of hiding' }, token)).status, 200);
+    await page.evaluate(() => document.dispatchEvent(new Event('visibilitychange')));
+    await page.locator('#hall-hidden', { hasText: "Hidden by the board's operators: a test of hiding" }).waitFor();
+    assert.equal(await page.locator('#hall-rows tr').count(), 0);
+    assert.equal((await post(`api/admin/runs/${run.id}/unhide`, {}, token)).status, 200);
+    await page.evaluate(() => document.dispatchEvent(new Event('visibilitychange')));
+    await page.locator('#hall-rows tr.own').waitFor();
+    assert.equal(await page.locator('#hall-hidden').textContent(), '');
+  });
+
+  await t.test('a key pasted in from another device is taken, anything else is not', async () => {
+    await page.click('#player-key summary');
+    await page.fill('#key-pasted', 'not a key');
+    await page.click('#key-use');
+    assert.match(await page.locator('#key-note').textContent(), /^That is not a player key/);
+    const moved = `${'b'.repeat(42)}_`;
+    await page.fill('#key-pasted', moved);
+    await page.click('#key-use');
+    assert.equal(await page.evaluate(() => localStorage.getItem('vexlo-race:player-key')), moved);
+    assert.equal(await page.inputValue('#key-shown'), moved);
+    assert.equal(await page.evaluate(() => localStorage.getItem('vexlo-race:claimed-name')), null);
+  });
+  // The refused names' answers aside.
+  assert.deepEqual(page.errors.filter((e) => !/(400 \(Bad Request\)|403 \(Forbidden\))/.test(e)), []);
   await page.close();
 });
 

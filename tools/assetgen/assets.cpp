@@ -43,6 +43,12 @@ std::vector<AssetFile> buildAssets() {
     const Image icon = makeIcon();
     for (int size : WebIconSizes)
         files.push_back({"web-icon-" + std::to_string(size) + ".png", pngWithAlpha(icon.scaled(size / IconSide))});
+    // The Windows program's icon (built into vexlo-race.exe), at the
+    // desktop icon's sizes.
+    std::vector<Image> sizes;
+    for (int size : IconSizes)
+        sizes.push_back(icon.scaled(size / IconSide));
+    files.push_back({"vexlo-race.ico", icoOfPngs(sizes)});
     return files;
 }
 

@@ -298,6 +298,36 @@ std::vector<std::uint8_t> pngWithAlpha(const Image& img) {
     return encodePng(img.width(), img.height(), PNG_COLOR_TYPE_RGB_ALPHA, 4, rgbaBytes(img));
 }
 
+std::vector<std::uint8_t> icoOfPngs(const std::vector<Image>& images) {
+    std::vector<std::uint8_t> ico;
+    auto put16 = [&ico](std::size_t v) { ico.insert(ico.end(), {std::uint8_t(v), std::uint8_t(v >> 8)}); };
+    auto put32 = [&](std::size_t v) {
+        put16(v & 0xFFFF);
+        put16(v >> 16);
+    };
+    std::vector<std::vector<std::uint8_t>> pngs;
+    for (const Image& img : images)
+        pngs.push_back(pngWithAlpha(img));
+    put16(0); // reserved
+    put16(1); // an icon
+    put16(images.size());
+    std::size_t offset = 6 + 16 * images.size();
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        // A side of 256 is written as 0.
+        ico.push_back(std::uint8_t(images[i].width() & 0xFF));
+        ico.push_back(std::uint8_t(images[i].height() & 0xFF));
+        ico.insert(ico.end(), {0, 0}); // no palette
+        put16(1);                      // planes
+        put16(32);                     // bits a pixel
+        put32(pngs[i].size());
+        put32(offset);
+        offset += pngs[i].size();
+    }
+    for (const auto& png : pngs)
+        ico.insert(ico.end(), png.begin(), png.end());
+    return ico;
+}
+
 bool writePngWithAlpha(const std::string& path, const Image& img) { return writeBytes(path, pngWithAlpha(img)); }
 
 } // namespace assetgen

@@ -97,5 +97,8 @@ bool writePng(const std::string& path, const Image& img, int factor);
 bool writePngWithAlpha(const std::string& path, const Image& img);
 // The same PNG, in memory (empty if it cannot be made).
 std::vector<std::uint8_t> pngWithAlpha(const Image& img);
+// A Windows icon file holding each image as PNG (as Windows reads them
+// since Vista); each image at most 256 pixels square.
+std::vector<std::uint8_t> icoOfPngs(const std::vector<Image>& images);
 
 } // namespace assetgen

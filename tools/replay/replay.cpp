@@ -125,7 +125,8 @@ int main(int argc, char** argv) {
         usage("--keys and --out are required");
 
     // The real sound layer runs, but never aloud.
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    if (std::getenv("SDL_AUDIODRIVER") == nullptr)
+        putenv(const_cast<char*>("SDL_AUDIODRIVER=dummy"));
 
     ptc::headless::Script script;
     replay::KeyScript keys = readKeyScript(keysPath);

@@ -41,7 +41,8 @@ ApiPath parseApiPath(const std::string& path) {
             id.erase(id.size() - keys.size());
             kind = ApiPath::RunKeys;
         }
-        if (digitsOnly(id))
+        // One spelling a run: no leading zero (/api/runs/01 is no run).
+        if (digitsOnly(id) && id.front() != '0')
             return {kind, id};
     }
     return {ApiPath::Unknown, ""};

@@ -26,7 +26,16 @@ int RateLimiter::admit(const std::string& client, Clock::time_point now) {
         b.tokens -= 1;
         return 0;
     }
+    ++refused_;
     return std::max(1, static_cast<int>(std::ceil((1 - b.tokens) / perSecond_)));
+}
+
+void RateLimiter::charge(const std::string& client, double tokens, Clock::time_point now) {
+    if (perSecond_ <= 0)
+        return;
+    std::lock_guard lock(mutex_);
+    auto [it, added] = buckets_.try_emplace(client, Bucket{burst_, now});
+    it->second.tokens = std::max(-burst_, it->second.tokens - tokens);
 }
 
 // A bucket that has filled up again is the same as none.

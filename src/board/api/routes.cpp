@@ -2,7 +2,11 @@
 
 #include "board/api/query.h"
 #include "board/api/run_request.h"
+#include "board/api/submitter.h"
+#include "board/db/queue.h"
 #include "board/db/run_store.h"
+#include "board/names/player_name.h"
+#include "board/names/secret.h"
 
 #include <nlohmann/json.hpp>
 
@@ -17,11 +21,7 @@ namespace {
 using json = nlohmann::ordered_json;
 
 Response jsonResponse(int status, const json& body) {
-    Response response;
-    response.status = status;
-    response.contentType = "application/json";
-    response.body = body.dump(-1, ' ', false, json::error_handler_t::replace);
-    return response;
+    return jsonAnswer(status, body.dump(-1, ' ', false, json::error_handler_t::replace));
 }
 
 Response methodNotAllowed(const char* allow) {
@@ -67,35 +67,47 @@ Response Api::handle(const Request& request) {
     return response;
 }
 
-Response Api::route(const Request& request, const std::string& path, const std::string& query) {
-    const std::string& method = request.method;
-    if (method == "OPTIONS") {
-        Response preflight;
-        preflight.status = 204;
-        preflight.headers = {{"Access-Control-Allow-Methods", "GET, HEAD, POST, OPTIONS"},
-                             {"Access-Control-Allow-Headers", "Content-Type"},
-                             {"Access-Control-Max-Age", "86400"}};
-        return preflight;
-    }
-    const ApiPath api = parseApiPath(path);
+// The methods a path takes, for Allow and the preflight; null for no such path.
+const char* Api::methodsOf(const ApiPath& api) const {
     switch (api.kind) {
     case ApiPath::Runs:
-        return method == "POST" ? submit(request) : methodNotAllowed("POST, OPTIONS");
+        return "POST, OPTIONS";
     case ApiPath::Run:
     case ApiPath::RunKeys:
-        return isRead(method) ? run(api.id, api.kind == ApiPath::RunKeys) : methodNotAllowed("GET, HEAD, OPTIONS");
     case ApiPath::Board:
-        return isRead(method) ? board(query) : methodNotAllowed("GET, HEAD, OPTIONS");
     case ApiPath::Health:
-        return isRead(method) ? health() : methodNotAllowed("GET, HEAD, OPTIONS");
-    case ApiPath::Unknown:
-        return errorResponse(404, "no such path");
+        return "GET, HEAD, OPTIONS";
     case ApiPath::NotApi:
+        return files_ != nullptr ? "GET, HEAD, OPTIONS" : nullptr;
+    default:
+        return nullptr;
+    }
+}
+
+Response Api::route(const Request& request, const std::string& path, const std::string& query) {
+    const std::string& method = request.method;
+    if (path.rfind("/api/admin/", 0) == 0)
+        return admin(request, path, query);
+    const ApiPath api = parseApiPath(path);
+    const char* methods = methodsOf(api);
+    if (methods == nullptr)
+        return errorResponse(404, "no such path");
+    if (method == "OPTIONS")
+        return preflightAnswer(methods, "Content-Type");
+    switch (api.kind) {
+    case ApiPath::Runs:
+        return method == "POST" ? submit(request) : methodNotAllowed(methods);
+    case ApiPath::Run:
+    case ApiPath::RunKeys:
+        return isRead(method) ? run(api.id, api.kind == ApiPath::RunKeys) : methodNotAllowed(methods);
+    case ApiPath::Board:
+        return isRead(method) ? board(query) : methodNotAllowed(methods);
+    case ApiPath::Health:
+        return isRead(method) ? health() : methodNotAllowed(methods);
+    default:
         break;
     }
-    if (files_ == nullptr)
-        return errorResponse(404, "no such path");
-    return isRead(method) ? files_->serve(path, method == "HEAD") : methodNotAllowed("GET, HEAD, OPTIONS");
+    return isRead(method) ? files_->serve(request, path) : methodNotAllowed(methods);
 }
 
 Response Api::submit(const Request& request) {
@@ -106,10 +118,42 @@ Response Api::submit(const Request& request) {
         return errorResponse(400, run.error);
     if (const std::string closed = raceClosed(run.race, std::chrono::system_clock::now()); !closed.empty())
         return errorResponse(400, closed);
+    const names::NameKeys keys = names::nameKeys(run.name);
+    db::Submission submission{run.name, run.keys, keys.skeleton, keys.look, std::nullopt,
+                              submitterOf(request.client), run.race.name()};
+    if (run.playerKey)
+        submission.playerKey = names::digestOf(*run.playerKey);
     return withDatabase(
         [&](db::Connection& db) {
-            return jsonResponse(
-                202, json{{"id", db::submitRun(db, run.name, run.keys, run.race.name())}, {"status", "queued"}});
+            // Checked again when the run is verified: another may claim the
+            // name meanwhile.
+            const db::NameStanding standing = db::nameStanding(db, keys.skeleton, keys.look);
+            if (standing.banned)
+                return errorResponse(403, "this name is banned");
+            for (const std::string& owner : standing.playerKeys)
+                if (!submission.playerKey || !names::sameDigest(owner, *submission.playerKey))
+                    return errorResponse(403, db::NameTaken);
+            const db::Submitted stored = db::submitRun(db, submission, maxWaiting);
+            switch (stored.kind) {
+            case db::Submitted::Queued:
+                break;
+            case db::Submitted::OnBoard:
+                return jsonResponse(409, json{{"error", "this key script is on the board already, as run " +
+                                                            std::to_string(stored.id)},
+                                              {"id", stored.id}});
+            case db::Submitted::TooManyFromSender:
+            case db::Submitted::TooManyForKey: {
+                const bool sender = stored.kind == db::Submitted::TooManyFromSender;
+                Response response =
+                    errorResponse(429, std::to_string(maxWaiting) + " runs " +
+                                           (sender ? "from this address" : "under this player key") +
+                                           " are waiting to be verified already; try again in " +
+                                           std::to_string(WaitingRetrySeconds) + " s");
+                response.headers.emplace_back("Retry-After", std::to_string(WaitingRetrySeconds));
+                return response;
+            }
+            }
+            return jsonResponse(202, json{{"id", stored.id}, {"status", "queued"}});
         },
         false);
 }
@@ -129,15 +173,23 @@ Response Api::run(const std::string& id, bool keys) {
         const auto found = db::findRun(db, number);
         if (!found)
             return errorResponse(404, "no such run");
-        return jsonResponse(200, json{{"id", found->id},
-                                      {"name", found->name},
-                                      {"status", found->status},
-                                      {"score", nullable(found->score)},
-                                      {"updates", nullable(found->updates)},
-                                      {"rank", nullable(found->rank)},
-                                      {"reason", found->reason ? json(*found->reason) : json(nullptr)},
-                                      {"race", found->race}});
+        return runAnswer(*found);
     });
+}
+
+// A hidden run says so, with the operators' reason, and nothing of its score.
+Response Api::runAnswer(const db::RunView& run) {
+    const bool hidden = run.hidden.has_value();
+    const std::optional<std::string>& reason = hidden ? run.hidden : run.reason;
+    const std::optional<long long> none;
+    return jsonResponse(200, json{{"id", run.id},
+                                  {"name", run.name},
+                                  {"status", hidden ? "hidden" : run.status},
+                                  {"score", nullable(hidden ? none : run.score)},
+                                  {"updates", nullable(hidden ? none : run.updates)},
+                                  {"rank", nullable(hidden ? none : run.rank)},
+                                  {"reason", reason ? json(*reason) : json(nullptr)},
+                                  {"race", run.race}});
 }
 
 Response Api::board(const std::string& query) {

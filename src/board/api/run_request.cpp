@@ -1,5 +1,7 @@
 #include "board/api/run_request.h"
 
+#include "board/names/player_name.h"
+#include "board/names/secret.h"
 #include "replay/key_script.h"
 
 #include <nlohmann/json.hpp>
@@ -50,21 +52,20 @@ bool isSpace(std::uint32_t c) {
            c == 0x3000 || c == 0xFEFF;
 }
 
-// C0, DEL and C1, the line and paragraph separators, and the marks and
-// overrides that reorder text around them.
-bool isControl(std::uint32_t c) {
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x200E || c == 0x200F || c == 0x2028 || c == 0x2029 ||
-           (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
-}
+// C0, DEL and C1, and the line and paragraph separators. (The marks and
+// overrides that reorder text are refused with the name's other rules.)
+bool isControl(std::uint32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029; }
 
-// Takes the top-level object's "name" and "keys" as they stream past;
-// other fields are skipped, however deep, up to a limit.
+// Takes the top-level object's "name", "keys" and "player_key" as they
+// stream past; other fields are skipped, however deep, up to a limit.
 struct RunSax : nlohmann::json_sax<json> {
     static constexpr int MaxDepth = 32;
     int depth = 0;
     std::string field;
-    bool haveName = false, haveKeys = false;
+    bool haveName = false, haveKeys = false, haveKey = false;
     RunRequest run;
+
+    bool ours() const { return depth == 1 && (field == "name" || field == "keys" || field == "player_key"); }
 
     bool refuse(std::string why) {
         if (run.error.empty())
@@ -74,20 +75,23 @@ struct RunSax : nlohmann::json_sax<json> {
     bool value(const char* kind) {
         if (depth == 0)
             return refuse("the body must be a JSON object");
-        if (depth == 1 && (field == "name" || field == "keys"))
+        if (ours())
             return refuse(field + " must be a string, not " + kind);
         return true;
     }
-    bool null() override { return value("null"); }
+    bool null() override { return depth == 1 && field == "player_key" ? true : value("null"); }
     bool boolean(bool) override { return value("a boolean"); }
     bool number_integer(number_integer_t) override { return value("a number"); }
     bool number_unsigned(number_unsigned_t) override { return value("a number"); }
     bool number_float(number_float_t, const string_t&) override { return value("a number"); }
     bool binary(binary_t&) override { return value("binary data"); }
     bool string(string_t& text) override {
-        if (depth != 1 || (field != "name" && field != "keys"))
+        if (!ours())
             return value("a string");
-        (field == "name" ? run.name : run.keys) = std::move(text);
+        if (field == "player_key")
+            run.playerKey = std::move(text);
+        else
+            (field == "name" ? run.name : run.keys) = std::move(text);
         return true;
     }
     bool open(const char* kind) {
@@ -106,12 +110,13 @@ struct RunSax : nlohmann::json_sax<json> {
     bool key(string_t& name) override {
         if (depth != 1)
             return true;
-        bool& seen = name == "name" ? haveName : haveKeys;
-        if ((name == "name" || name == "keys") && seen)
-            return refuse("the field " + name + " is given twice");
-        if (name == "name" || name == "keys")
-            seen = true;
         field = name;
+        if (!ours())
+            return true;
+        bool& seen = name == "name" ? haveName : name == "keys" ? haveKeys : haveKey;
+        if (seen)
+            return refuse("the field " + name + " is given twice");
+        seen = true;
         return true;
     }
     bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception&) override {
@@ -133,7 +138,7 @@ std::string checkKeys(const std::string& keys, replay::Race& race) {
 
 } // namespace
 
-CheckedName checkName(std::string_view name) {
+CheckedName checkName(std::string_view name, bool strict) {
     std::vector<std::uint32_t> points = decode(name);
     if (!points.empty() && points.front() == Invalid)
         return {"", "name must be UTF-8"};
@@ -163,7 +168,10 @@ CheckedName checkName(std::string_view name) {
         }
         ++seen;
     }
-    return {std::string(name.substr(begin, end - begin)), ""};
+    const std::string trimmed(name.substr(begin, end - begin));
+    if (std::string why = strict ? names::nameRefusal(trimmed) : ""; !why.empty())
+        return {"", why};
+    return {trimmed, ""};
 }
 
 RunRequest parseRunRequest(std::string_view body) {
@@ -184,6 +192,8 @@ RunRequest parseRunRequest(std::string_view body) {
     const CheckedName name = checkName(run.name);
     run.name = name.name;
     run.error = name.error.empty() ? checkKeys(run.keys, run.race) : name.error;
+    if (run.error.empty() && run.playerKey && !names::isSecret(*run.playerKey))
+        run.error = "player_key must be 32 bytes in base64url: 43 characters of A-Z, a-z, 0-9, - and _";
     return run;
 }
 

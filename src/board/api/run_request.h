@@ -1,10 +1,12 @@
 // What a client sends to submit a run, checked before anything is stored:
-// a JSON object {"name": "...", "keys": "..."}.
+// a JSON object {"name": "...", "keys": "...", "player_key": "..."}, the
+// player's key optional.
 #pragma once
 
 #include "replay/race.h"
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,6 +18,7 @@ struct RunRequest {
     std::string name;  // trimmed
     std::string keys;  // exactly as sent
     replay::Race race; // the one its keys name
+    std::optional<std::string> playerKey;
     std::string error; // why it is refused, in words a client reads; empty when taken
 };
 
@@ -27,8 +30,8 @@ struct CheckedName {
 };
 
 // 1 to 24 characters of UTF-8 after trimming, without control characters
-// or markup.
-CheckedName checkName(std::string_view name);
+// or markup, and (when strict) none of what names::nameRefusal refuses.
+CheckedName checkName(std::string_view name, bool strict = true);
 
 // Why a run of that race is not taken at `now`, or empty: a daily race is
 // open from the start of its day (UTC) until 24 hours after its end, so

@@ -1,6 +1,7 @@
 #include "board/api/static_files.h"
 
 #include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -20,10 +21,14 @@ std::string contentTypeOf(const fs::path& file) {
                                                              {".mjs", "text/javascript; charset=utf-8"},
                                                              {".css", "text/css; charset=utf-8"},
                                                              {".json", "application/json"},
+                                                             {".webmanifest", "application/manifest+json"},
+                                                             {".map", "application/json"},
                                                              {".wasm", "application/wasm"},
                                                              {".png", "image/png"},
                                                              {".svg", "image/svg+xml"},
                                                              {".ico", "image/x-icon"},
+                                                             {".jpg", "image/jpeg"},
+                                                             {".woff2", "font/woff2"},
                                                              {".txt", "text/plain; charset=utf-8"},
                                                              {".mp3", "audio/mpeg"},
                                                              {".wav", "audio/wav"},
@@ -92,21 +97,97 @@ std::optional<fs::path> staticPath(const fs::path& root, const std::string& requ
     return file;
 }
 
+// A validator of one file's bytes, changed by any new build: its size and
+// the time it was written, and whether it is the gzip copy.
+std::string entityTag(std::uintmax_t size, fs::file_time_type written, bool gzipped) {
+    std::ostringstream tag;
+    tag << '"' << std::hex << size << '-' << written.time_since_epoch().count() << (gzipped ? "-gz" : "") << '"';
+    return tag.str();
+}
+
+// If-None-Match names this tag (weakly compared), or is "*".
+bool tagListed(const std::string& ifNoneMatch, const std::string& tag) {
+    std::istringstream parts(ifNoneMatch);
+    for (std::string part; std::getline(parts, part, ',');) {
+        const std::size_t first = part.find_first_not_of(" \t"), last = part.find_last_not_of(" \t");
+        if (first == std::string::npos)
+            continue;
+        std::string candidate = part.substr(first, last - first + 1);
+        if (candidate == "*")
+            return true;
+        if (candidate.rfind("W/", 0) == 0)
+            candidate.erase(0, 2);
+        if (candidate == tag)
+            return true;
+    }
+    return false;
+}
+
+bool acceptsGzip(const std::string& acceptEncoding) {
+    bool gzip = false, star = false, gzipNamed = false;
+    std::istringstream parts(acceptEncoding);
+    for (std::string part; std::getline(parts, part, ',');) {
+        std::string coding, lower;
+        for (char c : part)
+            lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        lower.erase(std::remove_if(lower.begin(), lower.end(), [](char c) { return c == ' ' || c == '\t'; }),
+                    lower.end());
+        const std::size_t semicolon = lower.find(';');
+        coding = lower.substr(0, semicolon);
+        // q=0 (or 0.0, 0.00, ...) refuses the coding.
+        bool refused = false;
+        if (semicolon != std::string::npos) {
+            const std::string q = lower.substr(semicolon + 1);
+            refused = q.rfind("q=0", 0) == 0 && q.find_first_not_of("0.", 2) == std::string::npos;
+        }
+        if (coding == "gzip" || coding == "x-gzip")
+            gzipNamed = true, gzip = gzip || !refused;
+        else if (coding == "*")
+            star = !refused;
+    }
+    return gzip || (star && !gzipNamed);
+}
+
 StaticFiles::StaticFiles(const fs::path& root) : root_(root) {}
 
-Response StaticFiles::serve(const std::string& requestPath, bool headOnly) const {
+Response StaticFiles::serve(const Request& request, const std::string& requestPath) const {
     const auto file = staticPath(root_, requestPath);
     std::error_code error;
     if (!file || fs::file_size(*file, error) > MaxFileBytes || error)
         return errorResponse(404, "no such file");
-    std::ifstream in(*file, std::ios::binary);
-    if (!in)
-        return errorResponse(404, "no such file");
     Response response;
     response.contentType = contentTypeOf(*file);
-    response.body.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    response.headOnly = headOnly;
+    response.headOnly = request.method == "HEAD";
     response.headers.emplace_back("Cache-Control", "no-cache");
+    response.headers.emplace_back("Vary", "Accept-Encoding");
+    // The copy gzip made at build time, if it is there and not older.
+    fs::path chosen = *file;
+    bool gzipped = false;
+    if (acceptsGzip(request.acceptEncoding)) {
+        fs::path copy = *file;
+        copy += ".gz";
+        std::error_code e1, e2;
+        if (fs::is_regular_file(copy, e1) && fs::last_write_time(copy, e1) >= fs::last_write_time(*file, e2) &&
+            !e1 && !e2)
+            chosen = copy, gzipped = true;
+    }
+    const std::uintmax_t size = fs::file_size(chosen, error);
+    const auto written = fs::last_write_time(chosen, error);
+    if (error)
+        return errorResponse(404, "no such file");
+    const std::string tag = entityTag(size, written, gzipped);
+    response.headers.emplace_back("ETag", tag);
+    if (gzipped)
+        response.headers.emplace_back("Content-Encoding", "gzip");
+    if (!request.ifNoneMatch.empty() && tagListed(request.ifNoneMatch, tag)) {
+        response.status = 304;
+        response.contentType.clear();
+        return response;
+    }
+    std::ifstream in(chosen, std::ios::binary);
+    if (!in)
+        return errorResponse(404, "no such file");
+    response.body.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return response;
 }
 

@@ -19,12 +19,18 @@ std::optional<std::filesystem::path> staticPath(const std::filesystem::path& roo
 class StaticFiles {
 public:
     explicit StaticFiles(const std::filesystem::path& root);
-    // GET or HEAD of a path outside /api/.
-    Response serve(const std::string& requestPath, bool headOnly) const;
+    // GET or HEAD of a path outside /api/: with an ETag (304 for a request
+    // whose If-None-Match names it), and the file's .gz copy, made at build
+    // time, to a client that accepts gzip.
+    Response serve(const Request& request, const std::string& requestPath) const;
 
 private:
     std::filesystem::path root_;
 };
+
+// Whether an Accept-Encoding header takes gzip; If-None-Match names tag.
+bool acceptsGzip(const std::string& acceptEncoding);
+bool tagListed(const std::string& ifNoneMatch, const std::string& tag);
 
 // Percent-decoding of a URL path or query part; nullopt for a bad escape.
 // plusIsSpace for query values.

@@ -136,8 +136,16 @@ private:
         mine.method = std::string(request.method_string());
         mine.target = std::string(request.target());
         mine.contentType = std::string(request[bhttp::field::content_type]);
+        mine.authorization = std::string(request[bhttp::field::authorization]);
         mine.body = std::move(request.body());
         mine.client = client_;
+        mine.acceptEncoding = std::string(request[bhttp::field::accept_encoding]);
+        mine.ifNoneMatch = std::string(request[bhttp::field::if_none_match]);
+        for (auto [at, end] = request.equal_range("X-Forwarded-For"); at != end; ++at) {
+            if (!mine.forwardedFor.empty())
+                mine.forwardedFor.push_back(',');
+            mine.forwardedFor.append(at->value().data(), at->value().size());
+        }
         api::Response response;
         try {
             response = shared_.handler(mine);

@@ -4,7 +4,9 @@
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
+#include <new>
 #include <poll.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -31,6 +33,9 @@ void limit(int resource, rlim_t soft, rlim_t hard) {
     setrlimit(resource, &value);
 }
 
+// The child's exit status when it ran out of memory (std::bad_alloc).
+constexpr int OutOfMemoryStatus = 4;
+
 // In the child: limits, quiet output, the work, its text down the pipe.
 [[noreturn]] void childMain(int out, const std::function<std::string()>& work, const ChildLimits& limits) {
     // A worker killed outright takes its game with it.
@@ -49,7 +54,12 @@ void limit(int resource, rlim_t soft, rlim_t hard) {
         dup2(quiet, STDOUT_FILENO);
         dup2(quiet, STDERR_FILENO);
     }
-    const std::string text = work();
+    std::string text;
+    try {
+        text = work();
+    } catch (const std::bad_alloc&) {
+        _exit(OutOfMemoryStatus);
+    }
     for (std::size_t sent = 0; sent < text.size();) {
         const ssize_t n = write(out, text.data() + sent, text.size() - sent);
         if (n < 0 && errno == EINTR)
@@ -66,52 +76,94 @@ std::string signalName(int sig) {
     return name != nullptr ? name : "signal " + std::to_string(sig);
 }
 
-ChildResult collect(pid_t pid, bool killedForTime, bool abandoned, std::string output) {
+double seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; }
+
+// Processor time a running child has used so far.
+std::chrono::milliseconds cpuUsed(pid_t pid) {
+    clockid_t clock{};
+    timespec used{};
+    if (clock_getcpuclockid(pid, &clock) != 0 || clock_gettime(clock, &used) != 0)
+        return std::chrono::milliseconds(0);
+    return std::chrono::seconds(used.tv_sec) + std::chrono::milliseconds(used.tv_nsec / 1000000);
+}
+
+// Why the child ended. A signal is the run's doing only when the processor
+// limit sent it (SIGXCPU, or SIGKILL at the hard limit): any other, the
+// kernel's out-of-memory killer's SIGKILL included, came from outside.
+ChildResult collect(pid_t pid, bool pastWallClock, bool abandoned, std::string output, const ChildLimits& limits) {
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    rusage usage{};
+    while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
     }
+    const double cpu = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    const bool signalled = WIFSIGNALED(status);
     ChildResult result;
     if (abandoned) {
         result.end = ChildEnd::Abandoned;
-    } else if (killedForTime || (WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU)) {
+    } else if (signalled &&
+               (WTERMSIG(status) == SIGXCPU || (WTERMSIG(status) == SIGKILL && cpu >= limits.cpuSeconds))) {
         result.end = ChildEnd::OutOfTime;
+    } else if (pastWallClock) {
+        result.end = ChildEnd::Stalled;
+        result.detail = "still running after " + std::to_string(2L * limits.cpuSeconds + 10) + " s with " +
+                        std::to_string(static_cast<long>(cpu)) + " s of processor time";
     } else if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
         result.end = ChildEnd::Finished;
         result.output = std::move(output);
+    } else if (WIFEXITED(status) && WEXITSTATUS(status) == OutOfMemoryStatus) {
+        result.end = ChildEnd::OutOfMemory;
     } else {
         result.end = ChildEnd::Crashed;
-        result.detail = WIFSIGNALED(status) ? signalName(WTERMSIG(status))
-                                            : "exit status " + std::to_string(WEXITSTATUS(status));
+        result.detail =
+            signalled ? signalName(WTERMSIG(status)) : "exit status " + std::to_string(WEXITSTATUS(status));
     }
     return result;
 }
 
+// Whatever happens in the parent, the child does not outlive the call.
+struct Reaper {
+    pid_t pid;
+    int fd;
+    bool done = false;
+    ~Reaper() {
+        if (done)
+            return;
+        kill(pid, SIGKILL);
+        kill(pid, SIGCONT);
+        close(fd);
+        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+};
+
 } // namespace
 
 ChildResult runChild(const std::function<std::string()>& work, const ChildLimits& limits,
-                     const std::function<bool()>& stillWanted) {
+                     const ChildWatch& watch) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0)
         return {ChildEnd::NotStarted, "", std::string("pipe: ") + std::strerror(errno)};
     const pid_t pid = fork();
     if (pid < 0) {
+        const int error = errno;
         close(fds[0]);
         close(fds[1]);
-        return {ChildEnd::NotStarted, "", std::string("fork: ") + std::strerror(errno)};
+        return {ChildEnd::NotStarted, "", std::string("fork: ") + std::strerror(error)};
     }
     if (pid == 0) {
         close(fds[0]);
         childMain(fds[1], work, limits);
     }
     close(fds[1]);
+    Reaper reaper{pid, fds[0]};
 
-    const auto deadline = Clock::now() + std::chrono::seconds(2L * limits.cpuSeconds + 10);
+    auto deadline = Clock::now() + std::chrono::seconds(2L * limits.cpuSeconds + 10);
     auto nextAsk = Clock::now() + std::chrono::milliseconds(AskEveryMs);
     std::string output;
-    bool killedForTime = false, abandoned = false;
+    bool pastWallClock = false, abandoned = false;
     for (;;) {
         pollfd p{fds[0], POLLIN, 0};
-        const int ready = poll(&p, 1, 200);
+        const int ready = poll(&p, 1, AskEveryMs);
         if (ready > 0) {
             char buffer[65536];
             const ssize_t n = read(fds[0], buffer, sizeof buffer);
@@ -124,18 +176,29 @@ ChildResult runChild(const std::function<std::string()>& work, const ChildLimits
         }
         const auto now = Clock::now();
         if (now >= deadline) {
-            killedForTime = true;
+            pastWallClock = true;
         } else if (now >= nextAsk) {
             nextAsk = now + std::chrono::milliseconds(AskEveryMs);
-            abandoned = !stillWanted();
+            abandoned = !watch.stillWanted();
+            if (!abandoned && watch.yieldTo && cpuUsed(pid) >= watch.yieldAfter) {
+                if (const auto other = watch.yieldTo()) {
+                    kill(pid, SIGSTOP);
+                    const auto stopped = Clock::now();
+                    other();
+                    kill(pid, SIGCONT);
+                    deadline += Clock::now() - stopped;
+                    nextAsk = Clock::now() + std::chrono::milliseconds(AskEveryMs);
+                }
+            }
         }
-        if (killedForTime || abandoned) {
+        if (pastWallClock || abandoned) {
             kill(pid, SIGKILL);
             break;
         }
     }
+    reaper.done = true;
     close(fds[0]);
-    return collect(pid, killedForTime, abandoned, std::move(output));
+    return collect(pid, pastWallClock, abandoned, std::move(output), limits);
 }
 
 } // namespace board

@@ -3,21 +3,19 @@
 #include "board/verify/child_process.h"
 #include "board/verify/verify_game.h"
 
-#include <csignal>
 #include <sstream>
 
 namespace board {
 
 namespace {
 
-// What the child writes back: "END UPDATES SCORE", then a line per key
-// taken, then the detail.
+// What the child writes back: "END UPDATES SCORE", the detail on a line of
+// its own, then the play.
 std::string describe(const PlayedGame& game) {
     std::ostringstream out;
-    out << static_cast<int>(game.end) << ' ' << game.updates << ' ' << game.score << '\n';
-    for (const TakenKey& key : game.taken)
-        out << key.update << ' ' << key.code << '\n';
-    out << "detail " << game.detail;
+    out << static_cast<int>(game.end) << ' ' << game.updates << ' ' << game.score << '\n'
+        << game.detail << '\n'
+        << game.play;
     return out.str();
 }
 
@@ -27,23 +25,13 @@ bool parse(const std::string& text, PlayedGame& game) {
     if (!(in >> end >> game.updates >> game.score) || end < 0 || end > static_cast<int>(GameEnd::Failed))
         return false;
     game.end = static_cast<GameEnd>(end);
-    std::string word;
-    while (in >> word && word != "detail") {
-        TakenKey key;
-        key.update = std::stol(word);
-        if (!(in >> key.code))
-            return false;
-        game.taken.push_back(key);
-    }
-    std::getline(in >> std::ws, game.detail);
-    return word == "detail";
-}
-
-std::string gameText(const std::vector<TakenKey>& taken) {
-    std::string text;
-    for (const TakenKey& key : taken)
-        text += std::to_string(key.update) + ' ' + std::to_string(key.code) + '\n';
-    return text;
+    in.ignore(1);
+    if (!std::getline(in, game.detail))
+        return false;
+    std::ostringstream rest;
+    rest << in.rdbuf();
+    game.play = rest.str();
+    return true;
 }
 
 Verdict judge(const PlayedGame& game, const VerifyLimits& limits) {
@@ -53,7 +41,7 @@ Verdict judge(const PlayedGame& game, const VerifyLimits& limits) {
     case GameEnd::GameOver:
         verdict.outcome = Outcome::Verified;
         verdict.score = game.score;
-        verdict.game = gameText(game.taken);
+        verdict.game = game.play;
         return verdict;
     case GameEnd::Escaped:
         verdict.reason =
@@ -69,6 +57,7 @@ Verdict judge(const PlayedGame& game, const VerifyLimits& limits) {
         break;
     case GameEnd::Failed:
         verdict.outcome = Outcome::Failed;
+        verdict.gameCannotRun = true;
         verdict.reason = "the game could not be played: " + game.detail;
         return verdict;
     }
@@ -78,13 +67,12 @@ Verdict judge(const PlayedGame& game, const VerifyLimits& limits) {
 
 } // namespace
 
-Verdict verify(const replay::KeyScript& keys, const VerifyLimits& limits,
-               const std::function<bool()>& stillWanted) {
+Verdict verify(const replay::KeyScript& keys, const VerifyLimits& limits, const ChildWatch& watch) {
     ChildLimits childLimits;
     childLimits.cpuSeconds = limits.cpuSeconds;
     childLimits.memoryBytes = limits.memoryBytes;
     const ChildResult child =
-        runChild([&] { return describe(playGame(keys, limits.maxUpdates)); }, childLimits, stillWanted);
+        runChild([&] { return describe(playGame(keys, limits.maxUpdates)); }, childLimits, watch);
     Verdict verdict;
     switch (child.end) {
     case ChildEnd::Finished: {
@@ -99,11 +87,20 @@ Verdict verify(const replay::KeyScript& keys, const VerifyLimits& limits,
         verdict.reason =
             "the game took longer than the time limit of " + std::to_string(limits.cpuSeconds) + " s to verify";
         return verdict;
+    case ChildEnd::OutOfMemory:
+        verdict.outcome = Outcome::Rejected;
+        verdict.reason = "the game needed more than the memory limit of " +
+                         std::to_string(limits.memoryBytes / (1024 * 1024)) + " MiB to verify";
+        return verdict;
     case ChildEnd::Abandoned:
+        verdict.outcome = Outcome::Abandoned;
         verdict.reason = "verification was stopped";
         return verdict;
     case ChildEnd::Crashed:
         verdict.reason = "the verifying process ended abnormally: " + child.detail;
+        return verdict;
+    case ChildEnd::Stalled:
+        verdict.reason = "the verifying process was too slow: " + child.detail;
         return verdict;
     case ChildEnd::NotStarted:
         verdict.reason = "no process could be started to verify: " + child.detail;

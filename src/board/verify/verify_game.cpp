@@ -25,18 +25,38 @@ bool escapeTaken(const std::vector<TakenKey>& taken) {
 
 } // namespace
 
+void PlayRecord::add(long update, int row, int speed, int score) {
+    if (first_ < 0) {
+        first_ = update;
+        text_ = "score " + std::to_string(score) + '\n';
+    }
+    if (row == row_ && speed == speed_)
+        return;
+    row_ = row;
+    speed_ = speed;
+    text_ += std::to_string(update - first_) + ' ' + std::to_string(row) + ' ' + std::to_string(speed) + '\n';
+}
+
+std::string PlayRecord::text(long gameOverUpdate) const {
+    return text_ + "end " + std::to_string(first_ < 0 ? 0 : gameOverUpdate - first_) + '\n';
+}
+
 PlayedGame playGame(const replay::KeyScript& keys, long maxUpdates) {
     PlayedGame game;
+    PlayRecord play;
     ptc::headless::Script script;
     script.keys = keys.keys;
     script.maxUpdates = maxUpdates;
     script.recordCalls = false;
     script.onRead = [&](long update, int code) { game.taken.push_back({update, code}); };
     script.onUpdate = [&](long update, const std::uint32_t*) {
+        if (vexlo::gamePlayed())
+            play.add(update, vexlo::playerRow(), vexlo::playerSpeed(), vexlo::shownScore());
         if (!vexlo::gameOverOnScreen())
             return;
         game.updates = update;
         game.score = vexlo::shownScore();
+        game.play = play.text(update);
         throw GameOverShown{};
     };
     ptc::headless::start(std::move(script));

@@ -1,12 +1,7 @@
 #include "launch/desktop/game_keeper.h"
 
 #include "launch/desktop/plain_file.h"
-
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
+#include "launch/desktop/utf8_path.h"
 
 namespace vexlo {
 
@@ -34,7 +29,7 @@ std::unique_ptr<GameKeeper> GameKeeper::start(const std::filesystem::path& folde
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error) {
-        problem = "cannot make " + folder.string() + ": " + error.message();
+        problem = "cannot make " + textOf(folder) + ": " + error.message();
         return nullptr;
     }
     KeptHeader header;
@@ -46,21 +41,19 @@ std::unique_ptr<GameKeeper> GameKeeper::start(const std::filesystem::path& folde
     for (int n = 1; n <= NameTries; ++n) {
         const auto file = folder / fileName(base, n);
         // The name is taken first, so that no other game's file is written over.
-        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-        if (fd < 0 && errno == EEXIST)
-            continue;
-        if (fd < 0) {
-            problem = "cannot create " + file.string() + ": " + std::strerror(errno);
+        bool taken = false;
+        if (!createNewFile(file, taken, problem)) {
+            if (taken)
+                continue;
             return nullptr;
         }
-        ::close(fd);
-        auto recording = Recording::create(file.string(), problem, keptHeaderLines(header));
+        auto recording = Recording::create(textOf(file), problem, keptHeaderLines(header));
         if (recording)
             return std::unique_ptr<GameKeeper>(new GameKeeper(folder, file, header, std::move(recording)));
         std::filesystem::remove(file, error);
         return nullptr;
     }
-    problem = "no free name for " + (folder / fileName(base, 1)).string();
+    problem = "no free name for " + textOf(folder / fileName(base, 1));
     return nullptr;
 }
 
@@ -100,7 +93,7 @@ std::vector<std::string> removeBeyondKeeping(const std::filesystem::path& folder
         std::error_code error;
         std::filesystem::remove(file, error);
         if (error)
-            lines.push_back("cannot remove " + file.string() + ": " + error.message());
+            lines.push_back("cannot remove " + textOf(file) + ": " + error.message());
     }
     return lines;
 }

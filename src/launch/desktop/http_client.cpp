@@ -175,4 +175,6 @@ std::unique_ptr<HttpClient> makeCurlClient(const std::string& userAgent) {
     return std::make_unique<CurlClient>(userAgent);
 }
 
+std::unique_ptr<HttpClient> makeHttpClient(const std::string& userAgent) { return makeCurlClient(userAgent); }
+
 } // namespace vexlo

@@ -1,6 +1,7 @@
 // The few HTTP requests --submit makes of a score server, over libcurl
-// (opened only then): bounded in time and in what they take in, no
-// redirects, http and https only. Behind an interface, so that the submission's rules can be tried
+// (opened only then) on Linux and over WinHTTP (part of Windows) on
+// Windows: bounded in time and in what they take in, no redirects, http
+// and https only. Behind an interface, so that the submission's rules can be tried
 // against answers made up by a test.
 #pragma once
 
@@ -24,5 +25,7 @@ public:
 };
 
 std::unique_ptr<HttpClient> makeCurlClient(const std::string& userAgent);
+// The system's own: libcurl's on Linux, WinHTTP's on Windows.
+std::unique_ptr<HttpClient> makeHttpClient(const std::string& userAgent);
 
 } // namespace vexlo

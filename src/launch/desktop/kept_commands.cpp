@@ -1,7 +1,9 @@
 #include "launch/desktop/kept_commands.h"
 
 #include "launch/desktop/plain_file.h"
+#include "launch/desktop/player_key.h"
 #include "launch/desktop/score_submission.h"
+#include "launch/desktop/utf8_path.h"
 #include "replay/key_script.h"
 
 #include <unistd.h>
@@ -34,7 +36,7 @@ std::string scoresTable(const std::vector<KeptGame>& ranked) {
         const char* note = h.gameOver ? "" : h.score ? "  (stopped before the game-over screen)" : "  (not ended)";
         const std::string race = h.race.name();
         table += column(place, 4) + column(score, 8) + "  " + timeText(h.date, "%Y-%m-%d %H:%M", false) + "  " +
-                 race + std::string(race.size() < 16 ? 16 - race.size() : 0, ' ') + "  " + game.file.string() +
+                 race + std::string(race.size() < 16 ? 16 - race.size() : 0, ' ') + "  " + textOf(game.file) +
                  note + "\n";
     }
     return table;
@@ -53,7 +55,7 @@ int listScores(const std::optional<std::filesystem::path>& folder) {
         return 1;
     }
     if (listing.games.empty()) {
-        std::printf("No games kept yet in %s.\n", folder->c_str());
+        std::printf("No games kept yet in %s.\n", textOf(*folder).c_str());
         return 0;
     }
     std::fputs(scoresTable(bestFirst(listing.games)).c_str(), stdout);
@@ -76,9 +78,9 @@ std::string keptGameNamed(const std::string& which, const std::optional<std::fil
     if (which == "best" && !ranked.empty() && ranked.front().header.gameOver)
         game = &ranked.front();
     if (game != nullptr)
-        return game->file.string();
-    problem = which == "best" ? "no kept game has reached its game-over screen yet (in " + folder->string() + ")"
-                              : "no games kept yet in " + folder->string();
+        return textOf(game->file);
+    problem = which == "best" ? "no kept game has reached its game-over screen yet (in " + textOf(*folder) + ")"
+                              : "no games kept yet in " + textOf(*folder);
     return {};
 }
 
@@ -92,7 +94,7 @@ std::string submitProblem(const Options& options, const SubmitSetUp& setUp) {
 
 int submitGame(const Options& options, const SubmitSetUp& setUp) {
     const std::string server = !options.server.empty() ? options.server : setUp.settingsServer;
-    const SmallFile read = readSmallFile(setUp.file, MaxSubmittedBytes, true);
+    const SmallFile read = readSmallFile(pathOf(setUp.file), MaxSubmittedBytes, true);
     if (read.missing || !read.problem.empty()) {
         say(setUp.file + " " + (read.missing ? "does not exist" : read.problem));
         return 1;
@@ -104,18 +106,43 @@ int submitGame(const Options& options, const SubmitSetUp& setUp) {
         say(std::string(error.what()) + " (not a recorded game)");
         return 1;
     }
+    std::string key;
+    if (setUp.playerKeyFile) {
+        const PlayerKey found = playerKey(*setUp.playerKeyFile);
+        if (!found.problem.empty()) {
+            say(found.problem);
+            return 1;
+        }
+        key = found.key;
+    } else {
+        say("neither XDG_DATA_HOME nor HOME is set: the game is sent without a player key, and claims no name");
+    }
     SubmitPacing pacing;
     if (isatty(STDERR_FILENO))
         pacing.queued = [&server](long id) {
             say("sent as run " + std::to_string(id) + " to " + server + "; waiting for it to be played again");
         };
-    const auto http = makeCurlClient("vexlo-race/" + setUp.version);
-    const SubmitOutcome outcome = submitRun(*http, server, options.name, read.text, pacing);
+    const auto http = makeHttpClient("vexlo-race/" + setUp.version);
+    const SubmitOutcome outcome = submitRun(*http, server, options.name, read.text, key, pacing);
     if (outcome.verdict)
         std::printf("%s\n", outcome.line.c_str());
     else
         say(outcome.line);
     return outcome.status;
+}
+
+int printPlayerKey(const std::optional<std::filesystem::path>& file) {
+    if (!file) {
+        say("neither XDG_DATA_HOME nor HOME is set: there is no place for a player key");
+        return 1;
+    }
+    const PlayerKey found = playerKey(*file);
+    if (!found.problem.empty()) {
+        say(found.problem);
+        return 1;
+    }
+    std::printf("%s\n", found.key.c_str());
+    return 0;
 }
 
 } // namespace vexlo

@@ -28,13 +28,17 @@ struct SubmitSetUp {
     std::string settingsServer; // from the settings file; may be empty
     std::string settingsFile;   // where `server = URL` would go, for the message
     std::string version;
+    std::optional<std::filesystem::path> playerKeyFile; // none: no key is sent
 };
 
 // Why --submit cannot be sent as given (a bad name, no server), or empty.
 std::string submitProblem(const Options& options, const SubmitSetUp& setUp);
 
 // --submit, once submitProblem has nothing to say; the exit status: 0
-// verified, 1 rejected, unreachable or no verdict.
+// verified, 1 rejected, hidden, unreachable or no verdict.
 int submitGame(const Options& options, const SubmitSetUp& setUp);
+
+// --player-key: prints the key, made first when there is none; the exit status.
+int printPlayerKey(const std::optional<std::filesystem::path>& file);
 
 } // namespace vexlo

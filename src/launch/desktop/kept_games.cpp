@@ -1,6 +1,7 @@
 #include "launch/desktop/kept_games.h"
 
 #include "launch/desktop/plain_file.h"
+#include "launch/desktop/utf8_path.h"
 #include "replay/key_script.h"
 
 #include <algorithm>
@@ -57,7 +58,7 @@ std::string whyNotKept(const std::filesystem::path& file, KeptHeader& header) {
     std::istringstream in(read.text);
     header = *parsed;
     try {
-        header.race = replay::readKeyScript(in, file.filename().string()).race;
+        header.race = replay::readKeyScript(in, textOf(file.filename())).race;
     } catch (const replay::KeyScriptError& error) {
         return std::string("is not a key script (") + error.what() + ")";
     }
@@ -159,10 +160,10 @@ KeptListing listKeptGames(const std::filesystem::path& folder) {
     std::error_code error;
     std::vector<std::filesystem::path> names;
     for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
-        if (it->path().filename().string()[0] != '.')
+        if (textOf(it->path().filename())[0] != '.')
             names.push_back(it->path());
     if (error && error != std::errc::no_such_file_or_directory)
-        listing.problem = "cannot read " + folder.string() + ": " + error.message();
+        listing.problem = "cannot read " + textOf(folder) + ": " + error.message();
     std::sort(names.begin(), names.end());
     for (const auto& file : names) {
         KeptHeader header;
@@ -170,7 +171,7 @@ KeptListing listKeptGames(const std::filesystem::path& folder) {
         if (why.empty())
             listing.games.push_back({file, header});
         else if (why != "is gone")
-            listing.skipped.push_back("skipped " + file.string() + ", which " + why);
+            listing.skipped.push_back("skipped " + textOf(file) + ", which " + why);
     }
     return listing;
 }

@@ -8,10 +8,13 @@
 #include "launch/desktop/game_keeper.h"
 #include "launch/desktop/kept_commands.h"
 #include "launch/desktop/options.h"
+#include "launch/desktop/player_key.h"
 #include "launch/desktop/recording.h"
 #include "launch/desktop/run_link.h"
 #include "launch/desktop/settings.h"
 #include "launch/desktop/start_checks.h"
+#include "launch/desktop/user_folders.h"
+#include "launch/desktop/utf8_path.h"
 #include "replay/key_script.h"
 #include "sound/front/sound_control.h"
 #include "window/comforts.h"
@@ -34,12 +37,13 @@ void say(const std::string& line) { std::fprintf(stderr, "vexlo-race: %s\n", lin
 
 // A file named on the command line is relative to where the player started
 // the game. The installed launcher changes to the game's own folder first
-// and passes the folder it was started from in VEXLO_CALLER_DIR.
+// and passes the folder it was started from in VEXLO_CALLER_DIR (so does
+// the Windows program, which starts in its own folder).
 std::string fromCaller(const std::string& path) {
     const char* caller = std::getenv("VEXLO_CALLER_DIR");
-    if (path.empty() || path[0] == '/' || caller == nullptr || caller[0] != '/')
+    if (path.empty() || pathOf(path).has_root_directory() || caller == nullptr || !pathOf(caller).is_absolute())
         return path;
-    return (std::filesystem::path(caller) / path).string();
+    return textOf(pathOf(caller) / pathOf(path));
 }
 
 Aspect windowAspect(AspectChoice choice) {
@@ -64,7 +68,7 @@ replay::KeyScript readWatched(std::istream& in, const std::string& name) {
 }
 
 replay::KeyScript readWatchedFile(const std::string& path, const std::string& name) {
-    std::ifstream in(path);
+    std::ifstream in(pathOf(path));
     if (!in) {
         say("cannot read " + name + ": " + std::strerror(errno));
         std::exit(1);
@@ -79,7 +83,7 @@ replay::KeyScript fetchWatched(const std::string& url) {
     const std::optional<RunLink> link = parseRunLink(url, problem);
     std::string keys;
     if (link)
-        keys = fetchRunKeys(*makeCurlClient("vexlo-race/" VEXLO_VERSION), *link, problem);
+        keys = fetchRunKeys(*makeHttpClient("vexlo-race/" VEXLO_VERSION), *link, problem);
     if (!problem.empty()) {
         say(problem);
         std::exit(1);
@@ -268,11 +272,14 @@ int main(int argc, char** argv) {
         std::printf("vexlo-race %s\n", VEXLO_VERSION);
         return 0;
     }
-    const auto games = keptGamesFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+    const auto games = userGamesFolder();
     if (options.scores)
         return listScores(games);
+    const auto keyFile = playerKeyFile(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+    if (options.playerKey)
+        return printPlayerKey(keyFile);
 
-    const auto settings = settingsFile(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+    const auto settings = userSettingsFile();
     LoadedSettings loaded;
     if (settings)
         loaded = loadSettings(*settings);
@@ -284,8 +291,9 @@ int main(int argc, char** argv) {
     if (!options.submit.empty()) {
         SubmitSetUp setUp;
         setUp.settingsServer = loaded.settings.value_or(Settings{}).server;
-        setUp.settingsFile = settings ? settings->string() : "$XDG_CONFIG_HOME/vexlo-race/settings.conf";
+        setUp.settingsFile = settings ? textOf(*settings) : "$XDG_CONFIG_HOME/vexlo-race/settings.conf";
         setUp.version = VEXLO_VERSION;
+        setUp.playerKeyFile = keyFile;
         if (const std::string problem = submitProblem(options, setUp); !problem.empty()) {
             say(problem);
             return 2;

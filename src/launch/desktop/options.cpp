@@ -26,6 +26,7 @@ const char* const UsageText =
     "  --submit GAME --name NAME [--server URL]\n"
     "                      send a recorded game (a FILE, best or latest) to a\n"
     "                      score server, which plays it again, and say its verdict\n"
+    "  --player-key        print the player key sent with each game submitted\n"
     "  -h, --help          show this help and exit\n"
     "  --version           show the version and exit\n"
     "\n"
@@ -34,7 +35,9 @@ const char* const UsageText =
     "speed and S skips to the crash. The settings are remembered\n"
     "in $XDG_CONFIG_HOME/vexlo-race/ (~/.config/vexlo-race/ by default), where\n"
     "'server = URL' names the score server; every game played is kept in\n"
-    "$XDG_DATA_HOME/vexlo-race/games/ (~/.local/share/vexlo-race/games/).\n";
+    "$XDG_DATA_HOME/vexlo-race/games/ (~/.local/share/vexlo-race/games/), and\n"
+    "the player key, which makes a name yours on a score server, beside it in\n"
+    "player.key.\n";
 
 std::optional<AspectChoice> aspectNamed(const std::string& name) {
     if (name == "4:3")
@@ -59,7 +62,7 @@ constexpr Known KnownOptions[] = {
     {"mute", Takes::Nothing},       {"record", Takes::Value},     {"watch", Takes::Value},
     {"speed", Takes::Value},        {"daily", Takes::MaybeValue}, {"scores", Takes::Nothing},
     {"submit", Takes::Value},       {"name", Takes::Value},       {"server", Takes::Value},
-    {"help", Takes::Nothing},       {"version", Takes::Nothing},
+    {"help", Takes::Nothing},       {"version", Takes::Nothing},  {"player-key", Takes::Nothing},
 };
 
 // The option a name stands for: itself, or the one option it begins
@@ -105,6 +108,8 @@ bool apply(Options& o, const std::string& name, const std::string& value, std::s
             error = "invalid speed '" + value + "' (1, 2, 4 or 8)";
             return false;
         }
+    } else if (name == "player-key") {
+        o.playerKey = true;
     } else if (name == "aspect") {
         o.aspect = aspectNamed(value);
         if (!o.aspect) {
@@ -140,7 +145,8 @@ std::string conflicts(const Options& o) {
     const std::pair<const char*, bool> commands[] = {{"--record", !o.record.empty()},
                                                      {"--watch", !o.watch.empty()},
                                                      {"--scores", o.scores},
-                                                     {"--submit", !o.submit.empty()}};
+                                                     {"--submit", !o.submit.empty()},
+                                                     {"--player-key", o.playerKey}};
     const char* first = nullptr;
     for (const auto& [name, given] : commands) {
         if (given && first != nullptr)
@@ -148,6 +154,8 @@ std::string conflicts(const Options& o) {
         if (given)
             first = name;
     }
+    if (o.daily && o.playerKey)
+        return "--daily and --player-key cannot be used together";
     if (o.daily && (!o.watch.empty() || o.scores || !o.submit.empty()))
         return std::string("--daily and ") +
                (!o.watch.empty() ? "--watch"

@@ -23,10 +23,11 @@ struct Options {
     // --daily: the daily race of that day (YYYY-MM-DD), or of today when
     // the string is empty.
     std::optional<std::string> daily;
-    bool scores = false; // list the kept games
-    std::string submit;  // a recorded game to send to a score server: a file, "best" or "latest"
-    std::string name;    // the player's name for --submit
-    std::string server;  // the score server for --submit
+    bool scores = false;    // list the kept games
+    std::string submit;     // a recorded game to send to a score server: a file, "best" or "latest"
+    std::string name;       // the player's name for --submit
+    std::string server;     // the score server for --submit
+    bool playerKey = false; // print the player's key
 };
 
 struct CommandLine {

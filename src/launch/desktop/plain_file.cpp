@@ -70,7 +70,13 @@ SmallFile readSmallFile(const std::filesystem::path& file, std::size_t limit, bo
     return result;
 }
 
-std::string writeWholeFile(const std::filesystem::path& file, std::string_view text) {
+namespace {
+
+// Written whole into a temporary file beside it, flushed to the disk, then
+// renamed over the file, or, when !replace, linked to its name, which
+// fails with `exists` set if a file is there.
+std::string writeThroughTemporary(const std::filesystem::path& file, std::string_view text, bool replace,
+                                  bool& exists) {
     const std::filesystem::path folder = file.parent_path();
     // A dot first: a temporary is nobody's file, and listings pass it by.
     std::string name(1, '.');
@@ -88,12 +94,42 @@ std::string writeWholeFile(const std::filesystem::path& file, std::string_view t
         failure = errno;
     if (::close(fd) != 0 && failure == 0)
         failure = errno;
-    if (failure == 0 && std::rename(temporary.c_str(), file.c_str()) != 0)
+    if (failure == 0 && replace && std::rename(temporary.c_str(), file.c_str()) != 0)
         failure = errno;
+    if (failure == 0 && !replace && ::link(temporary.c_str(), file.c_str()) != 0)
+        failure = errno;
+    if (failure == 0 && !replace)
+        ::unlink(temporary.c_str());
     if (failure == 0)
         return {};
     ::unlink(temporary.c_str());
+    exists = failure == EEXIST;
     return "cannot write " + file.string() + ": " + std::strerror(failure);
 }
+
+} // namespace
+
+std::string writeWholeFile(const std::filesystem::path& file, std::string_view text) {
+    bool exists = false;
+    return writeThroughTemporary(file, text, true, exists);
+}
+
+bool writeNewFile(const std::filesystem::path& file, std::string_view text, bool& exists, std::string& problem) {
+    exists = false;
+    problem = writeThroughTemporary(file, text, false, exists);
+    return problem.empty();
+}
+
+bool createNewFile(const std::filesystem::path& file, bool& exists, std::string& problem) {
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    exists = fd < 0 && errno == EEXIST;
+    if (fd < 0 && !exists)
+        problem = "cannot create " + file.string() + ": " + std::strerror(errno);
+    if (fd >= 0)
+        ::close(fd);
+    return fd >= 0;
+}
+
+std::FILE* openForWriting(const std::string& file) { return std::fopen(file.c_str(), "we"); }
 
 } // namespace vexlo

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -24,5 +25,20 @@ SmallFile readSmallFile(const std::filesystem::path& file, std::size_t limit, bo
 // Writes the file whole into a temporary file beside it, flushed to the
 // disk, and renames it over the file. The problem, or empty.
 std::string writeWholeFile(const std::filesystem::path& file, std::string_view text);
+
+// As writeWholeFile, but never over a file already at the name: fails
+// with `exists` set when one is there, with `problem` set otherwise. Only
+// this user may read it where files have modes.
+bool writeNewFile(const std::filesystem::path& file, std::string_view text, bool& exists, std::string& problem);
+
+// Makes the file, empty, unless anything is at its name already: taking a
+// name so that no other file is written over. Fails with `exists` set when
+// the name was taken, with `problem` set otherwise.
+bool createNewFile(const std::filesystem::path& file, bool& exists, std::string& problem);
+
+// Opens a file (named in UTF-8) to be written anew, as fopen's "w" does,
+// and not inherited by programs started meanwhile. Null with errno set
+// when it cannot.
+std::FILE* openForWriting(const std::string& file);
 
 } // namespace vexlo

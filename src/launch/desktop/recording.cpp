@@ -1,5 +1,7 @@
 #include "launch/desktop/recording.h"
 
+#include "launch/desktop/plain_file.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -11,7 +13,7 @@ const char* const Recording::Intro =
 
 std::unique_ptr<Recording> Recording::create(const std::string& path, std::string& error,
                                              const std::string& moreHeader) {
-    std::FILE* file = std::fopen(path.c_str(), "we");
+    std::FILE* file = openForWriting(path);
     if (file == nullptr) {
         error = "cannot create " + path + ": " + std::strerror(errno);
         return nullptr;

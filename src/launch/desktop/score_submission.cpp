@@ -77,6 +77,9 @@ std::variant<long, SubmitOutcome> post(HttpClient& http, const std::string& serv
             return problem("cannot reach the score server at " + server + ": " + shown(reply.error));
         if (reply.status == 429 && waiter.wait(reply.retryAfter))
             continue;
+        // The very same recording is on the board already: a verdict, not a fault.
+        if (reply.status == 409)
+            return SubmitOutcome{1, true, "rejected: " + serverError(reply)};
         if (reply.status != 202) {
             const std::string why = serverError(reply);
             if (reply.status >= 500)
@@ -122,6 +125,13 @@ std::optional<SubmitOutcome> verdict(HttpClient& http, const std::string& server
             reason != run.end() && reason->is_string() ? shown(reason->get<std::string>()) : "";
         return SubmitOutcome{1, true, "rejected: " + (why.empty() ? std::string("no reason given") : why)};
     }
+    if (state == "hidden") {
+        const auto reason = run.find("reason");
+        const std::string why =
+            reason != run.end() && reason->is_string() ? shown(reason->get<std::string>()) : "";
+        return SubmitOutcome{1, true,
+                             "hidden by the board's operators: " + (why.empty() ? "no reason given" : why)};
+    }
     return std::nullopt; // queued or verifying
 }
 
@@ -156,9 +166,11 @@ std::string nameProblem(std::string_view name) {
 }
 
 SubmitOutcome submitRun(HttpClient& http, const std::string& server, const std::string& name,
-                        const std::string& keys, const SubmitPacing& pacing) {
+                        const std::string& keys, const std::string& playerKey, const SubmitPacing& pacing) {
     Waiter waiter(pacing);
-    const json request = {{"name", name}, {"keys", keys}};
+    json request = {{"name", name}, {"keys", keys}};
+    if (!playerKey.empty())
+        request["player_key"] = playerKey;
     // Invalid UTF-8 in the keys (a comment) is sent replaced, not refused here.
     const auto posted = post(http, server, request.dump(-1, ' ', false, json::error_handler_t::replace), waiter);
     if (const auto* outcome = std::get_if<SubmitOutcome>(&posted))

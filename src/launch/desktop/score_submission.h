@@ -1,6 +1,7 @@
-// A recorded game sent to a score server (POST /api/runs), and its verdict
-// waited for (GET /api/runs/N) and told in one line: "verified: rank R of T,
-// score S", the server's reason for rejecting it, or why no verdict came.
+// A recorded game sent to a score server (POST /api/runs) with the player's
+// key, and its verdict waited for (GET /api/runs/N) and told in one line:
+// "verified: rank R of T, score S", the server's reason for rejecting it
+// (or the operators' for hiding it), or why no verdict came.
 #pragma once
 
 #include "launch/desktop/http_client.h"
@@ -32,7 +33,8 @@ struct SubmitOutcome {
     std::string line;
 };
 
+// playerKey may be empty: the run claims no name.
 SubmitOutcome submitRun(HttpClient& http, const std::string& server, const std::string& name,
-                        const std::string& keys, const SubmitPacing& pacing);
+                        const std::string& keys, const std::string& playerKey, const SubmitPacing& pacing);
 
 } // namespace vexlo

@@ -2,6 +2,7 @@
 
 #include "launch/desktop/plain_file.h"
 #include "launch/desktop/server_url.h"
+#include "launch/desktop/utf8_path.h"
 
 #include <algorithm>
 #include <charconv>
@@ -164,13 +165,13 @@ LoadedSettings loadSettings(const std::filesystem::path& file) {
     if (read.missing)
         return loaded; // nothing remembered yet
     if (!read.problem.empty()) {
-        loaded.problem = file.string() + " " + read.problem;
+        loaded.problem = textOf(file) + " " + read.problem;
         return loaded;
     }
     std::string problem;
     loaded.settings = parseSettings(read.text, problem);
     if (!problem.empty())
-        loaded.problem = file.string() + ": " + problem;
+        loaded.problem = textOf(file) + ": " + problem;
     return loaded;
 }
 
@@ -179,7 +180,7 @@ std::string saveSettings(const std::filesystem::path& file, const Settings& sett
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error)
-        return "cannot make " + folder.string() + ": " + error.message();
+        return "cannot make " + textOf(folder) + ": " + error.message();
     return writeWholeFile(file, formatSettings(settings));
 }
 

@@ -1,5 +1,5 @@
 // The score server's API (vexlo-board): where it is, submitting a game's
-// keys, following its check, and the hall of fame. By default the server is
+// keys with the player's key, following its check, and the hall of fame. By default the server is
 // the page's own address (vexlo-board serve --web); #board=URL names
 // another, which allows pages from elsewhere.
 
@@ -47,11 +47,11 @@ export class Board {
     return this.available;
   }
 
-  submit(name, keys) {
+  submit(name, keys, playerKey) {
     return this.ask('api/runs', {
       method: 'POST',
       headers: { 'Content-Type': 'application/json' },
-      body: JSON.stringify({ name, keys }),
+      body: JSON.stringify({ name, keys, player_key: playerKey }),
     });
   }
 

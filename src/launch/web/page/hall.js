@@ -1,8 +1,10 @@
 // The hall of fame: the score server's best runs of a race (the classic
 // one, today's daily race, or that of a day picked), a page at a time
 // (rank, name, score, and Watch and Share buttons each), the player's own
-// runs marked. Names are the players' words: always set as text, never
-// markup, and whole; one that would look blank says so.
+// runs marked, shown again every little while (and when the page is seen
+// again) so that runs the board's operators hid leave it; a player whose
+// run they hid is told why. Names are the players' words: always set as
+// text, never markup, and whole; one that would look blank says so.
 import { dailyRace, todayUtc } from './race.js';
 
 const PageSize = 20;
@@ -11,6 +13,10 @@ const OwnRunsKept = 50;
 // Nothing to see: spaces, marks that take no room, and the blank signs of
 // some scripts.
 const LooksBlank = /^[\p{White_Space}\p{Default_Ignorable_Code_Point}\u2800]*$/u;
+const RefreshMs = 20000;
+const OwnRunsLookedAt = 5; // the latest, when not on the page shown
+
+export const hiddenText = (run) => `Hidden by the board's operators: ${run.reason}`;
 
 const byId = (id) => document.getElementById(id);
 
@@ -30,11 +36,21 @@ export class Hall {
     this.rows = byId('hall-rows');
     this.note = byId('hall-note');
     this.date = byId('hall-date');
+    this.hiddenNote = byId('hall-hidden');
+    this.settled = new Set(); // own runs that will not change: rejected, or unknown here
     byId('hall-back').addEventListener('click', () => this.show(Math.max(0, this.offset - PageSize)));
     byId('hall-on').addEventListener('click', () => this.show(this.offset + PageSize));
     byId('hall-classic').addEventListener('click', () => this.showRace('classic'));
     byId('hall-today').addEventListener('click', () => this.showRace(dailyRace()));
     this.date.addEventListener('change', () => { if (this.date.value) this.showRace(dailyRace(this.date.value)); });
+    setInterval(() => this.refresh(), RefreshMs);
+    document.addEventListener('visibilitychange', () => this.refresh());
+  }
+
+  // The page shown, read again while it can be seen.
+  refresh() {
+    if (this.board.available && document.visibilityState === 'visible' && !byId('hall').hidden)
+      this.show(this.offset);
   }
 
   // After looking for the server: the best runs, or why there are none.
@@ -86,7 +102,28 @@ export class Hall {
     byId('hall-on').disabled = offset + PageSize >= answer.total;
     const whose = this.race === 'classic' ? '' : ` in the daily race of ${this.race.slice(6)}`;
     this.say(answer.total === 0 ? `No verified runs yet${whose}: yours could be the first.` : '');
+    this.lookForHidden(answer.runs);
     return answer.total;
+  }
+
+  // The player's latest runs not on the page shown, asked after: the
+  // operators' reason for the latest they hid.
+  async lookForHidden(shown) {
+    const onPage = new Set(shown.map((run) => run.id));
+    let hidden = null;
+    for (const id of ownRuns().slice(0, OwnRunsLookedAt)) {
+      if (onPage.has(id) || this.settled.has(id)) continue;
+      let run;
+      try {
+        run = await this.board.run(id);
+      } catch (error) {
+        if (error.message === 'no such run') this.settled.add(id);
+        continue;
+      }
+      if (run.status === 'rejected') this.settled.add(id);
+      if (run.status === 'hidden' && hidden === null) hidden = run;
+    }
+    this.hiddenNote.textContent = hidden === null ? '' : hiddenText(hidden);
   }
 
   // The page that holds the given rank of a race, with the player's run marked.

@@ -1,13 +1,17 @@
 // After a game that reached its game-over screen (or from "My games"):
 // "Submit score" with a name (remembered in the browser), the game's keys
-// posted to the score server, then its check followed to the verdict:
-// "verified: rank R of T", what verified means and a Share button, or the
-// server's reason, with a link to the run a copy copies.
-import { keepOwnRun } from './hall.js';
+// posted to the score server with the player's key, then its check
+// followed to the verdict: "verified: rank R of T", what verified means and
+// a Share button, or the server's reason, with a link to the run a copy
+// copies. Once a run under the name is verified, the name is the player's:
+// the page says so.
+import { hiddenText, keepOwnRun } from './hall.js';
+import { claimed, isClaimed, KeyPanel, notClaimed, playerKey } from './player.js';
 import { raceOfKeys } from './race.js';
 import { runLink } from './link.js';
 
 const NameKey = 'vexlo-race:name';
+const NameTaken = 'this name belongs to another player';
 const LongestName = 24;        // characters, as the server counts them
 const LookEveryMs = 400;       // how often the check is looked at
 const LongestCheckMs = 180000; // the server gives a game 120 s of processor time
@@ -29,18 +33,25 @@ export class Submission {
     this.name = byId('name');
     this.send = byId('send');
     this.verdict = byId('verdict');
+    this.nameNote = byId('name-note');
     this.keys = null;
     this.form.addEventListener('submit', (event) => {
       event.preventDefault();
       this.submit();
     });
+    this.name.addEventListener('input', () => this.showClaim());
+    this.keyPanel = new KeyPanel(() => this.showClaim());
   }
+
+  // "This name is yours on this browser" under a name it has claimed.
+  showClaim() { this.nameNote.hidden = !isClaimed(this.name.value); }
 
   // Offers to submit a game's keys.
   offer(keys) {
     if (!this.board.available) return;
     this.keys = keys;
     this.name.value = rememberedName();
+    this.showClaim();
     this.send.disabled = false;
     this.tell('');
     this.form.hidden = false;
@@ -69,21 +80,24 @@ export class Submission {
     this.send.disabled = true;
     this.tell('Sending your game…');
     try {
-      const { id } = await this.board.submit(name, keys);
+      const { id } = await this.board.submit(name, keys, playerKey());
       keepOwnRun(id);
       this.onSubmitted(id);
       this.tell('The server is checking your game by playing it again…');
-      await this.follow(id);
+      await this.follow(id, name);
     } catch (error) {
-      this.tell(`Not sent: ${error.message.replace(/\.$/, '')}.`);
+      if (error.message === NameTaken) notClaimed(name);
+      this.showClaim();
+      this.tellCopied('Not sent: ', error.message.replace(/\.$/, ''));
       if (this.keys === keys) this.send.disabled = false;
     }
   }
 
-  // The reason, with "run N" a link to the run a copy copies.
-  tellRejected(reason) {
-    this.tell('Not kept: ');
-    const copied = /^(.*the same game as )run (\d+)(.*)$/.exec(reason);
+  // The reason, with "run N" a link to the run a copy copies (the same
+  // game, or the very same keys).
+  tellCopied(what, reason) {
+    this.tell(what);
+    const copied = /^(.*(?:the same game as|on the board already, as) )run (\d+)(.*)$/.exec(reason);
     if (!copied) {
       this.verdict.append(`${reason}.`);
       return;
@@ -95,11 +109,13 @@ export class Submission {
   }
 
   // Looks at the run until the server has checked it.
-  async follow(id) {
+  async follow(id, name) {
     for (const until = Date.now() + LongestCheckMs; Date.now() < until;) {
       await new Promise((resolve) => setTimeout(resolve, LookEveryMs));
       const run = await this.board.run(id);
       if (run.status === 'verified') {
+        claimed(name);
+        this.showClaim();
         const total = await this.hall.showRank(run.rank, run.race ?? raceOfKeys(this.keys ?? ''));
         this.tell(`Score ${run.score} verified: rank ${run.rank} of ${total ?? this.hall.total}.`);
         this.means.hidden = false;
@@ -108,7 +124,13 @@ export class Submission {
         return;
       }
       if (run.status === 'rejected') {
-        this.tellRejected(String(run.reason).replace(/\.$/, ''));
+        if (run.reason === NameTaken) notClaimed(name);
+        this.showClaim();
+        this.tellCopied('Not kept: ', String(run.reason).replace(/\.$/, ''));
+        return;
+      }
+      if (run.status === 'hidden') {
+        this.tell(hiddenText(run));
         return;
       }
     }
