@@ -86,6 +86,17 @@ out=$(cd "$workdir" && "$game" --submit latest --name "Window Tester" --server "
 [ "$status" -eq 0 ] && [ "$out" = "verified: rank 1 of 1, score $final" ] ||
   fail "--submit latest: status $status, '$out', $(cat "$tmp/err"); the worker: $(tail -n 3 "$tmp/worker.log")"
 echo "--submit latest: $out"
+# Watched from its link, as the page shares it (the board's first run), at
+# x8: the same updates; a run the board does not show is one line.
+start_game --watch "$server/index.html#run=1" --speed 8
+wait_exit "$game_pid" $((WAIT_LIMIT_S * 1000))
+[ "$status" -eq 0 ] && [ "$(updates)" = "$played" ] ||
+  fail "--watch a link: status $status after $(updates) updates, $played played; $(cat "$tmp/game.log")"
+status=0
+(cd "$workdir" && "$game" --watch "$server/index.html#run=99") >/dev/null 2>"$tmp/err" || status=$?
+[ "$status" -eq 1 ] && [ "$(cat "$tmp/err")" = "vexlo-race: run 99 is not on the board at $server/ (unknown, or hidden by its moderators)" ] ||
+  fail "--watch an unknown run's link: status $status, $(cat "$tmp/err")"
+echo "--watch its link plays the same $played updates; an unknown run's link is one line"
 # The first --submit made the player's key, for the player alone, which
 # --player-key prints; with another key (another player's data folder) the
 # name is refused, in any case.

@@ -172,12 +172,21 @@ TEST(RunLink, NamesTheRunAndItsServerAndFetchesItsKeysOrSaysWhyNot) {
         EXPECT_FALSE(parseRunLink(bad, problem)) << bad;
 
     MadeUpServer server;
-    server.replies = {answer(200, "272 13\n"), answer(404, R"({"error": "no such run"})")};
+    server.replies = {answer(200, R"({"status": "verified"})"), answer(200, "272 13\n"),
+                      answer(404, R"({"error": "no such run"})"), answer(200, R"({"status": "hidden"})"),
+                      answer(200, R"({"status": "queued"})")};
     const RunLink run{"http://h/", 5};
     EXPECT_EQ(fetchRunKeys(server, run, problem), "272 13\n");
-    EXPECT_EQ(server.asked.front(), "GET http://h/api/runs/5/keys");
-    EXPECT_EQ(fetchRunKeys(server, run, problem), "");
-    EXPECT_EQ(problem, "run 5 is not on the board at http://h/ (unknown, or hidden by its moderators)");
+    EXPECT_EQ(server.asked.at(0), "GET http://h/api/runs/5");
+    EXPECT_EQ(server.asked.at(1), "GET http://h/api/runs/5/keys");
+    const std::string notShown = "run 5 is not on the board at http://h/ (unknown, or hidden by its moderators)";
+    for (const std::string& why :
+         {notShown, notShown, std::string("run 5 is not on the board at http://h/: it has not been verified")}) {
+        problem.clear();
+        EXPECT_EQ(fetchRunKeys(server, run, problem), "");
+        EXPECT_EQ(problem, why);
+    }
+    EXPECT_EQ(server.asked.size(), 5u); // no keys asked for a run not shown
 }
 
 TEST(Submission, TooManyRequestsWaitsAsTheServerAsks) {

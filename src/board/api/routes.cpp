@@ -119,8 +119,8 @@ Response Api::submit(const Request& request) {
     if (const std::string closed = raceClosed(run.race, std::chrono::system_clock::now()); !closed.empty())
         return errorResponse(400, closed);
     const names::NameKeys keys = names::nameKeys(run.name);
-    db::Submission submission{run.name, run.keys, keys.skeleton, keys.look, std::nullopt,
-                              submitterOf(request.client), run.race.name()};
+    db::Submission submission{
+        run.name, run.keys, keys.skeleton, keys.look, std::nullopt, submitterOf(request.client), run.race.name()};
     if (run.playerKey)
         submission.playerKey = names::digestOf(*run.playerKey);
     return withDatabase(

@@ -2,6 +2,8 @@
 
 #include "launch/desktop/server_url.h"
 
+#include <nlohmann/json.hpp>
+
 #include <charconv>
 
 namespace vexlo {
@@ -82,17 +84,39 @@ std::optional<RunLink> parseRunLink(std::string_view url, std::string& problem) 
 
 std::string fetchRunKeys(HttpClient& http, const RunLink& link, std::string& problem) {
     const std::string run = "run " + std::to_string(link.id);
-    const HttpReply reply = http.get(serverAddress(link.board, "/api/runs/" + std::to_string(link.id) + "/keys"));
-    if (reply.status == 200)
-        return reply.body;
-    if (reply.status == 0)
-        problem = "cannot reach the score server at " + link.board + ": " + reply.error;
-    else if (reply.status == 404)
+    const std::string path = "/api/runs/" + std::to_string(link.id);
+    auto failed = [&](const HttpReply& reply) {
+        if (reply.status == 0)
+            problem = "cannot reach the score server at " + link.board + ": " + reply.error;
+        else if (reply.status == 404)
+            problem = run + " is not on the board at " + link.board + " (unknown, or hidden by its moderators)";
+        else
+            problem = "the score server at " + link.board + " did not give " + run + " (status " +
+                      std::to_string(reply.status) + ")";
+        return std::string();
+    };
+    // Only a run the board shows is watched, as on the page: the server
+    // keeps the keys of hidden and rejected runs too.
+    const HttpReply shown = http.get(serverAddress(link.board, path));
+    if (shown.status != 200)
+        return failed(shown);
+    const nlohmann::json answer = nlohmann::json::parse(shown.body, nullptr, false);
+    const auto status = answer.is_object() ? answer.find("status") : answer.end();
+    if (!answer.is_object() || status == answer.end() || !status->is_string()) {
+        HttpReply unreadable;
+        unreadable.status = 502;
+        return failed(unreadable);
+    }
+    if (*status == "hidden") {
         problem = run + " is not on the board at " + link.board + " (unknown, or hidden by its moderators)";
-    else
-        problem = "the score server at " + link.board + " did not give " + run + " (status " +
-                  std::to_string(reply.status) + ")";
-    return {};
+        return {};
+    }
+    if (*status != "verified") {
+        problem = run + " is not on the board at " + link.board + ": it has not been verified";
+        return {};
+    }
+    const HttpReply keys = http.get(serverAddress(link.board, path + "/keys"));
+    return keys.status == 200 ? keys.body : failed(keys);
 }
 
 } // namespace vexlo
