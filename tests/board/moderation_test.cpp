@@ -30,7 +30,8 @@ protected:
     // A run submitted as the API stores it (key: the player's, or none).
     long long submit(const std::string& name, const std::string& key = "") {
         const auto keys = nameKeys(name);
-        Submission run{name, "272 13\n# " + std::to_string(++games) + "\n", keys.skeleton, keys.look, std::nullopt, ""};
+        Submission run{name, "272 13\n# " + std::to_string(++games) + "\n", keys.skeleton, keys.look, std::nullopt,
+                       ""};
         if (!key.empty())
             run.playerKey = digestOf(key);
         return submitRun(db, run).id;

@@ -102,7 +102,9 @@ std::vector<std::string> impersonations() {
 
 class PublicBoard : public ::testing::Test {
 protected:
-    PublicBoard() : serve({"serve", "--port", "0", "--rate", "0", "--max-waiting", "0"}, db.url()) { port = serve.port(); }
+    PublicBoard() : serve({"serve", "--port", "0", "--rate", "0", "--max-waiting", "0"}, db.url()) {
+        port = serve.port();
+    }
     long long submit(const std::string& name, const std::string& keys, const std::string& key = "") {
         const Reply reply = request(port, "POST", "/api/runs", runBody(name, keys, key));
         EXPECT_EQ(reply.status, 202) << name << ": " << reply.body;

@@ -116,8 +116,8 @@ Response Api::submit(const Request& request) {
     if (!run.error.empty())
         return errorResponse(400, run.error);
     const names::NameKeys keys = names::nameKeys(run.name);
-    db::Submission submission{run.name, run.keys, keys.skeleton, keys.look, std::nullopt,
-                              submitterOf(request.client)};
+    db::Submission submission{run.name,  run.keys,     keys.skeleton,
+                              keys.look, std::nullopt, submitterOf(request.client)};
     if (run.playerKey)
         submission.playerKey = names::digestOf(*run.playerKey);
     return withDatabase(

@@ -146,10 +146,10 @@ bool Worker::workOne(db::Connection& db) {
         return false;
     if (claim->leaseRanOut)
         tell(claim->id, "claimed again: the worker verifying it stopped answering (" +
-                              std::to_string(claim->failures) + " failures in a row)");
+                            std::to_string(claim->failures) + " failures in a row)");
     if (claim->leaseRanOut && claim->failures == db::StuckAfter)
         tell(claim->id, "stuck: " + std::to_string(claim->failures) +
-                              " failures in a row on our side; it stays queued for the operators to see");
+                            " failures in a row on our side; it stays queued for the operators to see");
     ClaimedRun run{db, *claim};
     verifyClaimed(run);
     return true;
@@ -196,10 +196,10 @@ void Worker::recordFailure(ClaimedRun& run, const std::string& why) {
     if (back.finish != db::Finish::Done)
         return;
     tell(run.claim.id, "put back after a failure on our side (" + std::to_string(back.failures) +
-                             " in a row), tried again in " + std::to_string(back.delaySeconds) + " s: " + why);
+                           " in a row), tried again in " + std::to_string(back.delaySeconds) + " s: " + why);
     if (back.failures == db::StuckAfter)
         tell(run.claim.id, "stuck: " + std::to_string(back.failures) +
-                                 " failures in a row on our side; it stays queued for the operators to see");
+                               " failures in a row on our side; it stays queued for the operators to see");
 }
 
 void Worker::verifyClaimed(ClaimedRun& run) {
