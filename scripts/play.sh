@@ -14,7 +14,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 # them to it), so that a mistyped one costs no build: each alone, or
 # --NAME=VALUE or --NAME VALUE; a name may be shortened to any start that
 # is no other's. The game checks the values.
-flags=(fullscreen window mute scores help version)
+flags=(fullscreen window mute scores player-key help version)
 valued=(aspect record watch submit name server)
 usage() {
   echo "usage: scripts/play.sh [GAME OPTION]..."
@@ -30,7 +30,7 @@ option_named() {
     [ "$option" != "$1" ] || { echo "$option"; return; }
     [[ -z $1 || $option != "$1"* ]] || found+="$option "
   done
-  [[ $found =~ ^[a-z]+\ $ ]] && echo "${found% }"
+  [[ $found =~ ^[a-z-]+\ $ ]] && echo "${found% }"
 }
 
 args=("$@")

@@ -58,6 +58,13 @@ TEST(LogLines, AreOneLineOfTextOrJsonWithWhatAClientSentMadeHarmless) {
     EXPECT_EQ(verdict["run"], 7);
     EXPECT_EQ(verdict["updates"], 1400);
     EXPECT_EQ(verdict["score"], 651);
+    // A worker's note about a run: the system's words, which may hold quotes.
+    const board::ops::RunLine note{9, "put back: \"fork\" failed\nagain"};
+    const json noted = json::parse(board::ops::formatLine(LogFormat::Json, note));
+    EXPECT_EQ(noted["event"], "note");
+    EXPECT_EQ(noted["run"], 9);
+    EXPECT_EQ(noted["what"], "put back: \"fork\" failed again");
+    EXPECT_EQ(board::ops::formatLine(LogFormat::Text, note).find('\n'), std::string::npos);
     EXPECT_FALSE(verdict.contains("reason"));
     EXPECT_EQ(
         board::ops::formatLine(LogFormat::Text, board::ops::RequestLine{"GET", std::string(5000, 'a'), "", 200, 0})

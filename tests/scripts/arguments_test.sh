@@ -89,7 +89,7 @@ refused debian-source.sh
 # take a value (--aspect=ASPECT, --record FILE).
 if [ -n "$game" ]; then
   (cd "$tmp" && PATH="$tmp/bin:$PATH" bash "$tmp/tree/scripts/play.sh" --no-such-option) 2>"$tmp/usage" || true
-  listed() { grep -oE -- '--[a-z]+' | sort -u | tr '\n' ' '; }
+  listed() { grep -oE -- '--[a-z][a-z-]*[a-z]' | sort -u | tr '\n' ' '; }
   # (Its status aside: a sanitized build may add its own findings to it.)
   game_help=$("$game" --help 2>/dev/null) || true
   [ -n "$game_help" ] || fail "$game --help said nothing"
