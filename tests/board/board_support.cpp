@@ -273,8 +273,13 @@ namespace {
 
 // A process's state and parent, from /proc/PID/stat; false when it is gone.
 bool readStat(const std::string& pid, char& state, pid_t& parent) {
-    std::ifstream stat("/proc/" + pid + "/stat");
-    const std::string text((std::istreambuf_iterator<char>(stat)), {});
+    std::string text;
+    try {
+        std::ifstream stat("/proc/" + pid + "/stat");
+        text.assign(std::istreambuf_iterator<char>(stat), {});
+    } catch (const std::ios_base::failure&) {
+        return false; // it ended while it was read (ESRCH)
+    }
     const std::size_t close = text.rfind(')');
     if (close == std::string::npos)
         return false;

@@ -76,8 +76,9 @@ Reply request(int port, const std::string& method, const std::string& target, co
 int submit(int port, const std::string& name, const std::string& keys, const std::string& from = "127.0.0.1");
 // GET /api/runs/N, parsed.
 nlohmann::json run(int port, int id);
-// Waits until the run is verified or rejected; its last answer.
-nlohmann::json finished(int port, int id, std::chrono::milliseconds limit = std::chrono::seconds(30));
+// Waits until the run is verified or rejected (a sanitized worker on a
+// busy machine may take a while); its last answer.
+nlohmann::json finished(int port, int id, std::chrono::milliseconds limit = std::chrono::seconds(120));
 // The processes whose parent is pid (zombies aside).
 std::vector<pid_t> childrenOf(pid_t pid);
 // A process's state as /proc shows it: 'R' running, 'S' sleeping, 'T' stopped, ...

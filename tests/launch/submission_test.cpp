@@ -2,6 +2,7 @@
 // sent, how the verdict is waited for, and the one line said for each end;
 // and the player's key that goes with it.
 // (The real server and libcurl: tests/game_window/kept_games_test.sh.)
+#include "launch/desktop/kept_games.h"
 #include "launch/desktop/options.h"
 #include "launch/desktop/player_key.h"
 #include "launch/desktop/run_link.h"
@@ -258,9 +259,10 @@ TEST(Submission, SendsThePlayersKeyAndSaysWhenTheOperatorsHidTheRun) {
 
 TEST(PlayerKey, IsMadeOnceKeptForItsPlayerAloneAndNeverOverwritten) {
     testing_support::TempDir home;
-    EXPECT_EQ(playerKeyFile("/data", "/home/ann"), "/data/vexlo-race/player.key");
-    EXPECT_EQ(playerKeyFile("relative", "/home/ann"), "/home/ann/.local/share/vexlo-race/player.key");
-    EXPECT_FALSE(playerKeyFile(nullptr, nullptr));
+    EXPECT_EQ(playerKeyFile(keptGamesFolder("/data", "/home/ann")), "/data/vexlo-race/player.key");
+    EXPECT_EQ(playerKeyFile(keptGamesFolder("relative", "/home/ann")),
+              "/home/ann/.local/share/vexlo-race/player.key");
+    EXPECT_FALSE(playerKeyFile(keptGamesFolder(nullptr, nullptr)));
 
     const auto file = home.path() / "share" / "vexlo-race" / "player.key"; // its folder made too
     const PlayerKey made = playerKey(file);

@@ -51,10 +51,15 @@ requests = [json.loads(line) for line in open(sys.argv[1], encoding="utf-8")]
 paths = [(r["method"], r["path"]) for r in requests]
 assert paths == [("POST", "/moved/api/runs"), ("POST", "/huge/api/runs"), ("POST", "/busy/api/runs"),
                  ("POST", "/busy/api/runs"), ("GET", "/busy/api/runs/7"), ("GET", "/busy/api/board?limit=1")], paths
-assert json.loads(requests[0]["body"]) == {"name": "Zoë Łukasz", "keys": open(sys.argv[3]).read()}, requests[0]["body"]
+first = json.loads(requests[0]["body"])
+key = first.pop("player_key")
+assert first == {"name": "Zoë Łukasz", "keys": open(sys.argv[3]).read()}, requests[0]["body"]
+# The player's key, made at the first --submit and kept: the same in every run sent.
+assert len(key) == 43 and all(c.isalnum() or c in "-_" for c in key), key
+assert all(json.loads(r["body"])["player_key"] == key for r in requests if r["method"] == "POST"), requests
 for r in requests:
     assert r["agent"] == "vexlo-race/" + sys.argv[2], r
     assert r["type"] == ("application/json" if r["method"] == "POST" else None), r
 PY
-echo "a 429 waited out, then: $out; every request as JSON from vexlo-race/$version, the name intact"
+echo "a 429 waited out, then: $out; every request as JSON from vexlo-race/$version, the name intact, one player key"
 echo "ok: WinHTTP"

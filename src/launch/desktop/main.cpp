@@ -275,7 +275,7 @@ int main(int argc, char** argv) {
     const auto games = userGamesFolder();
     if (options.scores)
         return listScores(games);
-    const auto keyFile = playerKeyFile(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+    const auto keyFile = playerKeyFile(games);
     if (options.playerKey)
         return printPlayerKey(keyFile);
 

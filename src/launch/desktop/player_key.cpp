@@ -1,6 +1,5 @@
 #include "launch/desktop/player_key.h"
 
-#include "launch/desktop/kept_games.h"
 #include "launch/desktop/plain_file.h"
 #include "launch/desktop/system_random.h"
 
@@ -42,11 +41,10 @@ std::string writeNewKey(const std::filesystem::path& file, const std::string& ke
 
 } // namespace
 
-std::optional<std::filesystem::path> playerKeyFile(const char* xdgDataHome, const char* home) {
-    const auto games = keptGamesFolder(xdgDataHome, home);
-    if (!games)
+std::optional<std::filesystem::path> playerKeyFile(const std::optional<std::filesystem::path>& gamesFolder) {
+    if (!gamesFolder)
         return std::nullopt;
-    return games->parent_path() / "player.key";
+    return gamesFolder->parent_path() / "player.key";
 }
 
 bool isPlayerKey(std::string_view text) {

@@ -14,9 +14,9 @@ namespace vexlo {
 
 constexpr std::size_t PlayerKeyCharacters = 43;
 
-// Beside the kept games' folder; nothing when neither XDG_DATA_HOME nor
-// HOME gives a place.
-std::optional<std::filesystem::path> playerKeyFile(const char* xdgDataHome, const char* home);
+// Beside the kept games' folder (user_folders.h: $XDG_DATA_HOME/vexlo-race/,
+// %APPDATA%\vexlo-race\ on Windows); nothing when there is none.
+std::optional<std::filesystem::path> playerKeyFile(const std::optional<std::filesystem::path>& gamesFolder);
 
 bool isPlayerKey(std::string_view text);
 
