@@ -13,12 +13,13 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 # The game's options, as vexlo-race --help lists them (the scripts test holds
 # them to it), so that a mistyped one costs no build: each alone, or
 # --NAME=VALUE or --NAME VALUE; a name may be shortened to any start that
-# is no other's. The game checks the values.
+# is no other's. --daily's value may be left out. The game checks the values.
 flags=(fullscreen window mute scores player-key help version)
-valued=(aspect record watch submit name server)
+valued=(aspect record watch speed submit name server)
+maybe_valued=(daily)
 usage() {
   echo "usage: scripts/play.sh [GAME OPTION]..."
-  echo "  the game's options: ${flags[*]/#/--}"
+  echo "  the game's options: ${flags[*]/#/--} ${maybe_valued[*]/#/--}"
   echo "  and with a value: ${valued[*]/#/--}"
 }
 refuse() { usage >&2; exit 2; }
@@ -26,7 +27,7 @@ refuse() { usage >&2; exit 2; }
 # The option a name stands for, or nothing when none or several.
 option_named() {
   local found="" option
-  for option in "${flags[@]}" "${valued[@]}"; do
+  for option in "${flags[@]}" "${valued[@]}" "${maybe_valued[@]}"; do
     [ "$option" != "$1" ] || { echo "$option"; return; }
     [[ -z $1 || $option != "$1"* ]] || found+="$option "
   done
@@ -45,6 +46,9 @@ for ((i = 0; i < ${#args[@]}; i++)); do
     option=$(option_named "$name") || refuse
     if [[ " ${valued[*]} " == *" $option "* ]]; then
       [[ $arg == *=* ]] || { i=$((i + 1)); [ $i -lt ${#args[@]} ] || refuse; }
+    elif [[ " ${maybe_valued[*]} " == *" $option "* ]]; then
+      # A word that follows and is no option is the value, as the game takes it.
+      [[ $arg == *=* || $((i + 1)) -ge ${#args[@]} || ${args[i + 1]} == -* ]] || i=$((i + 1))
     else
       [[ $arg != *=* ]] || refuse
     fi

@@ -55,7 +55,7 @@ void Comforts::begin() {
 Aspect Comforts::aspect() const { return setUp_.aspect.value_or(aspectFromEnvironment()); }
 
 std::string Comforts::title(const std::string& gameTitle) const {
-    return setUp_.raceName.empty() ? gameTitle : "Vexlo Race \u2014 " + setUp_.raceName;
+    return setUp_.titleWords.empty() ? gameTitle : "Vexlo Race \u2014 " + setUp_.titleWords;
 }
 
 Size Comforts::startSize(Aspect aspect, Size usable) const {

@@ -43,9 +43,9 @@ struct ComfortsSetUp {
     WatchPlan watchPlan;
     bool watchBar = false;
     std::function<void(const WatchState&)> watchChanged;
-    // The race, as the window's title names it: empty for the classic
-    // race, whose title is the game's own.
-    std::string raceName;
+    // What the window's title says after the game's name: the race, or
+    // whose run is watched; empty for the game's own title.
+    std::string titleWords;
 };
 
 // For the windows opened from now on.

@@ -56,19 +56,6 @@ quiet() { awk -v a="$1" -v b="$2" '$1 >= a && $1 + 250 <= b && $2 > 0.0005 { lou
 # music FROM TO: no quarter of a second from FROM to TO ms is silent.
 music() { awk -v a="$1" -v b="$2" '$1 >= a && $1 + 250 <= b { n++; if ($2 < 0.01) gap = 1 } END { exit gap || n == 0 }' "$tmp/levels"; }
 
-# start_game_of_class [ARG...]: start_game for a window whose title xdotool
-# cannot search by (one beyond ASCII, which the window gives the X server in
-# UTF-8): found by its class instead.
-start_game_of_class() {
-  rm -f "$tmp/progress"
-  (cd "$workdir" && VEXLO_PROGRESS_FILE="$tmp/progress" exec "$game" "$@") >"$tmp/game.log" 2>&1 &
-  game_pid=$!
-  started+=("$game_pid")
-  window=$(timeout "$WAIT_LIMIT_S" xdotool search --sync --onlyvisible --classname '^vexlo-race$' | head -n1) ||
-    fail "no window of class vexlo-race: $(cat "$tmp/game.log")"
-  until_true 'xdotool windowfocus --sync "$window" 2>/dev/null' || fail "the window never took the keyboard focus"
-}
-
 case $group in
 pause)
   # Square pixels at 640 x 400: every grab is the picture pixel for pixel.

@@ -87,8 +87,12 @@ out=$(cd "$workdir" && "$game" --submit latest --name "Window Tester" --server "
   fail "--submit latest: status $status, '$out', $(cat "$tmp/err"); the worker: $(tail -n 3 "$tmp/worker.log")"
 echo "--submit latest: $out"
 # Watched from its link, as the page shares it (the board's first run), at
-# x8: the same updates; a run the board does not show is one line.
-start_game --watch "$server/index.html#run=1" --speed 8
+# x8: the same updates, the window's title saying whose run it is; a run
+# the board does not show is one line.
+start_game_of_class --watch "$server/index.html#run=1" --speed 8
+shown="Vexlo Race — watching Window Tester: $final points, rank 1, classic race"
+[ "$(xdotool getwindowname "$window")" = "$shown" ] ||
+  fail "the watched run's window is titled '$(xdotool getwindowname "$window")'"
 wait_exit "$game_pid" $((WAIT_LIMIT_S * 1000))
 [ "$status" -eq 0 ] && [ "$(updates)" = "$played" ] ||
   fail "--watch a link: status $status after $(updates) updates, $played played; $(cat "$tmp/game.log")"

@@ -173,18 +173,21 @@ TEST(RunLink, NamesTheRunAndItsServerAndFetchesItsKeysOrSaysWhyNot) {
         EXPECT_FALSE(parseRunLink(bad, problem)) << bad;
 
     MadeUpServer server;
-    server.replies = {answer(200, R"({"status": "verified"})"), answer(200, "272 13\n"),
-                      answer(404, R"({"error": "no such run"})"), answer(200, R"({"status": "hidden"})"),
-                      answer(200, R"({"status": "queued"})")};
+    server.replies = {answer(200, R"({"status": "verified", "name": "Ann\u0007 B", "score": 1200, "rank": 3,
+                                      "race": "daily 2026-12-10"})"),
+                      answer(200, "272 13\n"), answer(404, R"({"error": "no such run"})"),
+                      answer(200, R"({"status": "hidden"})"), answer(200, R"({"status": "queued"})")};
     const RunLink run{"http://h/", 5};
-    EXPECT_EQ(fetchRunKeys(server, run, problem), "272 13\n");
+    const FetchedRun fetched = fetchRun(server, run, problem);
+    EXPECT_EQ(fetched.keys, "272 13\n");
+    EXPECT_EQ(fetched.about, "Ann B: 1200 points, rank 3, daily race 2026-12-10");
     EXPECT_EQ(server.asked.at(0), "GET http://h/api/runs/5");
     EXPECT_EQ(server.asked.at(1), "GET http://h/api/runs/5/keys");
     const std::string notShown = "run 5 is not on the board at http://h/ (unknown, or hidden by its moderators)";
     for (const std::string& why :
          {notShown, notShown, std::string("run 5 is not on the board at http://h/: it has not been verified")}) {
         problem.clear();
-        EXPECT_EQ(fetchRunKeys(server, run, problem), "");
+        EXPECT_EQ(fetchRun(server, run, problem).keys, "");
         EXPECT_EQ(problem, why);
     }
     EXPECT_EQ(server.asked.size(), 5u); // no keys asked for a run not shown

@@ -67,6 +67,7 @@ refused play.sh --mute extra
 refused play.sh --w         # --window or --watch
 refused play.sh --mute=on
 refused play.sh --record
+refused play.sh --daily 2026-12-01 extra
 refused play.sh -- --mute
 refused presets.sh
 refused screenshots.sh build extra

@@ -125,14 +125,35 @@ start_wm() {
     fail "the window manager did not start: $(cat "$tmp/wm.log")"
 }
 
-# start_game [ARG...]: starts $game in $workdir, waits for its window
-# titled $title and gives it the keyboard focus. Sets $window and $game_pid.
-start_game() {
+# launch_game [ARG...]: starts $game in $workdir, its progress in
+# $tmp/progress and its output in $tmp/game.log. Sets $game_pid.
+launch_game() {
   rm -f "$tmp/progress"
   (cd "$workdir" && VEXLO_PROGRESS_FILE="$tmp/progress" exec "$game" "$@") >"$tmp/game.log" 2>&1 &
   game_pid=$!
   started+=("$game_pid")
-  window=$(window_of "$title") || fail "no window titled '$title': $(cat "$tmp/game.log")"
-  # The server may refuse the focus for a moment after the window appears.
+}
+
+# focus_game: gives $window the keyboard focus, which the server may refuse
+# for a moment after the window appears.
+focus_game() {
   until_true 'xdotool windowfocus --sync "$window" 2>/dev/null' || fail "the window never took the keyboard focus"
+}
+
+# start_game [ARG...]: launch_game, then waits for its window titled $title
+# and gives it the keyboard focus. Sets $window and $game_pid.
+start_game() {
+  launch_game "$@"
+  window=$(window_of "$title") || fail "no window titled '$title': $(cat "$tmp/game.log")"
+  focus_game
+}
+
+# start_game_of_class [ARG...]: start_game for a window whose title xdotool
+# cannot search by (one beyond ASCII, which the window gives the X server in
+# UTF-8): found by its class instead.
+start_game_of_class() {
+  launch_game "$@"
+  window=$(timeout "$WAIT_LIMIT_S" xdotool search --sync --onlyvisible --classname '^vexlo-race$' | head -n1) ||
+    fail "no window of class vexlo-race: $(cat "$tmp/game.log")"
+  focus_game
 }

@@ -161,7 +161,7 @@ TEST(Comforts, AWatchersSpeedAndSkipReachThePaceTheSoundAndWhoeverIsTold) {
     setUp.watchSpeed = 2;
     setUp.muteChanged = [&](bool now) { muted.push_back(now); };
     setUp.watchChanged = [&](const ptc::window::WatchState& state) { told.push_back(state); };
-    setUp.raceName = "daily race 2026-12-10";
+    setUp.titleWords = "daily race 2026-12-10";
     ptc::window::setUpComforts(setUp);
     ptc::window::Comforts comforts;
     comforts.begin();

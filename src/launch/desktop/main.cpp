@@ -76,19 +76,20 @@ replay::KeyScript readWatchedFile(const std::string& path, const std::string& na
     return readWatched(in, name);
 }
 
-// A run of a score server, from its link; exits with status 1 when it
-// cannot be had.
-replay::KeyScript fetchWatched(const std::string& url) {
+// A run of a score server, from its link, and whose it is; exits with
+// status 1 when it cannot be had.
+replay::KeyScript fetchWatched(const std::string& url, std::string& about) {
     std::string problem;
     const std::optional<RunLink> link = parseRunLink(url, problem);
-    std::string keys;
+    FetchedRun run;
     if (link)
-        keys = fetchRunKeys(*makeHttpClient("vexlo-race/" VEXLO_VERSION), *link, problem);
+        run = fetchRun(*makeHttpClient("vexlo-race/" VEXLO_VERSION), *link, problem);
     if (!problem.empty()) {
         say(problem);
         std::exit(1);
     }
-    std::istringstream in(keys);
+    about = run.about;
+    std::istringstream in(run.keys);
     return readWatched(in, "run " + std::to_string(link->id));
 }
 
@@ -126,6 +127,7 @@ struct Run {
     std::unique_ptr<GameKeeper> keeper;
     std::optional<std::vector<replay::ScriptedKey>> watched;
     int watchSpeed = 1;
+    std::string watchedAbout; // a run watched from its link: whose it is
     replay::Race race;
     HeaderScore headerScore;
 };
@@ -157,8 +159,11 @@ void setUpWindow(Run& run, bool keeping) {
         setUp.watchSpeed = run.watchSpeed;
         setUp.watchBar = true;
     }
-    if (run.race.daily) {
-        setUp.raceName = run.race.words();
+    if (!run.watchedAbout.empty())
+        setUp.titleWords = "watching " + run.watchedAbout;
+    else if (run.race.daily)
+        setUp.titleWords = run.race.words();
+    if (!setUp.titleWords.empty()) {
         // The title holds more than ASCII ("Vexlo Race — daily race ..."):
         // the window system is given it in the user's character set. (An
         // ASCII title is left as it always was: some tools read no other.)
@@ -207,7 +212,7 @@ int play(const Options& options, const std::optional<std::filesystem::path>& set
     if (!options.watch.empty()) {
         replay::KeyScript watched;
         if (isLink(options.watch)) {
-            watched = fetchWatched(options.watch);
+            watched = fetchWatched(options.watch, run.watchedAbout);
         } else {
             const std::string path = recordedGame(options.watch, games);
             watched = readWatchedFile(path, path == fromCaller(options.watch) ? options.watch : path);

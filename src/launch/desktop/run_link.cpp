@@ -1,6 +1,7 @@
 #include "launch/desktop/run_link.h"
 
 #include "launch/desktop/server_url.h"
+#include "replay/race.h"
 
 #include <nlohmann/json.hpp>
 
@@ -44,6 +45,33 @@ std::optional<std::string> decoded(std::string_view text) {
     return out;
 }
 
+// A number of the run's answer, or none.
+std::optional<long long> numberOf(const nlohmann::json& answer, const char* key) {
+    const auto found = answer.find(key);
+    return found != answer.end() && found->is_number_integer() ? std::optional(found->get<long long>())
+                                                               : std::nullopt;
+}
+
+// The run as the window's title tells it. The name is the player's own:
+// shown as written, less anything that would not show as text.
+std::string aboutRun(const nlohmann::json& answer) {
+    std::string about;
+    const auto name = answer.find("name");
+    if (name != answer.end() && name->is_string())
+        for (const char c : name->get<std::string>())
+            if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7f)
+                about += c;
+    if (const auto score = numberOf(answer, "score"))
+        about += ": " + std::to_string(*score) + " points";
+    if (const auto rank = numberOf(answer, "rank"))
+        about += ", rank " + std::to_string(*rank);
+    const auto race = answer.find("race");
+    const std::optional<replay::Race> named =
+        race != answer.end() && race->is_string() ? replay::raceNamed(race->get<std::string>()) : std::nullopt;
+    about += ", " + named.value_or(replay::Race{}).words();
+    return about;
+}
+
 } // namespace
 
 bool isLink(std::string_view text) { return text.rfind("http://", 0) == 0 || text.rfind("https://", 0) == 0; }
@@ -82,7 +110,7 @@ std::optional<RunLink> parseRunLink(std::string_view url, std::string& problem) 
     return link;
 }
 
-std::string fetchRunKeys(HttpClient& http, const RunLink& link, std::string& problem) {
+FetchedRun fetchRun(HttpClient& http, const RunLink& link, std::string& problem) {
     const std::string run = "run " + std::to_string(link.id);
     const std::string path = "/api/runs/" + std::to_string(link.id);
     auto failed = [&](const HttpReply& reply) {
@@ -93,7 +121,7 @@ std::string fetchRunKeys(HttpClient& http, const RunLink& link, std::string& pro
         else
             problem = "the score server at " + link.board + " did not give " + run + " (status " +
                       std::to_string(reply.status) + ")";
-        return std::string();
+        return FetchedRun{};
     };
     // Only a run the board shows is watched, as on the page: the server
     // keeps the keys of hidden and rejected runs too.
@@ -116,7 +144,7 @@ std::string fetchRunKeys(HttpClient& http, const RunLink& link, std::string& pro
         return {};
     }
     const HttpReply keys = http.get(serverAddress(link.board, path + "/keys"));
-    return keys.status == 200 ? keys.body : failed(keys);
+    return keys.status == 200 ? FetchedRun{keys.body, aboutRun(answer)} : failed(keys);
 }
 
 } // namespace vexlo

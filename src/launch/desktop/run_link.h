@@ -23,9 +23,14 @@ struct RunLink {
 // The link's run and server; nothing, with `problem` set, when it names none.
 std::optional<RunLink> parseRunLink(std::string_view url, std::string& problem);
 
-// The run's key script, as the server holds it; empty, with `problem` set
-// in a player's words, when it cannot be had (an unknown or hidden run, a
-// server that does not answer).
-std::string fetchRunKeys(HttpClient& http, const RunLink& link, std::string& problem);
+struct FetchedRun {
+    std::string keys;  // its key script, as the server holds it
+    std::string about; // whose run it is, for the window's title: "Ann: 1200 points, rank 3, classic race"
+};
+
+// The run, through its link; empty keys, with `problem` set in a player's
+// words, when it cannot be had (an unknown or hidden run, a server that
+// does not answer).
+FetchedRun fetchRun(HttpClient& http, const RunLink& link, std::string& problem);
 
 } // namespace vexlo

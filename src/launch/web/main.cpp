@@ -47,7 +47,7 @@ ptc::window::ComfortsSetUp windowSetUp(const replay::Race& race) {
     setUp.pauseChanged = soundLayerSetPaused;
     setUp.muteChanged = soundLayerSetMuted;
     if (race.daily)
-        setUp.raceName = race.words();
+        setUp.titleWords = race.words();
     return setUp;
 }
 
