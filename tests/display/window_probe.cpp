@@ -105,15 +105,21 @@ void pad(ptc::Display& display) {
     // Plugged in: nothing is pressed yet.
     std::printf("plug:%s\n", keysWithin(display, 200, Clock::now()).c_str());
 
-    // The D-pad held: seven keys through blocking reads, which must wake for
-    // the repeats; then let go.
+    // The D-pad held: seven keys, each read once keyPressed finds it, as the
+    // game reads in play (a read that has to wait is ended by a fresh press
+    // alone, never by a repeat); then let go.
     Clock::time_point start = Clock::now();
     button(SDL_CONTROLLER_BUTTON_DPAD_UP, true);
     std::string held;
     ptc::KeyEvent key;
-    for (int i = 0; i < 7; ++i) {
-        display.read(key);
-        held += stamp(key, start);
+    for (int i = 0; i < 7 && msSince(start) < 3000;) {
+        if (display.keyPressed() != 0) {
+            display.read(key);
+            held += stamp(key, start);
+            ++i;
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
     }
     button(SDL_CONTROLLER_BUTTON_DPAD_UP, false);
     std::printf("hold:%s\n", held.c_str());
