@@ -5,7 +5,10 @@
 set -euo pipefail
 root=$1
 map=$root/docs/architecture.md
-targets=$(cd "$root" && git ls-files -co --exclude-standard -- 'CMakeLists.txt' '*/CMakeLists.txt' '*.cmake' |
+# The build's own files: the top CMakeLists.txt and those of the source
+# folders (not the build folders, which hold other projects' files).
+targets=$(cd "$root" && find CMakeLists.txt bench cmake src tests tools -path tests/web/node_modules -prune -o \
+  \( -name CMakeLists.txt -o -name '*.cmake' \) -type f -print |
   xargs grep -hoE 'add_library\([[:space:]]*[A-Za-z0-9_.-]+' | sed -E 's/add_library\([[:space:]]*//' | sort -u)
 [ -n "$targets" ] || { echo "no add_library found under $root"; exit 1; }
 missing=0

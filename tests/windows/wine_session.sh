@@ -15,6 +15,11 @@
 wine=${WINE:-/usr/lib/wine/wine64}
 wineserver=${WINESERVER:-/usr/lib/wine/wineserver64}
 export WINEPREFIX=$tmp/prefix WINEDEBUG=-all
+# Wine reads the command line, the user's name and file names in the
+# locale's character set; with none set (a bare system's POSIX locale,
+# plain ASCII) the tests' names beyond ASCII could not reach the game.
+# C.UTF-8 is in every Debian's libc.
+export LC_ALL=C.UTF-8
 # No downloads of Wine's Mono or Gecko, and no box asking for them.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 run_exe=$(realpath "$(dirname "${BASH_SOURCE[0]}")/run_exe.sh")
