@@ -374,10 +374,13 @@ test('a game kept in the page is submitted from "My games"; a copy is refused wi
     const opening = indexedDB.open('vexlo-race', 1);
     opening.onupgradeneeded = () => opening.result.createObjectStore('games', { keyPath: 'id', autoIncrement: true });
     opening.onsuccess = () => {
-      const adding = opening.result.transaction('games', 'readwrite').objectStore('games')
-        .add({ race: 'classic', score: 1, gameOver: true, keys, date: Date.now(), run: null });
-      adding.onsuccess = resolve;
-      adding.onerror = reject;
+      // Kept once the transaction completes: the add's own success comes
+      // before it is written, and a reload then could lose it.
+      const keeping = opening.result.transaction('games', 'readwrite');
+      keeping.objectStore('games').add({ race: 'classic', score: 1, gameOver: true, keys, date: Date.now(), run: null });
+      keeping.oncomplete = resolve;
+      keeping.onerror = () => reject(keeping.error);
+      keeping.onabort = () => reject(keeping.error);
     };
   }), copy);
   await page.reload();
