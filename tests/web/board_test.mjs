@@ -174,7 +174,9 @@ test('a game played in the page is submitted, verified, shown in the hall of fam
     const key = await page.evaluate(() => localStorage.getItem('vexlo-race:player-key'));
     assert.match(key, /^[A-Za-z0-9_-]{43}$/);
     await page.click('#player-key summary');
-    assert.equal(await page.inputValue('#key-shown'), key);
+    // Put in as the panel opens, by its toggle event, which comes as a task
+    // of its own after the click.
+    await page.waitForFunction((k) => document.getElementById('key-shown').value === k, key, { timeout: 10000 });
     await page.click('#player-key summary');
     assert.equal((await post('api/runs', { name: Name.toUpperCase(), keys: '272 13\n300 38\n' })).status, 403);
   });
