@@ -31,10 +31,15 @@ std::string count(const TestDatabase& db, const std::string& where) {
     return db.value("SELECT count(*) FROM runs WHERE " + where);
 }
 
+// A worker is ready once it has played a first game of its own; sanitized,
+// beside other tests' workers on a busy machine, that can take a while.
 bool readyBoth(BoardProcess& a, BoardProcess& b) {
-    return eventually([&] {
-        return a.output().find(" ready") != std::string::npos && b.output().find(" ready") != std::string::npos;
-    });
+    return eventually(
+        [&] {
+            return a.output().find(" ready") != std::string::npos &&
+                   b.output().find(" ready") != std::string::npos;
+        },
+        std::chrono::seconds(120));
 }
 
 class Faults : public ::testing::Test {
@@ -148,8 +153,8 @@ TEST(FaultsOfTheDatabase, PostgreSQLRestartedMidVerificationLosesNoRun) {
         }
         EXPECT_EQ(std::count(ids.begin(), ids.end(), 0), 0);
         // Both workers playing, then the database gone and back.
-        ASSERT_TRUE(
-            eventually([&] { return !childrenOf(first.pid()).empty() && !childrenOf(second.pid()).empty(); }));
+        ASSERT_TRUE(eventually(
+            [&] { return !childrenOf(first.pid()).empty() && !childrenOf(second.pid()).empty(); }, 120s));
         ASSERT_EQ(std::system((control + "stop " + folder.string()).c_str()), 0);
         std::this_thread::sleep_for(1s);
         ASSERT_EQ(std::system((control + "start " + folder.string() + " >/dev/null").c_str()), 0);
