@@ -160,6 +160,7 @@ int work(board::WorkerOptions options, const std::string& gameDir, board::ops::L
     options.onEvent = [&](long long run, const std::string& what) {
         board::ops::writeLine(board::ops::formatLine(logFormat, board::ops::RunLine{run, what}));
     };
+    options.onTick = [&] { figures.tick(); };
     const int status = board::Worker(options, stopRequested).run();
     std::cout << "vexlo-board: worker " << getpid() << " stopped" << std::endl;
     return status;

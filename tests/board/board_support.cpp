@@ -302,6 +302,14 @@ std::vector<pid_t> childrenOf(pid_t pid) {
     return children;
 }
 
+int threadsOf(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("Threads:", 0) == 0)
+            return std::atoi(line.c_str() + 8);
+    return 0;
+}
+
 char stateOf(pid_t pid) {
     char state = 0;
     pid_t parent = 0;

@@ -81,6 +81,8 @@ nlohmann::json run(int port, int id);
 nlohmann::json finished(int port, int id, std::chrono::milliseconds limit = std::chrono::seconds(120));
 // The processes whose parent is pid (zombies aside).
 std::vector<pid_t> childrenOf(pid_t pid);
+// How many threads a process has now (0 when it is gone).
+int threadsOf(pid_t pid);
 // A process's state as /proc shows it: 'R' running, 'S' sleeping, 'T' stopped, ...
 char stateOf(pid_t pid);
 

@@ -113,7 +113,7 @@ TEST_F(Faults, ForkRefusedForThirtySecondsWhile200RunsAreSubmittedRejectsNone) {
                                            ":verify_asan_link_order=0"};
     BoardProcess first({"worker", "--game-dir", sourceDir()}, db.url(), ".", env);
     BoardProcess second({"worker", "--game-dir", sourceDir()}, db.url(), ".", env);
-    ASSERT_TRUE(readyBoth(first, second));
+    ASSERT_TRUE(readyBoth(first, second)) << first.output() << second.output();
     std::ofstream(flag).put('\n');
     const auto refused = Clock::now();
     std::vector<int> ids;
@@ -145,7 +145,7 @@ TEST(FaultsOfTheDatabase, PostgreSQLRestartedMidVerificationLosesNoRun) {
         const int port = serve.port();
         BoardProcess first({"worker", "--game-dir", sourceDir()}, url);
         BoardProcess second({"worker", "--game-dir", sourceDir()}, url);
-        ASSERT_TRUE(readyBoth(first, second));
+        ASSERT_TRUE(readyBoth(first, second)) << first.output() << second.output();
         std::vector<int> ids;
         for (int i = 0; i < 6; ++i) {
             ids.push_back(submit(port, "long", longGame(40000, i)));

@@ -137,6 +137,9 @@ TEST(Metrics, CountWhatTheServerAndTheWorkersDidAndPassPromtool) {
     EXPECT_EQ(figure(metrics, "vexlo_board_http_requests_total{route=\"other\",status=\"404\"}"), 1);
     EXPECT_EQ(figure(metrics, "vexlo_board_database_up"), 1);
     EXPECT_NE(metrics.find("vexlo_board_worker_heartbeat_timestamp_seconds{worker="), std::string::npos);
+    // Its figures written without a thread of their own: a game's child
+    // forked beside another thread could inherit a lock held, and hang.
+    EXPECT_EQ(threadsOf(worker.pid()), 1);
     EXPECT_EQ(request(metricsPort, "GET", "/api/health").status, 404);
     EXPECT_EQ(request(port, "GET", "/metrics").status, 404); // never on the public address
 

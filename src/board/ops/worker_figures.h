@@ -1,7 +1,12 @@
-// A worker's part of the metrics, written to the database by a thread of
-// its own so that the worker never waits for it: a heartbeat every few
-// seconds, and the verdicts it recorded, counted in memory and added to
-// verdict_counts within a second (and kept while the database is away).
+// A worker's part of the metrics, written to the database as the worker
+// ticks it between its other work (while it waits, and while a game plays
+// in its child): a heartbeat every few seconds, and the verdicts it
+// recorded, counted in memory and added to verdict_counts within a second
+// (and kept while the database is away).
+//
+// No thread of its own: the worker forks a child for every game, and a
+// child forked beside another thread inherits whatever lock that thread
+// held at that moment (an allocator's, say) and may wait on it for ever.
 #pragma once
 
 #include <memory>
@@ -17,6 +22,8 @@ public:
     ~WorkerFigures();
     // kind: verdictKind() of a rejected run's reason, "" for a verified one.
     void verdict(const std::string& outcome, const std::string& kind, double seconds);
+    // Writes what is due, trying at most once a second; never throws.
+    void tick();
 
 private:
     struct Impl;

@@ -78,6 +78,11 @@ void Worker::report(const ClaimedRun& run, bool verified, const std::string& rea
               << std::endl;
 }
 
+void Worker::tick() {
+    if (options_.onTick)
+        options_.onTick();
+}
+
 void Worker::tell(long long run, const std::string& what) {
     if (options_.onEvent)
         return options_.onEvent(run, what);
@@ -99,6 +104,7 @@ int Worker::run() {
         if (!told)
             std::cerr << "vexlo-board worker: " << check.reason << "; trying again" << std::endl;
         told = true;
+        tick();
         pause(stop_, milliseconds(1000));
     }
     std::cout << "vexlo-board: worker " << getpid() << " ready" << std::endl;
@@ -112,6 +118,7 @@ int Worker::run() {
     db::Connection wake(options_.databaseUrl);
     milliseconds idle(50);
     while (!stop_) {
+        tick();
         try {
             if (!migrated) {
                 db::migrate(db);
@@ -158,6 +165,7 @@ bool Worker::workOne(db::Connection& db) {
 bool Worker::stillWanted() {
     if (stop_)
         return false;
+    tick();
     // The stopped runs' claims are kept too: they go on afterwards.
     for (ClaimedRun* run : held_)
         keepClaim(*run, options_.leaseSeconds);
@@ -243,8 +251,10 @@ void Worker::verifyClaimed(ClaimedRun& run) {
     // original is the one kept.
     const auto waitUntil = Clock::now() + std::chrono::seconds(2L * options_.limits.cpuSeconds + 10);
     while (!stop_ && Clock::now() < waitUntil && keepClaim(run, options_.leaseSeconds) &&
-           retrying(stop_, [&] { return db::earlierCopyWaiting(run.db, claim); }))
+           retrying(stop_, [&] { return db::earlierCopyWaiting(run.db, claim); })) {
+        tick();
         pause(stop_, milliseconds(100));
+    }
     if (stop_ || run.lost) {
         if (!run.lost)
             retrying(stop_, [&] { db::releaseRun(run.db, claim); });

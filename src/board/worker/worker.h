@@ -35,6 +35,11 @@ struct WorkerOptions {
     // What else befell a run (put back, stuck, stopped for another, claimed
     // again); none: a line on stdout.
     std::function<void(long long run, const std::string& what)> onEvent;
+    // Called several times a second while the worker waits or a child plays
+    // (less often while the database is away): for the process's own
+    // upkeep, such as its figures. Nothing else may run beside the worker in
+    // a thread of its own, since each game is played in a forked child.
+    std::function<void()> onTick;
     std::chrono::milliseconds yieldAfter{1000}; // of a child's processor time
     int maxStopped = 3;                         // children stopped at once, each for the run after it
 };
@@ -53,6 +58,7 @@ private:
     void verifyClaimed(ClaimedRun& run);
     void report(const ClaimedRun& run, bool verified, const std::string& reason, int score = 0, long updates = 0);
     void tell(long long run, const std::string& what);
+    void tick();
     // While the child of the innermost run plays: whether it is still
     // wanted (every claim held is kept alive), and a run to verify first.
     bool stillWanted();
